@@ -1,0 +1,134 @@
+// Automation values: the VARIANT of the host interface, held without any platform type.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <variant>
+#include <vector>
+
+namespace seg4 {
+
+/// The base type of a value; numbers equal the automation VARTYPE codes so the COM shell maps
+/// them one to one.
+enum class VarType : std::uint16_t {
+    Empty = 0,
+    Null = 1,
+    I2 = 2,
+    I4 = 3,
+    R4 = 4,
+    R8 = 5,
+    Currency = 6,
+    Date = 7,
+    String = 8,
+    Error = 10,
+    Bool = 11,
+    Variant = 12, // element type of a variant array; never the type of a scalar
+    I1 = 16,
+    UI1 = 17,
+    UI2 = 18,
+    UI4 = 19,
+    I8 = 20,
+    UI8 = 21,
+};
+
+inline constexpr std::uint16_t kVtArrayFlag = 0x2000;
+inline constexpr std::uint16_t kVtByRefFlag = 0x4000;
+
+class Variant;
+
+/// A one-dimensional array with its element type and bounds. Every element is a Variant of
+/// the element type (any type for a Variant array).
+struct SafeArray {
+    VarType elementType = VarType::Variant;
+    std::int32_t lowerBound = 0;
+    std::vector<Variant> elements;
+
+    std::int32_t upperBound() const noexcept {
+        return lowerBound + static_cast<std::int32_t>(elements.size()) - 1;
+    }
+};
+
+/// An automation value with value semantics (copying a Variant copies its array).
+///
+/// Kinds: a scalar of one VarType; an array of an element type (possibly holding no array at
+/// all, as a typed array variable that was never filled); or a reference to another Variant,
+/// which is how the host passes in/out arguments. A reference does not own its target.
+class Variant {
+public:
+    Variant() = default; // Empty
+
+    static Variant null();
+    static Variant i1(std::int8_t v);
+    static Variant ui1(std::uint8_t v);
+    static Variant i2(std::int16_t v);
+    static Variant ui2(std::uint16_t v);
+    static Variant i4(std::int32_t v);
+    static Variant ui4(std::uint32_t v);
+    static Variant i8(std::int64_t v);
+    static Variant ui8(std::uint64_t v);
+    static Variant r4(float v);
+    static Variant r8(double v);
+    /// Currency is a 64-bit integer scaled by 10 000.
+    static Variant currency(std::int64_t scaled);
+    /// Date is the automation day number (days since 30 December 1899, fraction = time of day).
+    static Variant date(double days);
+    static Variant string(std::u16string v);
+    static Variant boolean(bool v); // stored as the 16-bit -1 / 0
+    static Variant error(std::int32_t scode);
+    /// A reference to `target`, which must outlive the reference.
+    static Variant byRef(Variant* target);
+    static Variant array(VarType elementType, std::int32_t lowerBound, std::vector<Variant> elements);
+    /// The empty array: lower bound 0, upper bound -1.
+    static Variant emptyArray(VarType elementType);
+    /// A variant of array type that holds no array.
+    static Variant noArray(VarType elementType);
+
+    /// The base type (element type for arrays). For a reference, the type of the reference
+    /// itself is VarType::Variant; use deref() to look through it.
+    VarType type() const noexcept { return type_; }
+    bool isArray() const noexcept { return isArray_; }
+    bool isByRef() const noexcept { return std::holds_alternative<Variant*>(data_); }
+    /// The full VARTYPE bits, as VARIANT.vt would hold them.
+    std::uint16_t vt() const noexcept;
+
+    /// The value itself: the target of a reference (followed through any chain), else *this.
+    const Variant& deref() const noexcept;
+    Variant& deref() noexcept;
+
+    bool isEmpty() const noexcept { return !isArray_ && type_ == VarType::Empty && !isByRef(); }
+    bool isNull() const noexcept { return !isArray_ && type_ == VarType::Null; }
+
+    // Exact accessors of a scalar of the matching kind; they throw the type-mismatch error
+    // otherwise. Integer types of any width read as int64 / uint64, R4 and R8 as double.
+    std::int64_t asSigned() const;    // I1, I2, I4, I8, Bool (-1/0), Error
+    std::uint64_t asUnsigned() const; // UI1, UI2, UI4, UI8
+    double asDouble() const;          // R4, R8, Date
+    std::int64_t asCurrencyScaled() const;
+    const std::u16string& asString() const;
+    bool asBool() const;
+
+    /// The array, or nullptr for a scalar or for an array type that holds no array.
+    const SafeArray* arrayData() const noexcept;
+    SafeArray* arrayData() noexcept;
+
+    /// Structural equality: same vt and same stored value (arrays element by element).
+    friend bool operator==(const Variant& a, const Variant& b);
+    friend bool operator!=(const Variant& a, const Variant& b) { return !(a == b); }
+
+private:
+    using Storage = std::variant<std::monostate, std::int64_t, std::uint64_t, double, std::u16string,
+                                 std::shared_ptr<SafeArray>, Variant*>;
+
+    VarType type_ = VarType::Empty;
+    bool isArray_ = false;
+    Storage data_{};
+
+    void detachArray(); // copy-on-write for arrays shared after a copy
+};
+
+/// Element `index` of the array `v` holds (looking through references). Fails with
+/// type mismatch when `v` holds no array and subscript out of range outside the bounds.
+const Variant& arrayElement(const Variant& v, std::int32_t index);
+
+} // namespace seg4

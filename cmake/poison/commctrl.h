@@ -1,0 +1,2 @@
+// Stands in for <commctrl.h> while the core is compiled: the core must not include platform headers.
+#error "the component core includes a platform header: <commctrl.h>"
