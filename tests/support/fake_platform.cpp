@@ -1,0 +1,141 @@
+// In-memory platform with recorded message boxes and injectable faults.
+#include "fake_platform.h"
+
+#include "automation/conversions.h"
+#include "automation/errors.h"
+#include "localisation/string_table.h"
+#include "profile_reader.h"
+
+namespace seg4::test {
+
+namespace {
+
+class FakeKey : public RegistryKey {
+public:
+    explicit FakeKey(std::map<std::u16string, std::u16string> values) : values_(std::move(values)) {}
+    std::optional<std::u16string> queryString(std::u16string_view valueName,
+                                              std::size_t bufferBytes) override {
+        std::u16string name(valueName);
+        for (auto& c : name)
+            if (c >= u'a' && c <= u'z') c = static_cast<char16_t>(c - 32);
+        auto it = values_.find(name);
+        if (it == values_.end()) return std::nullopt;
+        // The data and its terminator must fit the caller's buffer of bytes.
+        if ((it->second.size() + 1) * sizeof(char16_t) > bufferBytes) return std::nullopt;
+        return it->second;
+    }
+
+private:
+    std::map<std::u16string, std::u16string> values_;
+};
+
+} // namespace
+
+FakePlatform::FakePlatform() = default;
+
+std::u16string FakePlatform::upper(std::u16string s) {
+    for (auto& c : s)
+        if (c >= u'a' && c <= u'z') c = static_cast<char16_t>(c - 32);
+    return s;
+}
+
+void FakePlatform::setRegistryValue(const std::u16string& key, const std::u16string& name,
+                                    const std::u16string& value) {
+    registry_[upper(key)][upper(name)] = value;
+}
+
+void FakePlatform::addRegistryKey(const std::u16string& key) { registry_[upper(key)]; }
+
+void FakePlatform::setHostLanguage(const std::u16string& code) {
+    setRegistryValue(u"Software\\DelmarshSW\\QuorvaneV4\\Info", u"CurrentProfile", u"QuorvaneV4");
+    setRegistryValue(u"Software\\DelmarshSW\\QuorvaneV4\\Info", u"CurrentLanguage", code);
+}
+
+void FakePlatform::setFile(const std::u16string& path, std::string bytes) { files_[path] = std::move(bytes); }
+void FakePlatform::removeFile(const std::u16string& path) { files_.erase(path); }
+void FakePlatform::addFolder(const std::u16string& path) { folders_.insert(path); }
+void FakePlatform::setString(std::uint32_t id, const std::u16string& text) { strings_[id] = text; }
+
+std::vector<std::u16string> FakePlatform::messageTexts() const {
+    std::vector<std::u16string> texts;
+    for (const auto& m : messageBoxes) texts.push_back(m.text);
+    return texts;
+}
+
+std::unique_ptr<RegistryKey> FakePlatform::openCurrentUserKey(std::u16string_view subKey) {
+    ++registryOpens;
+    const std::u16string key = upper(std::u16string(subKey));
+    if (failingKeys_.count(key)) return nullptr;
+    auto it = registry_.find(key);
+    if (it == registry_.end()) return nullptr;
+    return std::make_unique<FakeKey>(it->second);
+}
+
+int FakePlatform::messageBox(const MessageBoxRequest& request) {
+    messageBoxes.push_back(request);
+    return msgbox::IdOk;
+}
+
+std::u16string FakePlatform::windowText(std::uintptr_t window) {
+    auto it = windowTexts.find(window);
+    return it == windowTexts.end() ? std::u16string() : it->second;
+}
+
+bool FakePlatform::isOrdinaryFile(const std::u16string& path) { return files_.count(path) != 0; }
+
+std::vector<std::uint8_t> FakePlatform::readFile(const std::u16string& path) {
+    ++fileReads;
+    if (auto f = failingReads_.find(path); f != failingReads_.end()) raise(f->second);
+    if (folders_.count(path)) raise(hr::PathFileAccessError);
+    auto it = files_.find(path);
+    if (it == files_.end()) raise(hr::FileNotFound);
+    return {it->second.begin(), it->second.end()};
+}
+
+std::string FakePlatform::profileString(std::string_view section, std::string_view key,
+                                        std::string_view defaultValue, std::size_t bufferChars,
+                                        const std::u16string& path) {
+    auto it = files_.find(path);
+    const std::string_view content = it == files_.end() ? std::string_view() : std::string_view(it->second);
+    return readProfileString(content, section, key, defaultValue, bufferChars);
+}
+
+std::optional<std::u16string> FakePlatform::loadStringResource(std::uint32_t id) {
+    if (failStrings_) return std::nullopt;
+    if (auto it = strings_.find(id); it != strings_.end()) return it->second;
+    return useBuiltInStrings_ ? builtInString(id) : std::nullopt;
+}
+
+std::uint32_t FakePlatform::ansiCodePageOfLocale(std::uint32_t lcid) {
+    switch (lcid) {
+    case 1049: return 1251;
+    case 1041: return 932;
+    case 2052: return 936;
+    case 1028: return 950;
+    case 1032: return 1253;
+    case 1055: return 1254;
+    case 1066: return 1258;
+    case 1054: return 874;
+    case 1045:
+    case 1038:
+    case 1051:
+    case 1060:
+    case 1048: return 1250;
+    default: return 1252;
+    }
+}
+
+// Latin-1 stands in for every code page: enough for tests that follow bytes through.
+std::string FakePlatform::encodeAnsi(std::u16string_view text, std::uint32_t) {
+    std::string out;
+    for (char16_t c : text) out += c < 256 ? static_cast<char>(c) : '?';
+    return out;
+}
+
+std::u16string FakePlatform::decodeAnsi(std::string_view bytes, std::uint32_t) {
+    std::u16string out;
+    for (char b : bytes) out += static_cast<char16_t>(static_cast<unsigned char>(b));
+    return out;
+}
+
+} // namespace seg4::test
