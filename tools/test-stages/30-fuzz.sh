@@ -14,6 +14,11 @@ for fuzzer in build/fuzz/tests/fuzz/fuzz_*; do
   args=("$corpus")
   [ -d "$seeds" ] && args+=("$seeds")
   echo "-- $name for ${seconds}s"
-  "$fuzzer" -max_total_time="$seconds" -print_final_stats=1 "${args[@]}" 2>&1 | grep -E 'stat::number_of_executed_units|ERROR|SUMMARY' || true
-  test "${PIPESTATUS[0]}" -eq 0
+  log=build/fuzz/$name.log
+  if ! "$fuzzer" -max_total_time="$seconds" -print_final_stats=1 "${args[@]}" >"$log" 2>&1; then
+    tail -n 60 "$log"
+    echo "$name found a failure" >&2
+    exit 1
+  fi
+  grep -E 'stat::number_of_executed_units|stat::average_exec_per_sec' "$log" || true
 done
