@@ -69,12 +69,23 @@ void Led7Seg4::Initialize() {
 void Led7Seg4::InitProperties() {
     state_.m_lLEDColour = 0;
     state_.m_lLEDSize = 50;
+    createPinTable();
+
+    state_.m_bHasExclusiveInts = false;
+    std::u16string initBlock = u"InitialisationCode";
+    std::u16string interruptBlock = u"InterruptCode";
+    state_.m_sInitCode = GetCodeFromFile(initBlock);
+    state_.m_sInterruptCode = GetCodeFromFile(interruptBlock);
+    state_.m_bSimulating = false;
+    state_.m_bHasSimulated = false;
+}
+
+void Led7Seg4::createPinTable() {
     state_.m_lPinCount = 12;
     state_.m_Pins.emplace(static_cast<std::size_t>(state_.m_lPinCount));
 
     for (std::int32_t i = 0; i < state_.m_lPinCount; ++i) {
         RSPin& pin = (*state_.m_Pins)[static_cast<std::size_t>(i)];
-        pin = RSPin{};
         const PinDefaults& d = kPinDefaults[static_cast<std::size_t>(i)];
         pin.PinName = localText(d.nameTextId, d.fallbackName);
         pin.Direction = 1;
@@ -87,14 +98,6 @@ void Led7Seg4::InitProperties() {
         pin.Bit = -1;
         pin.AnalogueSim = 0.0;
     }
-
-    state_.m_bHasExclusiveInts = false;
-    std::u16string initBlock = u"InitialisationCode";
-    std::u16string interruptBlock = u"InterruptCode";
-    state_.m_sInitCode = GetCodeFromFile(initBlock);
-    state_.m_sInterruptCode = GetCodeFromFile(interruptBlock);
-    state_.m_bSimulating = false;
-    state_.m_bHasSimulated = false;
 }
 
 std::int32_t Led7Seg4::get_CommonAnode() { return state_.m_lCommonAnode; }

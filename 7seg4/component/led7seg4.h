@@ -185,6 +185,8 @@ private:
     std::uint64_t layoutPasses_ = 0;
     std::uint64_t paintCount_ = 0;
 
+    /// The twelve pins with their names and proposed wiring, none connected.
+    void createPinTable();
     // Pin table access with the bounds checks of the host interface.
     std::vector<RSPin>& pinTable(); // fails with subscript out of range when there is none
     RSPin* pinAt(std::int32_t id);  // nullptr outside the table; fails when there is none
