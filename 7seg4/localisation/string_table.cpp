@@ -1,21 +1,24 @@
-// PLACEHOLDER until the generated multilingual table lands: the English block only.
+// The module's string table, generated at build time from one source file per language.
 #include "localisation/string_table.h"
 
-#include <map>
+#include <algorithm>
 
 namespace seg4 {
 
+namespace {
+#include "string_table.inc"
+} // namespace
+
 std::optional<std::u16string> builtInString(std::uint32_t absoluteId) {
-    static const std::map<std::uint32_t, std::u16string> english{
-        {210, u"Anode 0"},      {211, u"Anode 1"},   {212, u"Anode 2"},   {213, u"Anode 3"},
-        {305, u"Segment A"},    {306, u"Segment B"}, {307, u"Segment C"}, {308, u"Segment D"},
-        {310, u"Segment E"},    {311, u"Segment F"}, {312, u"Segment G"}, {309, u"Segment DP"},
-        {261, u"LED7SEG4"},     {315, u"ShowDigit"}, {239, u"Digit"},     {337, u"Value"},
-        {237, u"DecimalPoint"}, {260, u"LED7SEG1"},  {227, u"Color"},     {316, u"Size"},
-        {298, u"Red"},          {245, u"Green"},     {348, u"Yellow"},    {218, u"Blue"}};
-    auto it = english.find(absoluteId);
-    if (it == english.end()) return std::nullopt;
-    return it->second;
+    const auto it =
+        std::lower_bound(std::begin(kStrings), std::end(kStrings), absoluteId,
+                         [](const BuiltInString& s, std::uint32_t id) { return s.absoluteId < id; });
+    if (it == std::end(kStrings) || it->absoluteId != absoluteId) return std::nullopt;
+    return std::u16string(it->text);
 }
+
+std::span<const BuiltInLanguage> builtInLanguages() { return kLanguages; }
+
+std::span<const BuiltInString> builtInStrings() { return kStrings; }
 
 } // namespace seg4
