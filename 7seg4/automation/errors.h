@@ -17,6 +17,11 @@ inline constexpr HResult Pointer = static_cast<HResult>(0x80004003U);
 inline constexpr HResult Fail = static_cast<HResult>(0x80004005U);
 inline constexpr HResult InvalidArgument = static_cast<HResult>(0x80070057U);
 
+// What IDispatch::Invoke answers when an argument cannot be coerced to the member's type.
+inline constexpr HResult DispTypeMismatch = static_cast<HResult>(0x80020005U);
+inline constexpr HResult DispOverflow = static_cast<HResult>(0x8002000AU);
+inline constexpr HResult DispException = static_cast<HResult>(0x80020009U);
+
 // Runtime errors of the control facility (0x800A0000 + the runtime's error number).
 inline constexpr HResult Overflow = static_cast<HResult>(0x800A0006U);
 inline constexpr HResult OutOfMemory = static_cast<HResult>(0x800A0007U);

@@ -35,19 +35,7 @@ enum class VarType : std::uint16_t {
 inline constexpr std::uint16_t kVtArrayFlag = 0x2000;
 inline constexpr std::uint16_t kVtByRefFlag = 0x4000;
 
-class Variant;
-
-/// A one-dimensional array with its element type and bounds. Every element is a Variant of
-/// the element type (any type for a Variant array).
-struct SafeArray {
-    VarType elementType = VarType::Variant;
-    std::int32_t lowerBound = 0;
-    std::vector<Variant> elements;
-
-    std::int32_t upperBound() const noexcept {
-        return lowerBound + static_cast<std::int32_t>(elements.size()) - 1;
-    }
-};
+struct SafeArray;
 
 /// An automation value with value semantics (copying a Variant copies its array).
 ///
@@ -125,6 +113,18 @@ private:
     Storage data_{};
 
     void detachArray(); // copy-on-write for arrays shared after a copy
+};
+
+/// A one-dimensional array with its element type and bounds. Every element is a Variant of
+/// the element type (any type for a Variant array).
+struct SafeArray {
+    VarType elementType = VarType::Variant;
+    std::int32_t lowerBound = 0;
+    std::vector<Variant> elements;
+
+    std::int32_t upperBound() const noexcept {
+        return lowerBound + static_cast<std::int32_t>(elements.size()) - 1;
+    }
 };
 
 /// Element `index` of the array `v` holds (looking through references). Fails with
