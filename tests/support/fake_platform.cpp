@@ -12,21 +12,24 @@ namespace {
 
 class FakeKey : public RegistryKey {
 public:
-    explicit FakeKey(std::map<std::u16string, std::u16string> values) : values_(std::move(values)) {}
+    FakeKey(std::map<std::u16string, std::u16string> values, std::set<std::u16string> failing)
+        : values_(std::move(values)), failing_(std::move(failing)) {}
     std::optional<std::u16string> queryString(std::u16string_view valueName,
                                               std::size_t bufferBytes) override {
         std::u16string name(valueName);
         for (auto& c : name)
             if (c >= u'a' && c <= u'z') c = static_cast<char16_t>(c - 32);
         auto it = values_.find(name);
-        if (it == values_.end()) return std::nullopt;
-        // The data and its terminator must fit the caller's buffer of bytes.
-        if ((it->second.size() + 1) * sizeof(char16_t) > bufferBytes) return std::nullopt;
-        return it->second;
+        if (it == values_.end() || failing_.count(name)) return std::nullopt;
+        // As the ANSI query: one byte a character (the double's code page) and the terminator
+        // must fit the caller's buffer; the answer stops at the first NUL.
+        if (it->second.size() + 1 > bufferBytes) return std::nullopt;
+        return it->second.substr(0, it->second.find(u'\0'));
     }
 
 private:
     std::map<std::u16string, std::u16string> values_;
+    std::set<std::u16string> failing_; // upper-cased value names
 };
 
 } // namespace
@@ -68,7 +71,11 @@ std::unique_ptr<RegistryKey> FakePlatform::openCurrentUserKey(std::u16string_vie
     if (failingKeys_.count(key)) return nullptr;
     auto it = registry_.find(key);
     if (it == registry_.end()) return nullptr;
-    return std::make_unique<FakeKey>(it->second);
+    std::set<std::u16string> failing;
+    const std::u16string prefix = key + u"\\";
+    for (const auto& f : failingValues_)
+        if (f.starts_with(prefix)) failing.insert(f.substr(prefix.size()));
+    return std::make_unique<FakeKey>(it->second, std::move(failing));
 }
 
 int FakePlatform::messageBox(const MessageBoxRequest& request) {
@@ -81,7 +88,16 @@ std::u16string FakePlatform::windowText(std::uintptr_t window) {
     return it == windowTexts.end() ? std::u16string() : it->second;
 }
 
-bool FakePlatform::isOrdinaryFile(const std::u16string& path) { return files_.count(path) != 0; }
+void FakePlatform::setHiddenFile(const std::u16string& path, std::string bytes) {
+    files_[path] = std::move(bytes);
+    hidden_.insert(path);
+}
+
+bool FakePlatform::isOrdinaryFile(const std::u16string& path) {
+    const bool ordinary = files_.count(path) != 0 && hidden_.count(path) == 0;
+    if (vanishing_.erase(path)) files_.erase(path);
+    return ordinary;
+}
 
 std::vector<std::uint8_t> FakePlatform::readFile(const std::u16string& path) {
     ++fileReads;

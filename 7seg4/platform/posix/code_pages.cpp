@@ -1,0 +1,291 @@
+// Windows code pages through iconv (see code_pages.h).
+//
+// [SECTION] Locales
+// [SECTION] Single-byte code pages
+// [SECTION] Double-byte code pages
+#include "code_pages.h"
+
+#include <iconv.h>
+
+#include <algorithm>
+#include <array>
+#include <cerrno>
+#include <optional>
+#include <stdexcept>
+#include <unordered_map>
+#include <vector>
+
+namespace seg4::posix {
+
+// [SECTION] Locales
+
+namespace {
+
+struct LocaleCodePage {
+    std::uint32_t id, codePage;
+};
+
+// Locales whose code page depends on more than the language: Chinese of the PRC and Singapore
+// (simplified) against Taiwan, Hong Kong and Macao (traditional); Serbian, Bosnian, Azeri and
+// Uzbek in Cyrillic script.
+constexpr LocaleCodePage kByLocale[] = {
+    {0x0804, 936},  {0x1004, 936},  {0x0404, 950},  {0x0C04, 950},  {0x1404, 950},  {0x0C1A, 1251},
+    {0x1C1A, 1251}, {0x201A, 1251}, {0x281A, 1251}, {0x082C, 1251}, {0x0843, 1251},
+};
+
+// The rest by primary language; a language not listed uses 1252. In order: Chinese, Japanese,
+// Korean, Thai, Vietnamese, Greek, Hebrew; Arabic, Urdu, Persian; Estonian, Latvian, Lithuanian;
+// Turkish, Azeri, Uzbek; Bulgarian, Russian, Ukrainian, Belarusian, Macedonian, Kazakh, Kyrgyz,
+// Tatar, Mongolian; Czech, Hungarian, Polish, Romanian, Croatian, Slovak, Albanian, Slovenian.
+constexpr LocaleCodePage kByLanguage[] = {
+    {0x04, 936},  {0x11, 932},  {0x12, 949},  {0x1E, 874},  {0x2A, 1258}, {0x08, 1253}, {0x0D, 1255},
+    {0x01, 1256}, {0x20, 1256}, {0x29, 1256}, {0x25, 1257}, {0x26, 1257}, {0x27, 1257}, {0x1F, 1254},
+    {0x2C, 1254}, {0x43, 1254}, {0x02, 1251}, {0x19, 1251}, {0x22, 1251}, {0x23, 1251}, {0x2F, 1251},
+    {0x3F, 1251}, {0x40, 1251}, {0x44, 1251}, {0x50, 1251}, {0x05, 1250}, {0x0E, 1250}, {0x15, 1250},
+    {0x18, 1250}, {0x1A, 1250}, {0x1B, 1250}, {0x1C, 1250}, {0x24, 1250},
+};
+
+} // namespace
+
+std::uint32_t ansiCodePageOfLocale(std::uint32_t lcid, std::uint32_t systemCodePage) {
+    if (lcid == 0 || lcid == 0x400 || lcid == 0x800) return systemCodePage;
+    for (const LocaleCodePage& l : kByLocale)
+        if (l.id == lcid) return l.codePage;
+    for (const LocaleCodePage& l : kByLanguage)
+        if (l.id == (lcid & 0x3FF)) return l.codePage;
+    return 1252;
+}
+
+namespace {
+
+bool isSingleByte(std::uint32_t cp) { return cp == 874 || (cp >= 1250 && cp <= 1258) || cp == 20127; }
+bool isDoubleByte(std::uint32_t cp) { return cp == 932 || cp == 936 || cp == 949 || cp == 950; }
+
+[[noreturn]] void unsupported(std::uint32_t cp) {
+    throw std::runtime_error("code page " + std::to_string(cp) + " is not supported");
+}
+
+std::string iconvName(std::uint32_t cp) { return "CP" + std::to_string(cp); }
+
+// Bytes the platform's tables define but iconv leaves undefined: private-use characters (and one
+// Hebrew point) that make every byte of a single-byte code page decode to something.
+struct Override {
+    std::uint32_t codePage;
+    unsigned char byte;
+    char16_t character;
+};
+constexpr Override kOverrides[] = {
+    {874, 0xDB, 0xF8C1},
+    {874, 0xDC, 0xF8C2},
+    {874, 0xDD, 0xF8C3},
+    {874, 0xDE, 0xF8C4},
+    {874, 0xFC, 0xF8C5},
+    {874, 0xFD, 0xF8C6},
+    {874, 0xFE, 0xF8C7},
+    {874, 0xFF, 0xF8C8},
+    {1253, 0xAA, 0xF8F9},
+    {1253, 0xD2, 0xF8FA},
+    {1253, 0xFF, 0xF8FB},
+    {1255, 0xCA, 0x05BA},
+    {1255, 0xD9, 0xF88D},
+    {1255, 0xDA, 0xF88E},
+    {1255, 0xDB, 0xF88F},
+    {1255, 0xDC, 0xF890},
+    {1255, 0xDD, 0xF891},
+    {1255, 0xDE, 0xF892},
+    {1255, 0xDF, 0xF893},
+    {1255, 0xFB, 0xF894},
+    {1255, 0xFC, 0xF895},
+    {1255, 0xFF, 0xF896},
+    {1257, 0xA1, 0xF8FC},
+    {1257, 0xA5, 0xF8FD},
+    // Single bytes of the double-byte code pages.
+    {932, 0x80, 0x0080},
+    {932, 0xA0, 0xF8F0},
+    {932, 0xFD, 0xF8F1},
+    {932, 0xFE, 0xF8F2},
+    {932, 0xFF, 0xF8F3},
+    {936, 0xFF, 0xF8F5},
+};
+
+std::optional<char16_t> overrideFor(std::uint32_t codePage, unsigned char byte) {
+    for (const Override& o : kOverrides)
+        if (o.codePage == codePage && o.byte == byte) return o.character;
+    return std::nullopt;
+}
+
+class Iconv {
+public:
+    Iconv(const std::string& to, const std::string& from) : cd_(iconv_open(to.c_str(), from.c_str())) {
+        if (cd_ == reinterpret_cast<iconv_t>(-1))
+            throw std::runtime_error("iconv cannot convert from " + from + " to " + to);
+    }
+    ~Iconv() { iconv_close(cd_); }
+    Iconv(const Iconv&) = delete;
+    Iconv& operator=(const Iconv&) = delete;
+
+    void reset() { iconv(cd_, nullptr, nullptr, nullptr, nullptr); }
+
+    /// Converts as much as it can; returns false at the first input it cannot convert (left in
+    /// `in`), true when everything was converted.
+    bool run(std::string_view& in, std::string& out) {
+        while (!in.empty()) {
+            char buffer[256];
+            char* src = const_cast<char*>(in.data());
+            std::size_t srcLeft = in.size();
+            char* dst = buffer;
+            std::size_t dstLeft = sizeof buffer;
+            const std::size_t rc = iconv(cd_, &src, &srcLeft, &dst, &dstLeft);
+            const int error = errno;
+            out.append(buffer, static_cast<std::size_t>(dst - buffer));
+            in.remove_prefix(in.size() - srcLeft);
+            if (rc != static_cast<std::size_t>(-1)) continue;
+            if (error == E2BIG) continue;
+            return false; // EILSEQ or EINVAL
+        }
+        char buffer[64];
+        char* dst = buffer;
+        std::size_t dstLeft = sizeof buffer;
+        iconv(cd_, nullptr, nullptr, &dst, &dstLeft);
+        out.append(buffer, static_cast<std::size_t>(dst - buffer));
+        return true;
+    }
+
+private:
+    iconv_t cd_;
+};
+
+std::u16string fromUtf16le(std::string_view bytes) {
+    std::u16string out;
+    out.reserve(bytes.size() / 2);
+    for (std::size_t i = 0; i + 1 < bytes.size(); i += 2)
+        out += static_cast<char16_t>(static_cast<unsigned char>(bytes[i]) |
+                                     (static_cast<unsigned char>(bytes[i + 1]) << 8));
+    return out;
+}
+
+std::string toUtf16le(std::u16string_view text) {
+    std::string out;
+    out.reserve(text.size() * 2);
+    for (char16_t c : text) {
+        out += static_cast<char>(c & 0xFF);
+        out += static_cast<char>(c >> 8);
+    }
+    return out;
+}
+
+} // namespace
+
+// [SECTION] Single-byte code pages
+
+struct CodePages::SingleByteTable {
+    std::array<char16_t, 256> toUnicode{};
+    std::unordered_map<char16_t, unsigned char> fromUnicode;
+};
+
+struct CodePages::Converter {
+    Converter(const std::string& to, const std::string& from) : iconv(to, from) {}
+    Iconv iconv;
+};
+
+const CodePages::SingleByteTable& CodePages::singleByteTable(std::uint32_t codePage) {
+    auto& slot = tables_[codePage];
+    if (slot) return *slot;
+    auto table = std::make_unique<SingleByteTable>();
+    if (codePage == 20127) {
+        // The platform's US-ASCII table drops the top bit of every byte.
+        for (int b = 0; b < 256; ++b) table->toUnicode[b] = static_cast<char16_t>(b & 0x7F);
+    } else {
+        // Byte by byte, so that no composition of iconv (1255, 1258) joins two bytes.
+        Iconv conv("UTF-16LE", iconvName(codePage));
+        for (int b = 0; b < 256; ++b) {
+            conv.reset();
+            const char byte = static_cast<char>(b);
+            std::string_view in(&byte, 1);
+            std::string out;
+            const std::u16string decoded = conv.run(in, out) ? fromUtf16le(out) : std::u16string();
+            char16_t c = decoded.size() == 1 ? decoded[0] : u'\uFFFD';
+            if (decoded.size() != 1 && b >= 0x80 && b < 0xA0) c = static_cast<char16_t>(b);
+            table->toUnicode[b] = overrideFor(codePage, static_cast<unsigned char>(b)).value_or(c);
+        }
+    }
+    for (int b = 0; b < 256; ++b)
+        table->fromUnicode.emplace(table->toUnicode[b], static_cast<unsigned char>(b)); // lowest wins
+    slot = std::move(table);
+    return *slot;
+}
+
+// [SECTION] Double-byte code pages
+
+CodePages::Converter& CodePages::converter(std::uint32_t codePage, bool toUnicode) {
+    auto& slot = converters_[{codePage, toUnicode}];
+    if (!slot)
+        slot = toUnicode ? std::make_unique<Converter>("UTF-16LE", iconvName(codePage))
+                         : std::make_unique<Converter>(iconvName(codePage), "UTF-16LE");
+    return *slot;
+}
+
+CodePages::CodePages() = default;
+CodePages::~CodePages() = default;
+
+bool CodePages::isSupported(std::uint32_t codePage) {
+    return codePage == 65001 || isSingleByte(codePage) || isDoubleByte(codePage);
+}
+
+std::string CodePages::encode(std::u16string_view text, std::uint32_t codePage) {
+    if (codePage == 65001) return text::encodeUtf8(text);
+    if (!isSupported(codePage)) unsupported(codePage);
+    std::lock_guard lock(mutex_);
+    if (isSingleByte(codePage)) {
+        const SingleByteTable& table = singleByteTable(codePage);
+        std::string out;
+        out.reserve(text.size());
+        for (char16_t c : text) {
+            const auto it = table.fromUnicode.find(c);
+            out += it == table.fromUnicode.end() ? '?' : static_cast<char>(it->second);
+        }
+        return out;
+    }
+    Iconv& conv = converter(codePage, false).iconv;
+    conv.reset();
+    const std::string units = toUtf16le(text);
+    std::string_view in = units;
+    std::string out;
+    while (!conv.run(in, out)) {
+        out += '?'; // one per UTF-16 unit the code page cannot hold
+        in.remove_prefix(std::min<std::size_t>(2, in.size()));
+        conv.reset();
+    }
+    return out;
+}
+
+std::u16string CodePages::decode(std::string_view bytes, std::uint32_t codePage) {
+    if (codePage == 65001) return text::decodeUtf8(bytes);
+    if (!isSupported(codePage)) unsupported(codePage);
+    std::lock_guard lock(mutex_);
+    if (isSingleByte(codePage)) {
+        const SingleByteTable& table = singleByteTable(codePage);
+        std::u16string out;
+        out.reserve(bytes.size());
+        for (char b : bytes) out += table.toUnicode[static_cast<unsigned char>(b)];
+        return out;
+    }
+    const char16_t fallback = codePage == 932 ? u'\u30FB' : u'?';
+    Iconv& conv = converter(codePage, true).iconv;
+    conv.reset();
+    std::string_view in = bytes;
+    std::string units;
+    std::u16string out;
+    while (!conv.run(in, units)) {
+        out += fromUtf16le(units);
+        units.clear();
+        // A byte the platform reads on its own, or one that starts no character of the code page.
+        out += overrideFor(codePage, static_cast<unsigned char>(in.front())).value_or(fallback);
+        in.remove_prefix(1);
+        conv.reset();
+    }
+    out += fromUtf16le(units);
+    return out;
+}
+
+} // namespace seg4::posix

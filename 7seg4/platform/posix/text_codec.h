@@ -1,0 +1,40 @@
+// Text conversions with the answers Windows gives: UTF-8, Windows-1252 and the simple letter-case
+// mapping used to compare names. Standard library only, so it builds for Windows as well.
+#pragma once
+
+#include <functional>
+#include <string>
+#include <string_view>
+
+namespace seg4::text {
+
+/// The two directions of one ANSI code page: bytes to UTF-16 (MultiByteToWideChar) and UTF-16
+/// to bytes (WideCharToMultiByte).
+struct AnsiCodec {
+    std::function<std::u16string(std::string_view)> decode;
+    std::function<std::string(std::u16string_view)> encode;
+};
+
+/// Windows-1252, the system code page of a western Windows; built in, needs no tables from outside.
+const AnsiCodec& windows1252();
+
+/// UTF-8 to UTF-16. Every maximal ill-formed subsequence becomes one U+FFFD, as the platform's
+/// converter does since Windows Vista.
+std::u16string decodeUtf8(std::string_view bytes);
+/// UTF-16 to UTF-8. An unpaired surrogate becomes U+FFFD.
+std::string encodeUtf8(std::u16string_view text);
+
+/// Windows-1252 bytes to UTF-16. The five bytes the code page leaves undefined (0x81, 0x8D,
+/// 0x8F, 0x90, 0x9D) come back as the C1 controls of the same value, as on Windows.
+std::u16string decodeWindows1252(std::string_view bytes);
+/// UTF-16 to Windows-1252; a UTF-16 unit the code page cannot hold becomes '?'.
+std::string encodeWindows1252(std::u16string_view text);
+
+/// Upper-case partner of a letter of the Latin, Greek and Cyrillic blocks and of the fullwidth
+/// Latin letters; every other unit comes back unchanged.
+char16_t upperCase(char16_t c);
+std::u16string upperCase(std::u16string_view s);
+/// True when the two texts are equal without regard to letter case.
+bool equalNoCase(std::u16string_view a, std::u16string_view b);
+
+} // namespace seg4::text
