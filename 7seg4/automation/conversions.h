@@ -24,8 +24,33 @@ bool toBoolean(const Variant& v);
 /// CStr: numbers in the runtime's shortest form, Booleans as "True"/"False".
 std::u16string toString(const Variant& v);
 
-/// The value converted to a scalar of `target` (VariantChangeType for scalar targets).
-Variant changeType(const Variant& v, VarType target);
+/// Flags of changeType, with the values of VariantChangeType's wFlags so the COM shell can pass
+/// them through.
+enum ChangeFlags : std::uint16_t {
+    kChangeDefault = 0,
+    kChangeAlphaBool = 0x02, // Booleans become "True" / "False" instead of "-1" / "0"
+};
+
+/// The value converted to a scalar of `target` (VariantChangeType for scalar targets: Empty,
+/// Null, the integer types, R4, R8, Currency, Date, String, Bool and Error). Unlike the
+/// conversions above, Booleans become "-1" / "0" as strings unless kChangeAlphaBool is given,
+/// any value may become Empty or Null, and Null itself fails only for the other targets. A
+/// string becomes a Date only as a number of the runtime's syntax is refused: dates are not
+/// read from text (type mismatch).
+Variant changeType(const Variant& v, VarType target, std::uint16_t flags = kChangeDefault);
+
+/// The runtime's `=` as a test harness uses it: numbers of any type compare by value (True is
+/// -1, a Date is its day number), strings compare exactly, Empty equals 0, False and "", error
+/// values equal when their codes do, arrays equal when their bounds and elements do (numeric
+/// element types may differ). Null and a reference to nothing equal nothing, not even
+/// themselves. References are looked through.
+bool automationEquals(const Variant& a, const Variant& b);
+
+/// The runtime's TypeName: "Integer", "Long", "Byte", "Single", "Double", "Currency", "Date",
+/// "String", "Boolean", "Error", "Empty", "Null", arrays as the element's name with "()"
+/// ("Variant()", "Long()"). I8 is "LongLong"; I1, UI2, UI4 and UI8, which the runtime has no
+/// name for, are "Unknown". A reference answers its target's name.
+std::u16string typeName(const Variant& v);
 
 /// Rounds half to even, as the runtime does when it turns a floating value into an integer.
 double roundHalfEven(double x);

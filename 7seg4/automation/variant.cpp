@@ -1,7 +1,10 @@
 // Construction, access and comparison of automation values.
 #include "automation/variant.h"
 
+#include "automation/conversions.h"
 #include "automation/errors.h"
+
+#include <limits>
 
 namespace seg4 {
 
@@ -87,6 +90,12 @@ Variant Variant::byRef(Variant* target) {
 }
 
 Variant Variant::array(VarType elementType, std::int32_t lowerBound, std::vector<Variant> elements) {
+    const auto last = static_cast<std::int64_t>(lowerBound) + static_cast<std::int64_t>(elements.size()) - 1;
+    if (last > std::numeric_limits<std::int32_t>::max()) raise(hr::Overflow);
+    if (elementType != VarType::Variant) {
+        for (Variant& e : elements)
+            if (e.isByRef() || e.isArray() || e.type() != elementType) e = changeType(e, elementType);
+    }
     Variant v;
     v.type_ = elementType;
     v.isArray_ = true;
@@ -117,20 +126,16 @@ std::uint16_t Variant::vt() const noexcept {
 
 const Variant& Variant::deref() const noexcept {
     const Variant* v = this;
-    while (const auto* p = std::get_if<Variant*>(&v->data_)) {
-        if (*p == nullptr) break;
+    for (int depth = 0; depth < kMaxReferenceDepth; ++depth) {
+        const auto* p = std::get_if<Variant*>(&v->data_);
+        if (p == nullptr || *p == nullptr) break;
         v = *p;
     }
     return *v;
 }
 
 Variant& Variant::deref() noexcept {
-    Variant* v = this;
-    while (auto* p = std::get_if<Variant*>(&v->data_)) {
-        if (*p == nullptr) break;
-        v = *p;
-    }
-    return *v;
+    return const_cast<Variant&>(static_cast<const Variant&>(*this).deref());
 }
 
 std::int64_t Variant::asSigned() const {
@@ -206,6 +211,20 @@ bool operator==(const Variant& a, const Variant& b) {
         return x->lowerBound == y->lowerBound && x->elements == y->elements;
     }
     return a.data_ == b.data_;
+}
+
+std::int32_t lowerBound(const Variant& v) {
+    if (!v.deref().isArray()) raise(hr::TypeMismatch);
+    const SafeArray* a = v.arrayData();
+    if (!a) raise(hr::SubscriptOutOfRange);
+    return a->lowerBound;
+}
+
+std::int32_t upperBound(const Variant& v) {
+    if (!v.deref().isArray()) raise(hr::TypeMismatch);
+    const SafeArray* a = v.arrayData();
+    if (!a) raise(hr::SubscriptOutOfRange);
+    return a->upperBound();
 }
 
 const Variant& arrayElement(const Variant& v, std::int32_t index) {

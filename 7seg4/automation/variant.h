@@ -34,6 +34,7 @@ enum class VarType : std::uint16_t {
 
 inline constexpr std::uint16_t kVtArrayFlag = 0x2000;
 inline constexpr std::uint16_t kVtByRefFlag = 0x4000;
+inline constexpr int kMaxReferenceDepth = 64;
 
 struct SafeArray;
 
@@ -66,6 +67,9 @@ public:
     static Variant error(std::int32_t scode);
     /// A reference to `target`, which must outlive the reference.
     static Variant byRef(Variant* target);
+    /// Elements that are not of `elementType` are converted to it with changeType (Empty becomes
+    /// 0, "" or False), so a typed array never holds a foreign value; a value that cannot be
+    /// converted fails as changeType does. Bounds past the 32-bit range fail with overflow.
     static Variant array(VarType elementType, std::int32_t lowerBound, std::vector<Variant> elements);
     /// The empty array: lower bound 0, upper bound -1.
     static Variant emptyArray(VarType elementType);
@@ -81,6 +85,8 @@ public:
     std::uint16_t vt() const noexcept;
 
     /// The value itself: the target of a reference (followed through any chain), else *this.
+    /// A chain longer than kMaxReferenceDepth (a cycle) stops at a reference, which every
+    /// conversion refuses with type mismatch.
     const Variant& deref() const noexcept;
     Variant& deref() noexcept;
 
@@ -130,5 +136,11 @@ struct SafeArray {
 /// Element `index` of the array `v` holds (looking through references). Fails with
 /// type mismatch when `v` holds no array and subscript out of range outside the bounds.
 const Variant& arrayElement(const Variant& v, std::int32_t index);
+
+/// The bounds of the array `v` holds (looking through references), as LBound and UBound give
+/// them: type mismatch for a value that is no array, subscript out of range for an array type
+/// that holds no array. The empty array has bounds 0 and -1.
+std::int32_t lowerBound(const Variant& v);
+std::int32_t upperBound(const Variant& v);
 
 } // namespace seg4
