@@ -34,9 +34,8 @@ enum ChangeFlags : std::uint16_t {
 /// The value converted to a scalar of `target` (VariantChangeType for scalar targets: Empty,
 /// Null, the integer types, R4, R8, Currency, Date, String, Bool and Error). Unlike the
 /// conversions above, Booleans become "-1" / "0" as strings unless kChangeAlphaBool is given,
-/// any value may become Empty or Null, and Null itself fails only for the other targets. A
-/// string becomes a Date only as a number of the runtime's syntax is refused: dates are not
-/// read from text (type mismatch).
+/// any value may become Empty or Null, and Null itself fails only for the other targets.
+/// Dates are not read from text: a string to Date is a type mismatch.
 Variant changeType(const Variant& v, VarType target, std::uint16_t flags = kChangeDefault);
 
 /// The runtime's `=` as a test harness uses it: numbers of any type compare by value (True is
