@@ -82,6 +82,9 @@ TEST(CodePages, ConvertsTextBothWays) {
         {949, u"\uD55C\uAD6D", "\xC7\xD1\xB1\xB9"},
         {950, u"\u4E2D\u6587", "\xA4\xA4\xA4\xE5"},
         {20127, u"plain", "plain"},
+        {932, u"\uE000\uE03F", "\xF0\x40\xF0\x80"}, // user-defined areas are private-use characters
+        {936, u"\uE4C6\uE000", "\xA1\x40\xAA\xA1"},
+        {950, u"\u2550\uE000", "\xF9\xF9\xFA\x40"},
         {65001, u"\u00E9\U0001F600", "\xC3\xA9\xF0\x9F\x98\x80"},
     };
     CodePages pages;
@@ -106,6 +109,7 @@ TEST(CodePages, UnitsTheCodePageCannotHoldBecomeQuestionMarks) {
         {1251, u"\u00E9\u0416", "?\xC6"},
         {20127, u"\u00E9", "?"},
         {932, u"\u00E9\U0001F600x", "???x"},
+        {932, u"\u00A5\u2212", "??"}, // no yen for backslash, no minus for hyphen
         {936, u"\u0E01", "?"},
         {65001, std::u16string(1, char16_t(0xDFFF)), "\xEF\xBF\xBD"},
     };
@@ -130,13 +134,11 @@ TEST(CodePages, BytesWithoutCharacterDecodeAsThePlatformDecodesThem) {
         {"undefined Thai bytes are private use", 874, "\xDB\xFF", u"\uF8C1\uF8C8"},
         {"Baltic", 1257, "\xA1\xA5", u"\uF8FC\uF8FD"},
         {"US-ASCII drops the top bit", 20127, "\xC1\x80", std::u16string(u"A\0", 2)},
-        {"932: byte that starts no character", 932,
-         "\x81\x20"
-         "a",
-         u"\u30FB a"},
+        {"932: a lead byte takes its invalid trail byte with it", 932, "\x81 a", u"\u30FBa"},
+        {"932: but not a NUL", 932, std::string("\x81\0a", 3), std::u16string(u"\u30FB\0a", 3)},
         {"932: lead byte at the end", 932, "a\x81", u"a\u30FB"},
         {"932: lone bytes the platform defines", 932, "\x80\xA0\xFF", u"\u0080\uF8F0\uF8F3"},
-        {"936: byte that starts no character", 936, "\x81 a", u"? a"},
+        {"936: pair without character", 936, "\x81 a", u"?a"},
         {"936: lone byte the platform defines", 936, "\x80\xFF", u"\u20AC\uF8F5"},
         {"UTF-8", 65001, "a\xC0\xAF", u"a\uFFFD\uFFFD"},
         {"1258 combining mark stays apart", 1258, "a\xEC", u"a\u0301"},
@@ -158,6 +160,18 @@ TEST(CodePages, EverySingleByteRoundTrips) {
             EXPECT_NE(decoded[0], u'\uFFFD') << cp << " byte " << b;
             EXPECT_EQ(pages.encode(decoded, cp), byte) << cp << " byte " << b;
         }
+    }
+}
+
+TEST(CodePages, BuiltInWindows1252AgreesWithTheTables) {
+    CodePages pages;
+    for (int b = 0; b < 256; ++b) {
+        const std::string byte(1, static_cast<char>(b));
+        EXPECT_EQ(text::decodeWindows1252(byte), pages.decode(byte, 1252)) << b;
+    }
+    for (std::uint32_t u = 0; u < 0x10000; ++u) {
+        const std::u16string unit(1, static_cast<char16_t>(u));
+        ASSERT_EQ(text::encodeWindows1252(unit), pages.encode(unit, 1252)) << u;
     }
 }
 

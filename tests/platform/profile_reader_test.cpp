@@ -96,7 +96,8 @@ TEST(ProfileReader, ReadsAnsiUtf8AndUtf16Files) {
     const std::string utf16be("\xFE\xFF\0[\0a\0]\0\n\0x\0=\0\xE9", 17); // odd size: last byte is no character
     const ProfileCase cases[] = {
         {"ANSI bytes come back unchanged", "[a]\nx=\xE9\x80\x81\n", "a", "x", "d", 255, "\xE9\x80\x81"},
-        {"ANSI letters compare without case", "[\xC4]\nx=1\n", "\xE4", "x", "d", 255, "1"},
+        {"ANSI letters other than A to Z keep their case", "[\xC4]\nx=1\n", "\xE4", "x", "d", 255, "d"},
+        {"ANSI letters other than A to Z match exactly", "[\xC4]\nx=1\n", "\xC4", "X", "d", 255, "1"},
         {"UTF-8 with mark, answer in the ANSI code page", "\xEF\xBB\xBF[a]\nx=\xC3\xA9\xD0\x9A\n", "a", "x",
          "d", 255, "\xE9?"},
         {"UTF-16LE with mark", utf16le, "a", "x", "d", 255, "\xE9?"},
@@ -110,9 +111,9 @@ TEST(ProfileReader, RequestAndAnswerUseTheGivenCodePage) {
     posix::CodePages pages;
     const text::AnsiCodec cyrillic{[&](std::string_view b) { return pages.decode(b, 1251); },
                                    [&](std::u16string_view t) { return pages.encode(t, 1251); }};
-    // "Кл" in 1251 is CA EB; its lower case "кл" is EA EB.
-    const std::string file = "[\xCA\xEB]\nx=\xC4\xE0\n";
-    EXPECT_EQ(readProfileString(file, "\xEA\xEB", "x", "d", 255, cyrillic), "\xC4\xE0");
+    // A section "Кл" (CA EB in 1251) in a UTF-8 file is found by its 1251 name.
+    const std::string file = "\xEF\xBB\xBF[\xD0\x9A\xD0\xBB]\nx=\xD0\x94\xD0\xB0\n";
+    EXPECT_EQ(readProfileString(file, "\xCA\xEB", "x", "d", 255, cyrillic), "\xC4\xE0");
     const std::string utf8File = "\xEF\xBB\xBF[a]\nx=\xD0\x94\xC3\xA9\n"; // "Дé"
     EXPECT_EQ(readProfileString(utf8File, "a", "x", "d", 255, cyrillic), "\xC4?");
 }

@@ -5,6 +5,8 @@
 // [SECTION] Double-byte code pages
 #include "code_pages.h"
 
+#include "code_page_tables.h"
+
 #include <iconv.h>
 
 #include <algorithm>
@@ -67,49 +69,8 @@ bool isDoubleByte(std::uint32_t cp) { return cp == 932 || cp == 936 || cp == 949
 
 std::string iconvName(std::uint32_t cp) { return "CP" + std::to_string(cp); }
 
-// Bytes the platform's tables define but iconv leaves undefined: private-use characters (and one
-// Hebrew point) that make every byte of a single-byte code page decode to something.
-struct Override {
-    std::uint32_t codePage;
-    unsigned char byte;
-    char16_t character;
-};
-constexpr Override kOverrides[] = {
-    {874, 0xDB, 0xF8C1},
-    {874, 0xDC, 0xF8C2},
-    {874, 0xDD, 0xF8C3},
-    {874, 0xDE, 0xF8C4},
-    {874, 0xFC, 0xF8C5},
-    {874, 0xFD, 0xF8C6},
-    {874, 0xFE, 0xF8C7},
-    {874, 0xFF, 0xF8C8},
-    {1253, 0xAA, 0xF8F9},
-    {1253, 0xD2, 0xF8FA},
-    {1253, 0xFF, 0xF8FB},
-    {1255, 0xCA, 0x05BA},
-    {1255, 0xD9, 0xF88D},
-    {1255, 0xDA, 0xF88E},
-    {1255, 0xDB, 0xF88F},
-    {1255, 0xDC, 0xF890},
-    {1255, 0xDD, 0xF891},
-    {1255, 0xDE, 0xF892},
-    {1255, 0xDF, 0xF893},
-    {1255, 0xFB, 0xF894},
-    {1255, 0xFC, 0xF895},
-    {1255, 0xFF, 0xF896},
-    {1257, 0xA1, 0xF8FC},
-    {1257, 0xA5, 0xF8FD},
-    // Single bytes of the double-byte code pages.
-    {932, 0x80, 0x0080},
-    {932, 0xA0, 0xF8F0},
-    {932, 0xFD, 0xF8F1},
-    {932, 0xFE, 0xF8F2},
-    {932, 0xFF, 0xF8F3},
-    {936, 0xFF, 0xF8F5},
-};
-
 std::optional<char16_t> overrideFor(std::uint32_t codePage, unsigned char byte) {
-    for (const Override& o : kOverrides)
+    for (const tables::SingleByte& o : tables::kSingleBytes)
         if (o.codePage == codePage && o.byte == byte) return o.character;
     return std::nullopt;
 }
@@ -164,16 +125,6 @@ std::u16string fromUtf16le(std::string_view bytes) {
     return out;
 }
 
-std::string toUtf16le(std::u16string_view text) {
-    std::string out;
-    out.reserve(text.size() * 2);
-    for (char16_t c : text) {
-        out += static_cast<char>(c & 0xFF);
-        out += static_cast<char>(c >> 8);
-    }
-    return out;
-}
-
 } // namespace
 
 // [SECTION] Single-byte code pages
@@ -217,12 +168,112 @@ const CodePages::SingleByteTable& CodePages::singleByteTable(std::uint32_t codeP
 
 // [SECTION] Double-byte code pages
 
+namespace {
+
+bool isLeadByte(std::uint32_t codePage, unsigned char b) {
+    if (codePage == 932) return (b >= 0x81 && b <= 0x9F) || (b >= 0xE0 && b <= 0xFC);
+    return b >= 0x81 && b <= 0xFE;
+}
+
+// What the platform decodes a byte or pair without character to: the code page's default.
+char16_t defaultCharacter(std::uint32_t codePage) { return codePage == 932 ? u'\u30FB' : u'?'; }
+
+// The user-defined (EUDC) areas, which the platform maps to private-use characters.
+std::optional<char16_t> eudcCharacter(std::uint32_t codePage, unsigned char lead, unsigned char trail) {
+    for (const tables::EudcRun& r : tables::kEudcRuns)
+        if (r.codePage == codePage && r.lead == lead && trail >= r.trail && trail - r.trail < r.count)
+            return static_cast<char16_t>(r.unit + (trail - r.trail));
+    return std::nullopt;
+}
+
+std::optional<std::string> eudcBytes(std::uint32_t codePage, char16_t c) {
+    for (const tables::EudcRun& r : tables::kEudcRuns)
+        if (r.codePage == codePage && c >= r.unit && c - r.unit < r.count)
+            return std::string{static_cast<char>(r.lead), static_cast<char>(r.trail + (c - r.unit))};
+    return std::nullopt;
+}
+
+// One character through iconv, or nothing when iconv has none.
+std::optional<std::u16string> iconvDecode(Iconv& conv, std::string_view bytes) {
+    conv.reset();
+    std::string units;
+    if (!conv.run(bytes, units)) return std::nullopt;
+    return fromUtf16le(units);
+}
+
+} // namespace
+
 CodePages::Converter& CodePages::converter(std::uint32_t codePage, bool toUnicode) {
     auto& slot = converters_[{codePage, toUnicode}];
     if (!slot)
         slot = toUnicode ? std::make_unique<Converter>("UTF-16LE", iconvName(codePage))
                          : std::make_unique<Converter>(iconvName(codePage), "UTF-16LE");
     return *slot;
+}
+
+std::u16string CodePages::decodeDoubleByte(std::string_view bytes, std::uint32_t codePage) {
+    Iconv& conv = converter(codePage, true).iconv;
+    std::u16string out;
+    out.reserve(bytes.size());
+    std::size_t i = 0;
+    while (i < bytes.size()) {
+        const auto b = static_cast<unsigned char>(bytes[i]);
+        if (b < 0x80) {
+            out += static_cast<char16_t>(b);
+            ++i;
+            continue;
+        }
+        // A lead byte takes the next byte with it, whether or not the pair has a character; a
+        // NUL ends the text there, so it is never a trail byte.
+        const bool pair = isLeadByte(codePage, b) && i + 1 < bytes.size() && bytes[i + 1] != '\0';
+        const std::string_view code = bytes.substr(i, pair ? 2 : 1);
+        std::optional<char16_t> c = pair
+                                        ? eudcCharacter(codePage, b, static_cast<unsigned char>(bytes[i + 1]))
+                                        : overrideFor(codePage, b);
+        if (!c) {
+            const auto decoded = iconvDecode(conv, code);
+            if (decoded && decoded->size() == 1) c = (*decoded)[0];
+        }
+        out += c.value_or(defaultCharacter(codePage));
+        i += code.size();
+    }
+    return out;
+}
+
+std::string CodePages::encodeDoubleByte(std::u16string_view text, std::uint32_t codePage) {
+    Iconv& conv = converter(codePage, false).iconv;
+    std::string out;
+    out.reserve(text.size() * 2);
+    for (char16_t c : text) {
+        if (c < 0x80) {
+            out += static_cast<char>(c);
+            continue;
+        }
+        if (tables::isUnmapped(codePage, c)) {
+            out += '?';
+            continue;
+        }
+        if (const auto single = tables::singleByteOf(codePage, c)) {
+            out += static_cast<char>(*single);
+            continue;
+        }
+        if (const auto preferred = tables::preferredPair(codePage, c)) {
+            out += static_cast<char>(*preferred >> 8);
+            out += static_cast<char>(*preferred & 0xFF);
+            continue;
+        }
+        if (const auto eudc = eudcBytes(codePage, c)) {
+            out += *eudc;
+            continue;
+        }
+        // A unit iconv cannot convert alone (also each half of a surrogate pair) becomes '?'.
+        conv.reset();
+        const char units[2] = {static_cast<char>(c & 0xFF), static_cast<char>(c >> 8)};
+        std::string_view in(units, 2);
+        std::string bytes;
+        out += conv.run(in, bytes) ? bytes : std::string("?");
+    }
+    return out;
 }
 
 CodePages::CodePages() = default;
@@ -246,17 +297,7 @@ std::string CodePages::encode(std::u16string_view text, std::uint32_t codePage) 
         }
         return out;
     }
-    Iconv& conv = converter(codePage, false).iconv;
-    conv.reset();
-    const std::string units = toUtf16le(text);
-    std::string_view in = units;
-    std::string out;
-    while (!conv.run(in, out)) {
-        out += '?'; // one per UTF-16 unit the code page cannot hold
-        in.remove_prefix(std::min<std::size_t>(2, in.size()));
-        conv.reset();
-    }
-    return out;
+    return encodeDoubleByte(text, codePage);
 }
 
 std::u16string CodePages::decode(std::string_view bytes, std::uint32_t codePage) {
@@ -270,22 +311,7 @@ std::u16string CodePages::decode(std::string_view bytes, std::uint32_t codePage)
         for (char b : bytes) out += table.toUnicode[static_cast<unsigned char>(b)];
         return out;
     }
-    const char16_t fallback = codePage == 932 ? u'\u30FB' : u'?';
-    Iconv& conv = converter(codePage, true).iconv;
-    conv.reset();
-    std::string_view in = bytes;
-    std::string units;
-    std::u16string out;
-    while (!conv.run(in, units)) {
-        out += fromUtf16le(units);
-        units.clear();
-        // A byte the platform reads on its own, or one that starts no character of the code page.
-        out += overrideFor(codePage, static_cast<unsigned char>(in.front())).value_or(fallback);
-        in.remove_prefix(1);
-        conv.reset();
-    }
-    out += fromUtf16le(units);
-    return out;
+    return decodeDoubleByte(bytes, codePage);
 }
 
 } // namespace seg4::posix

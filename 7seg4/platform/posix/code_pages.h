@@ -48,6 +48,8 @@ private:
     struct SingleByteTable;
     struct Converter;
     const SingleByteTable& singleByteTable(std::uint32_t codePage);
+    std::string encodeDoubleByte(std::u16string_view text, std::uint32_t codePage);
+    std::u16string decodeDoubleByte(std::string_view bytes, std::uint32_t codePage);
     Converter& converter(std::uint32_t codePage, bool toUnicode);
 
     std::mutex mutex_;

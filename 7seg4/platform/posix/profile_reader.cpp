@@ -19,6 +19,17 @@ std::u16string_view trimmed(std::u16string_view s) {
     return s;
 }
 
+// Letter case counts only for A to Z, as in the reference reader: other letters must match.
+bool equalNoCase(std::u16string_view a, std::u16string_view b) {
+    if (a.size() != b.size()) return false;
+    const auto fold = [](char16_t c) {
+        return (c >= u'a' && c <= u'z') ? static_cast<char16_t>(c - 0x20) : c;
+    };
+    for (std::size_t i = 0; i < a.size(); ++i)
+        if (fold(a[i]) != fold(b[i])) return false;
+    return true;
+}
+
 template <typename View>
 View untilNul(View s) {
     const auto nul = s.find(typename View::value_type{0});
@@ -67,7 +78,7 @@ std::optional<std::u16string_view> find(std::u16string_view file, std::u16string
             if (close != std::u16string_view::npos) {
                 if (inFirstMatch) return std::nullopt; // only the first section of the name counts
                 const std::u16string_view name = untilNul(trimmed(line.substr(1, close - 1)));
-                inFirstMatch = text::equalNoCase(name, section);
+                inFirstMatch = equalNoCase(name, section);
                 continue;
             }
             // No "]": an ordinary entry line.
@@ -81,7 +92,7 @@ std::optional<std::u16string_view> find(std::u16string_view file, std::u16string
             name = trimmed(line.substr(0, eq));
             value = trimmed(line.substr(eq + 1));
         }
-        if (text::equalNoCase(untilNul(name), key)) {
+        if (equalNoCase(untilNul(name), key)) {
             if (!value) return std::nullopt;
             return untilNul(*value);
         }

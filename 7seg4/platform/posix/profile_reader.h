@@ -4,7 +4,9 @@
 // Standard library only: built as the small library seg4profile, which also links on Windows,
 // where it is run side by side with the real reader.
 //
-// The rules, with the reason for each where the reader's documentation is silent:
+// Where the reader's documentation is silent, the rules follow Windows wherever a test run on
+// Windows establishes its behaviour (the conformance tests of Wine), and the reader of Wine
+// otherwise; the one place they differ is the section named "" (see below). The rules:
 // - The file is text in the system ANSI code page, or UTF-8 / UTF-16 (LE or BE) when it starts
 //   with the matching byte-order mark. It is read as UTF-16, and the answer is converted back
 //   to the ANSI code page, as the ANSI entry point of the reader does.
@@ -18,11 +20,13 @@
 // - Any other line of a section is an entry: the key is the text before the first "=" and the
 //   value the text after it, both without blanks at their ends. A line without "=" is an entry
 //   without a value: it is found like any other key, and answers with the default.
-// - Lines before the first section belong to no section; a section named "" is written "[]".
+// - Lines before the first section belong to no section; a section named "" is written "[]"
+//   (Wine, unlike Windows, also finds the lines before the first section under "").
 // - Comment lines (";", "#") get no special treatment: they are entries whose key starts with
 //   ";" and are found only by asking for such a key. No line is too long.
-// - Section and key are compared without regard to letter case, after the request has lost the
-//   blanks at its ends. Only the first section of a name is searched, and in it the first entry
+// - Section and key are compared without regard to the case of the letters A to Z (other letters
+//   must match exactly, as in the reader of Wine), after the request has lost the blanks at its
+//   ends. Only the first section of a name is searched, and in it the first entry
 //   of a key. The empty key finds an entry written "=value".
 // - Text up to the first NUL counts, both in the request and in names and values of the file.
 // - The default loses its trailing spaces (but keeps its first character).
