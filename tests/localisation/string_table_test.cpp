@@ -48,9 +48,14 @@ TEST(StringTable, EveryLanguageOfTheCodeTableHasEveryText) {
 TEST(StringTable, EnglishIsTheReferenceAndOtherLanguagesTranslateIt) {
     for (const auto& [id, english] : kEnglish) EXPECT_EQ(at(200, id), english) << id;
     EXPECT_EQ(at(400, 137), u"Wert");
+    // The German host lists macros by their English names, so German keeps "ShowDigit".
+    EXPECT_EQ(at(400, 115), u"ShowDigit");
     for (const BuiltInLanguage& l : builtInLanguages()) {
         if (l.stringOffset == 200) continue;
-        for (int id : {115, 137, 98, 45, 148, 18}) EXPECT_NE(at(l.stringOffset, id), at(200, id)) << id;
+        for (int id : {115, 137, 98, 45, 148, 18}) {
+            if (l.stringOffset == 400 && id == 115) continue;
+            EXPECT_NE(at(l.stringOffset, id), at(200, id)) << id;
+        }
     }
     // Languages of other scripts use them: a swapped or mis-encoded source shows here.
     struct Script {
