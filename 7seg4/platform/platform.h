@@ -47,6 +47,10 @@ public:
     virtual ~RegistryKey() = default;
     /// The value's data as text, queried into a buffer of `bufferBytes` bytes, up to its first
     /// NUL. Empty optional when the value is missing or does not fit the buffer.
+    /// The query answers as RegQueryValueExA: the data as the ANSI function returns it (strings
+    /// converted to the system ANSI code page with their terminating NUL, other types their
+    /// stored bytes) must fit `bufferBytes`; the answer is that data decoded through the system
+    /// code page up to its first NUL. The value's type plays no other part.
     virtual std::optional<std::u16string> queryString(std::u16string_view valueName,
                                                       std::size_t bufferBytes) = 0;
 };

@@ -36,6 +36,7 @@ TEST(ProfileReader, FindsSectionsAndKeys) {
         {"first entry of a key", "[a]\nx=1\nX=2\n", "a", "x", "d", 255, "1"},
         {"entry without = shadows a later one", "[a]\nx\nx=2\n", "a", "x", "d", 255, "d"},
         {"lone LF and lone CR end lines", "[a]\nx=1\ry=2\r\n\r\nz=3", "a", "z", "d", 255, "3"},
+        {"a file with CR only", "[a]\rx=1\ry=2\r", "a", "y", "d", 255, "2"},
         {"lines before the first section belong to none", "x=0\n[]\nx=1\n", "", "x", "d", 255, "1"},
         {"no section at all", "x=0\n", "", "x", "d", 255, "d"},
         {"section name trimmed, text after ] ignored", "[ a ] junk\nx=1\n", "a", "x", "d", 255, "1"},

@@ -137,6 +137,7 @@ struct CodePages::SingleByteTable {
 struct CodePages::Converter {
     Converter(const std::string& to, const std::string& from) : iconv(to, from) {}
     Iconv iconv;
+    std::unordered_map<char16_t, std::string> encoded; // what each unit became so far
 };
 
 const CodePages::SingleByteTable& CodePages::singleByteTable(std::uint32_t codePage) {
@@ -193,6 +194,22 @@ std::optional<std::string> eudcBytes(std::uint32_t codePage, char16_t c) {
     return std::nullopt;
 }
 
+// What one unit becomes.
+std::string encodeUnit(Iconv& conv, std::uint32_t codePage, char16_t c) {
+    if (tables::isUnmapped(codePage, c)) return "?";
+    if (const auto single = tables::singleByteOf(codePage, c))
+        return std::string(1, static_cast<char>(*single));
+    if (const auto preferred = tables::preferredPair(codePage, c))
+        return std::string{static_cast<char>(*preferred >> 8), static_cast<char>(*preferred & 0xFF)};
+    if (const auto eudc = eudcBytes(codePage, c)) return *eudc;
+    // A unit iconv cannot convert alone (also each half of a surrogate pair) becomes '?'.
+    conv.reset();
+    const char units[2] = {static_cast<char>(c & 0xFF), static_cast<char>(c >> 8)};
+    std::string_view in(units, 2);
+    std::string bytes;
+    return conv.run(in, bytes) ? bytes : std::string("?");
+}
+
 // One character through iconv, or nothing when iconv has none.
 std::optional<std::u16string> iconvDecode(Iconv& conv, std::string_view bytes) {
     conv.reset();
@@ -241,7 +258,7 @@ std::u16string CodePages::decodeDoubleByte(std::string_view bytes, std::uint32_t
 }
 
 std::string CodePages::encodeDoubleByte(std::u16string_view text, std::uint32_t codePage) {
-    Iconv& conv = converter(codePage, false).iconv;
+    Converter& converted = converter(codePage, false);
     std::string out;
     out.reserve(text.size() * 2);
     for (char16_t c : text) {
@@ -249,29 +266,9 @@ std::string CodePages::encodeDoubleByte(std::u16string_view text, std::uint32_t 
             out += static_cast<char>(c);
             continue;
         }
-        if (tables::isUnmapped(codePage, c)) {
-            out += '?';
-            continue;
-        }
-        if (const auto single = tables::singleByteOf(codePage, c)) {
-            out += static_cast<char>(*single);
-            continue;
-        }
-        if (const auto preferred = tables::preferredPair(codePage, c)) {
-            out += static_cast<char>(*preferred >> 8);
-            out += static_cast<char>(*preferred & 0xFF);
-            continue;
-        }
-        if (const auto eudc = eudcBytes(codePage, c)) {
-            out += *eudc;
-            continue;
-        }
-        // A unit iconv cannot convert alone (also each half of a surrogate pair) becomes '?'.
-        conv.reset();
-        const char units[2] = {static_cast<char>(c & 0xFF), static_cast<char>(c >> 8)};
-        std::string_view in(units, 2);
-        std::string bytes;
-        out += conv.run(in, bytes) ? bytes : std::string("?");
+        auto [known, added] = converted.encoded.try_emplace(c);
+        if (added) known->second = encodeUnit(converted.iconv, codePage, c);
+        out += known->second;
     }
     return out;
 }
