@@ -27,6 +27,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     registry.load(bytes, "fuzz.reg", ansi); // must not throw: it loaded before
     if (!(registry == once)) std::abort();
     for (std::size_t buffer : {std::size_t{0}, std::size_t{4}, std::size_t{256}})
-        (void)registry.queryAnsiString(u"Software\\DelmarshSW\\QuorvaneV4\\Info", u"CurrentProfile", buffer, ansi);
+        (void)registry.queryAnsiString(u"Software\\DelmarshSW\\QuorvaneV4\\Info", u"CurrentProfile", buffer,
+                                       ansi);
     return 0;
 }
