@@ -1,13 +1,112 @@
-// PLACEHOLDER until the display lands: Resize and Paint only count and notify.
+// The control's size (Resize) and its layers (Paint): where the 36 layers lie and which of them
+// show, from LEDSize, LEDColour and the pin levels.
+//
+// Nothing here draws pixels: Paint only updates the retained layers and asks the container to
+// draw again; the compositor turns the layers into pixels when the container draws.
+#include "automation/conversions.h"
+#include "automation/errors.h"
 #include "component/control_site.h"
 #include "component/led7seg4.h"
+#include "platform/platform.h"
+
+#include <array>
+#include <cmath>
+#include <cstdint>
 
 namespace seg4 {
 
-void Led7Seg4::Resize() {}
-void Led7Seg4::layoutLayers() {}
+namespace {
+
+/// `size * factor` as a 32-bit value; a stored size can be anything, and leaving the range is
+/// the overflow error.
+std::int32_t scaledSize(std::int32_t size, std::int32_t factor) {
+    const std::int64_t v = std::int64_t{size} * factor;
+    if (v < INT32_MIN || v > INT32_MAX) raise(hr::Overflow);
+    return static_cast<std::int32_t>(v);
+}
+
+/// A twips length rounded half to even into a 16-bit integer; out of range is the overflow error.
+std::int16_t roundTo16(double twips) {
+    const double r = roundHalfEven(twips);
+    if (!(r >= -32768.0 && r <= 32767.0)) raise(hr::Overflow);
+    return narrowTo16(static_cast<std::int64_t>(r));
+}
+
+/// The backdrop shown for a colour index. Only loading can store an index outside 0..3 (the
+/// setter refuses it); such a display shows the default colour, red, and keeps the stored index
+/// untouched so that saving writes it back as it was.
+std::size_t backdropFor(std::int32_t colour) {
+    return (colour >= 0 && colour < kColourCount) ? static_cast<std::size_t>(colour) : 0;
+}
+
+} // namespace
+
+void Led7Seg4::Resize() {
+    // The control always measures 16/5 x LEDSize by LEDSize pixels, whatever size it was given.
+    const double width = double{platform_.twipsPerPixelX()} * scaledSize(state_.m_lLEDSize, 16) / 5.0;
+    const double height = double{platform_.twipsPerPixelY()} * state_.m_lLEDSize;
+    setExtent(static_cast<float>(width), static_cast<float>(height));
+}
+
+void Led7Seg4::layoutLayers() {
+    // Everything that can fail is computed before the first layer changes, so a failed pass
+    // leaves the layers as they were.
+    const std::int16_t digitWidth =
+        roundTo16(double{platform_.twipsPerPixelX()} * scaledSize(state_.m_lLEDSize, 4) / 5.0);
+    const std::int16_t backdropWidth = checkedMul16(4, digitWidth);
+    const auto displayHeight = static_cast<float>(double{platform_.twipsPerPixelY()} * state_.m_lLEDSize);
+
+    for (Layer& backdrop : layers_.backdrops) {
+        backdrop.visible = false;
+        backdrop.top = 0;
+        backdrop.left = 0;
+        backdrop.width = backdropWidth;
+        backdrop.height = displayHeight;
+    }
+    for (int d = 0; d < kDigitCount; ++d) {
+        // Digit d sits (3 - d) cells from the left: pin 0's digit is the rightmost.
+        const std::int16_t left = checkedMul16(3 - d, digitWidth);
+        for (int s = 0; s < kSegmentCount; ++s) {
+            Layer& overlay = layers_.overlays[LayerSet::overlayIndex(d, s)];
+            overlay.visible = false;
+            overlay.top = 0;
+            overlay.width = digitWidth;
+            overlay.height = displayHeight;
+            overlay.left = left;
+        }
+    }
+    ++layoutPasses_;
+}
 
 void Led7Seg4::Paint() {
+    if (state_.m_lLEDSize != state_.m_lLastSize || state_.m_lLEDColour != state_.m_lLastColour)
+        layoutLayers();
+
+    layers_.backdrops[backdropFor(state_.m_lLEDColour)].visible = true;
+
+    // A display without a pin table (loaded without the new-instance initialisation) has no
+    // levels to read: it shows every segment unlit, as a new display with all levels low does,
+    // instead of failing every redraw.
+    std::array<bool, 12> high{};
+    if (state_.m_Pins) {
+        const std::vector<RSPin>& pins = *state_.m_Pins;
+        for (std::size_t i = 0; i < high.size() && i < pins.size(); ++i) high[i] = pins[i].SimValue;
+    }
+    // Common anodes: a digit is selected while its anode is high, and a selected digit lights a
+    // segment while the segment's line is low. Until a simulation has run on this display, a
+    // selected digit also lights the segments whose lines are high.
+    const bool neverSimulated = !state_.m_bSimulating && !state_.m_bHasSimulated;
+    std::array<bool, kSegmentCount> lineLights{};
+    for (std::size_t s = 0; s < lineLights.size(); ++s) lineLights[s] = !high[4 + s] || neverSimulated;
+    for (int d = 0; d < kDigitCount; ++d) {
+        const bool selected = high[static_cast<std::size_t>(d)];
+        for (int s = 0; s < kSegmentCount; ++s)
+            layers_.overlays[LayerSet::overlayIndex(d, s)].visible =
+                !(selected && lineLights[static_cast<std::size_t>(s)]);
+    }
+
+    state_.m_lLastSize = state_.m_lLEDSize;
+    state_.m_lLastColour = state_.m_lLEDColour;
     ++paintCount_;
     if (site_) site_->invalidate();
 }
