@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <filesystem>
@@ -97,6 +98,7 @@ TEST(PosixFiles, ReadGivesTheBytesOrTheRuntimesFileErrors) {
     const std::string bytes("a\0\r\n\xFF", 5);
     dir.file("data.bin", bytes);
     dir.file(".hidden", "h");
+    ASSERT_EQ(::mkfifo(dir.local("pipe").c_str(), 0600), 0);
     PosixPlatform platform;
     const auto content = platform.readFile(dir.windows("data.bin"));
     EXPECT_EQ(std::string(content.begin(), content.end()), bytes);
@@ -115,6 +117,8 @@ TEST(PosixFiles, ReadGivesTheBytesOrTheRuntimesFileErrors) {
         {"unmapped drive", u"Q:\\x.c", hr::FileNotFound},
         {"empty path", u"", hr::BadFileNameOrNumber},
         {"read failure", u"Z:\\proc\\self\\mem", hr::DeviceIoError},
+        {"a device is no file", u"Z:\\dev\\zero", hr::PathFileAccessError},
+        {"a pipe is no file, and does not block", dir.windows("pipe"), hr::PathFileAccessError},
     };
     for (const Case& c : cases) EXPECT_EQ(readError(platform, c.path), c.error) << c.what;
 }

@@ -246,13 +246,16 @@ std::vector<std::uint8_t> PosixPlatform::readFile(const std::u16string& path) {
         if (path.empty() || path.find(u'\0') != std::u16string::npos) raise(hr::BadFileNameOrNumber);
         raise(hr::FileNotFound); // a drive that is not mapped
     }
-    FileDescriptor file(::open(local->c_str(), O_RDONLY | O_CLOEXEC));
+    // Only ordinary files are read: a folder, a device or a pipe is no file to the runtime (and
+    // a pipe or a terminal could block the read forever). Non-blocking, should one appear
+    // between the check and the open.
+    FileDescriptor file(::open(local->c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
     if (file.get() < 0) raise(openError(errno));
     struct stat info {};
     if (::fstat(file.get(), &info) != 0) raise(hr::DeviceIoError);
-    if (S_ISDIR(info.st_mode)) raise(hr::PathFileAccessError);
+    if (!S_ISREG(info.st_mode)) raise(hr::PathFileAccessError);
     std::vector<std::uint8_t> bytes;
-    if (S_ISREG(info.st_mode)) bytes.reserve(static_cast<std::size_t>(info.st_size));
+    bytes.reserve(static_cast<std::size_t>(info.st_size));
     std::uint8_t buffer[16384];
     while (true) {
         const ssize_t n = ::read(file.get(), buffer, sizeof buffer);
