@@ -138,9 +138,9 @@ std::u16string substituteOnePass(std::u16string_view text, std::span<const Subst
 }
 
 // One pair by the rule itself, without its rescans: the output so far never holds the
-// placeholder, so an occurrence can only end at the character about to be added; a replacement
-// puts the value back in front of the rest of the input, exactly where the rule's next search
-// would meet it.
+// placeholder, so an occurrence can only end at a placeholder letter about to be added; a
+// replacement puts the value back in front of the rest of the input, exactly where the rule's
+// next search would meet it.
 std::u16string substitutePair(std::u16string_view text, const Substitution& pair) {
     std::u16string out;
     out.reserve(text.size());
@@ -148,17 +148,19 @@ std::u16string substitutePair(std::u16string_view text, const Substitution& pair
     std::vector<std::u16string_view> pending{text};
     while (!pending.empty()) {
         std::u16string_view& top = pending.back();
-        if (top.empty()) {
+        const std::size_t letter = top.find(pair.letter);
+        if (letter == std::u16string_view::npos) {
+            out += top;
             pending.pop_back();
             continue;
         }
-        const char16_t c = top.front();
-        top.remove_prefix(1);
-        if (c == pair.letter && !out.empty() && out.back() == u'%') {
+        out += top.substr(0, letter);
+        top.remove_prefix(letter + 1);
+        if (!out.empty() && out.back() == u'%') {
             out.pop_back();
-            if (!value.empty()) pending.push_back(value);
+            if (!value.empty()) pending.push_back(value); // `top` is not used after this
         } else {
-            out += c;
+            out += pair.letter;
         }
     }
     return out;
@@ -178,7 +180,11 @@ std::vector<Substitution> placeholderValues(const std::vector<RSPin>& pins, cons
 std::u16string substitute(std::u16string_view text, std::span<const Substitution> pairs) {
     if (onePassApplies(pairs)) return substituteOnePass(text, pairs);
     std::u16string current(text);
-    for (const Substitution& pair : pairs) current = substitutePair(current, pair);
+    for (const Substitution& pair : pairs) {
+        const char16_t placeholder[] = {u'%', pair.letter};
+        if (current.find(std::u16string_view(placeholder, 2)) != std::u16string::npos)
+            current = substitutePair(current, pair);
+    }
     return current;
 }
 

@@ -26,11 +26,10 @@ public:
         for (int i = 0; i < kPins; ++i) {
             const portmodel::Wire w = model.wires[static_cast<std::size_t>(i)];
             if (w.port < 0 || w.bit < 0) continue;
-            wired_[static_cast<std::size_t>(w.port)] |= 1UL << w.bit;
-            // A port that carries anodes is written twice per call (all off, one on), one
-            // that carries segments once.
-            steps_[static_cast<std::size_t>(w.port)] =
-                i < kAnodes ? (steps_[w.port] | 2) : (steps_[w.port] | 1);
+            const auto p = static_cast<std::size_t>(w.port);
+            wired_[p] |= 1UL << w.bit;
+            // A port is written twice for its anodes (all off, one on) and once for its segments.
+            (i < kAnodes ? anodeSteps_[p] : segmentSteps_[p]) = i < kAnodes ? 2 : 1;
         }
     }
 
@@ -50,8 +49,7 @@ public:
 
     void written(const Latch& latch, unsigned long before) override {
         const auto p = static_cast<std::size_t>(latch.index());
-        const int allowed = (steps_[p] & 2 ? 2 : 0) + (steps_[p] & 1 ? 1 : 0);
-        if (++writes_[p] > allowed) flag('W');
+        if (++writes_[p] > anodeSteps_[p] + segmentSteps_[p]) flag('W');
         if ((before ^ latch.value()) & ~wired_[p]) flag('U');
 
         const int anodesNow = anodesHigh(p, latch.value());
@@ -86,7 +84,7 @@ private:
 
     const Model& model_;
     std::array<unsigned long, kPorts> wired_{};
-    std::array<int, kPorts> steps_{};
+    std::array<int, kPorts> anodeSteps_{}, segmentSteps_{};
     std::array<int, kPorts> writes_{};
     std::string flags_;
 };

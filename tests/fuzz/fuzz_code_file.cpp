@@ -1,0 +1,121 @@
+// Arbitrary code-file bytes through both readers of the component: the block reader answers
+// what a plain line-by-line reading gives (or the error comment), the key reader at most 254
+// characters, neither shows a message for a file that is there, and both answer the same twice.
+// Layout: byte 0 = block name length, byte 1 = section length, byte 2 = key length, then the
+// block name, the section and the key (one character a byte), and the rest is the file.
+#include "component/led7seg4.h"
+#include "platform/platform.h"
+#include "profile_reader.h"
+
+#include <algorithm>
+#include <cstdint>
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+namespace {
+
+using namespace seg4;
+
+/// Just enough platform for the readers: one file in memory, Latin-1 as the code page.
+class OneFile : public Platform {
+public:
+    std::string file;
+    int boxes = 0;
+
+    std::unique_ptr<RegistryKey> openCurrentUserKey(std::u16string_view) override { return nullptr; }
+    int messageBox(const MessageBoxRequest&) override { return ++boxes, msgbox::IdOk; }
+    std::u16string windowText(std::uintptr_t) override { return {}; }
+    float twipsPerPixelX() override { return 15; }
+    float twipsPerPixelY() override { return 15; }
+    int pixelsPerInchY() override { return 96; }
+    bool isOrdinaryFile(const std::u16string& path) override { return path == kPath; }
+    std::vector<std::uint8_t> readFile(const std::u16string&) override { return {file.begin(), file.end()}; }
+    std::string profileString(std::string_view section, std::string_view key, std::string_view fallback,
+                              std::size_t bufferChars, const std::u16string&) override {
+        return readProfileString(file, section, key, fallback, bufferChars);
+    }
+    std::u16string moduleFolder() override { return u"C:\\m"; }
+    std::u16string moduleBaseName() override { return u"ARM_7seg4"; }
+    ModuleVersion moduleVersion() override { return {4, 0, 0, 1}; }
+    void registerHelpFile(const std::u16string&) override {}
+    std::optional<std::u16string> loadStringResource(std::uint32_t) override { return std::nullopt; }
+    void reportEvent(EventLogType, const std::u16string&) override {}
+    std::uint32_t ansiCodePageOfLocale(std::uint32_t) override { return 1252; }
+    std::uint32_t systemAnsiCodePage() override { return 1252; }
+    std::string encodeAnsi(std::u16string_view text, std::uint32_t) override {
+        std::string out;
+        for (char16_t c : text) out += c < 256 ? static_cast<char>(c) : '?';
+        return out;
+    }
+    std::u16string decodeAnsi(std::string_view bytes, std::uint32_t) override { return latin1(bytes); }
+
+    static std::u16string latin1(std::string_view bytes) {
+        std::u16string out;
+        for (char b : bytes) out += static_cast<char16_t>(static_cast<unsigned char>(b));
+        return out;
+    }
+    static constexpr const char16_t* kPath = u"C:\\m\\ARM_7seg4.c";
+};
+
+/// The block reader written the other way round: cut the file into lines first, then walk them.
+std::u16string reference(const std::u16string& file, const std::u16string& name) {
+    std::vector<std::u16string> lines;
+    std::u16string line;
+    for (std::size_t i = 0; i < file.size(); ++i) {
+        if (file[i] != u'\r') {
+            line += file[i];
+            continue;
+        }
+        lines.push_back(line);
+        line.clear();
+        if (i + 1 < file.size() && file[i + 1] == u'\n') ++i;
+    }
+    if (!line.empty()) lines.push_back(line);
+
+    bool inside = false, seenStart = false, seenEnd = false;
+    std::u16string text;
+    for (const std::u16string& l : lines) {
+        if (inside && l == u"/*" + name + u"_End*/") {
+            inside = false;
+            seenEnd = true;
+        } else if (inside) {
+            text += l + u"\n";
+        } else if (l == u"/*" + name + u"_Start*/") {
+            inside = seenStart = true;
+        }
+    }
+    return seenStart && seenEnd ? text : u"//Error Reading Code For LED7SEG4::" + name + u"\r\n";
+}
+
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    if (size < 3) return 0;
+    std::string_view rest(reinterpret_cast<const char*>(data + 3), size - 3);
+    auto take = [&rest](std::size_t n) {
+        const std::string_view part = rest.substr(0, std::min(n, rest.size()));
+        rest.remove_prefix(part.size());
+        return OneFile::latin1(part);
+    };
+    std::u16string name = take(data[0]);
+    std::u16string section = take(data[1]);
+    std::u16string key = take(data[2]);
+    std::u16string fallback = u"dflt";
+
+    OneFile platform;
+    platform.file = std::string(rest);
+    Led7Seg4 control(platform);
+    control.stateForTesting().m_sCodeFile = u"ARM_7seg4.c";
+    control.stateForTesting().m_sDescription = u"LED7SEG4";
+
+    const std::u16string block = control.GetCodeFromFile(name);
+    if (block != reference(OneFile::latin1(rest), name)) std::abort();
+    if (control.GetCodeFromFile(name) != block) std::abort();
+
+    const std::u16string value = control.GetIniKeyValue(section, key, fallback);
+    if (value.size() > 254) std::abort();
+    if (control.GetIniKeyValue(section, key, fallback) != value) std::abort();
+    if (platform.boxes != 0) std::abort();
+    return 0;
+}
