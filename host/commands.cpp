@@ -1,0 +1,71 @@
+// Dispatch of the host commands.
+#include "commands.h"
+
+#include "automation/conversions.h"
+#include "documents.h"
+#include "interpreter.h"
+#include "value_format.h"
+
+#include <filesystem>
+#include <fstream>
+
+namespace qhost {
+
+void writeFile(const std::string& path, const std::string& bytes) {
+    const std::filesystem::path p(path);
+    std::error_code ec;
+    if (p.has_parent_path()) std::filesystem::create_directories(p.parent_path(), ec);
+    std::ofstream out(p, std::ios::binary | std::ios::trunc);
+    if (!out) throw CommandError("cannot write " + path);
+    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+    if (!out) throw CommandError("cannot write " + path);
+}
+
+namespace {
+
+void needArgs(const std::string& word, const std::vector<std::string>& args, std::size_t min, std::size_t max,
+              const char* usage) {
+    if (args.size() < min || args.size() > max) throw CommandError("usage: " + word + " " + usage);
+}
+
+void history(Interpreter& in, int line) {
+    const PlacedDisplay& d = in.current(line);
+    for (const PinSample& s : d.history) {
+        std::string levels;
+        for (bool b : s.levels) levels += b ? '1' : '0';
+        char t[32];
+        std::snprintf(t, sizeof t, "%.9f", s.time);
+        in.out() << "history " << d.name << " " << t << " s: " << levels << "\n";
+    }
+}
+
+} // namespace
+
+void runCommand(Interpreter& in, const std::string& word, const std::vector<std::string>& args, int line) {
+    if (word == "save") {
+        needArgs(word, args, 1, 1, "FILE.json");
+        saveDocument(in, args[0]);
+        in.out() << "saved " << in.displays().size() << " display(s) to " << args[0] << "\n";
+    } else if (word == "load") {
+        needArgs(word, args, 1, 1, "FILE.json");
+        loadDocument(in, args[0]);
+        in.out() << "loaded " << args[0] << "\n";
+    } else if (word == "codegen") {
+        needArgs(word, args, 1, 1, "FILE.c");
+        const std::u16string program = in.current(line).display->generatedProgram();
+        writeFile(args[0], seg4::toUtf8(program));
+        in.out() << "wrote the generated program to " << args[0] << "\n";
+    } else if (word == "snapshot") {
+        needArgs(word, args, 1, 1, "FILE.png");
+        writeSnapshot(in.current(line).display->render(), args[0]);
+        in.out() << "wrote " << args[0] << "\n";
+    } else if (word == "history") {
+        needArgs(word, args, 0, 0, "");
+        history(in, line);
+    } else {
+        runViewCommand(in, word, args, line);
+    }
+    in.out().flush();
+}
+
+} // namespace qhost

@@ -1,0 +1,647 @@
+// The qhost script interpreter.
+#include "interpreter.h"
+
+#include "automation/conversions.h"
+#include "automation/errors.h"
+#include "commands.h"
+#include "value_format.h"
+
+#include <algorithm>
+#include <cctype>
+#include <cmath>
+#include <deque>
+#include <ostream>
+
+namespace qhost {
+
+using seg4::ComError;
+using seg4::MemberInfo;
+using seg4::MemberKind;
+using seg4::Variant;
+using seg4::VarType;
+
+namespace {
+
+std::string lower(std::string s) {
+    for (auto& c : s) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return s;
+}
+
+bool sameName(std::string_view a, std::string_view b) {
+    return lower(std::string(a)) == lower(std::string(b));
+}
+
+struct FoundMember {
+    const MemberInfo* info = nullptr;
+    bool host = true;
+};
+
+/// The member of either interface with this name and kind.
+FoundMember findMember(std::string_view name, MemberKind kind) {
+    for (const MemberInfo& m : seg4::kHostMembers)
+        if (m.kind == kind && sameName(m.name, name)) return {&m, true};
+    for (const MemberInfo& m : seg4::kControlMembers)
+        if (m.kind == kind && sameName(m.name, name)) return {&m, false};
+    return {};
+}
+
+bool isMemberName(std::string_view name) {
+    return findMember(name, MemberKind::Get).info || findMember(name, MemberKind::Put).info ||
+           findMember(name, MemberKind::Method).info;
+}
+
+std::size_t inputCount(const MemberInfo& m) { return m.args.size() - (m.kind == MemberKind::Put ? 1 : 0); }
+
+const char* const kConstants[] = {"true", "false",  "empty", "null",        "vbcr",
+                                  "vblf", "vbcrlf", "vbtab", "vbnullstring"};
+const char* const kFunctions[] = {"typename", "array", "chr",  "chrw", "cint",   "clng",
+                                  "cbyte",    "cbool", "cdbl", "cstr", "ubound", "lbound",
+                                  "len",      "time",  "int",  "fix",  "abs"};
+
+bool isBuiltIn(std::string_view name) {
+    const std::string n = lower(std::string(name));
+    return std::find(std::begin(kConstants), std::end(kConstants), n) != std::end(kConstants) ||
+           std::find(std::begin(kFunctions), std::end(kFunctions), n) != std::end(kFunctions);
+}
+
+bool isInteger(VarType t) {
+    return t == VarType::I2 || t == VarType::I4 || t == VarType::UI1 || t == VarType::Bool ||
+           t == VarType::I1;
+}
+
+Variant integerResult(std::int64_t v) {
+    if (v < INT32_MIN || v > INT32_MAX) seg4::raise(seg4::hr::Overflow);
+    return Variant::i4(static_cast<std::int32_t>(v));
+}
+
+} // namespace
+
+seg4::HResult errorCodeFromText(const std::string& text) {
+    const std::string t = lower(text);
+    static const std::pair<const char*, seg4::HResult> kNames[] = {
+        {"subscript", seg4::hr::SubscriptOutOfRange},
+        {"type-mismatch", seg4::hr::TypeMismatch},
+        {"overflow", seg4::hr::Overflow},
+        {"not-implemented", seg4::hr::NotImplemented},
+        {"null", seg4::hr::InvalidUseOfNull},
+        {"file-not-found", seg4::hr::FileNotFound},
+        {"resource-not-found", seg4::hr::ResourceNotFound},
+        {"arg-type-mismatch", seg4::hr::DispTypeMismatch},
+        {"arg-overflow", seg4::hr::DispOverflow},
+        {"pointer", seg4::hr::Pointer},
+        {"invalid-argument", seg4::hr::InvalidArgument}};
+    for (const auto& [name, code] : kNames)
+        if (t == name) return code;
+    try {
+        std::size_t used = 0;
+        const unsigned long long v = std::stoull(t, &used, t.rfind("0x", 0) == 0 ? 16 : 10);
+        if (used == t.size() && v <= 0xFFFFFFFFULL)
+            return static_cast<seg4::HResult>(static_cast<std::uint32_t>(v));
+    } catch (const std::exception&) {
+    }
+    throw std::invalid_argument("unknown error name '" + text +
+                                "' (use subscript, type-mismatch, overflow, not-implemented, null, "
+                                "arg-type-mismatch, arg-overflow or a code such as 0x800A0006)");
+}
+
+Interpreter::Interpreter(Backend& backend, std::ostream& out) : backend_(backend), out_(out) {
+    backend_.onMessageBox([this](const std::u16string& text) {
+        print("msgbox: " + formatString(text));
+        unchecked_.push_back(text);
+    });
+}
+
+Interpreter::~Interpreter() {
+    backend_.onMessageBox([](const std::u16string&) {});
+}
+
+int Interpreter::run(const Script& script) {
+    fileName_ = script.fileName;
+    try {
+        execute(script.statements);
+    } catch (const ScriptFault& f) {
+        out_ << where(f.line) << ": " << f.what() << "\n";
+        out_.flush();
+        return 2;
+    }
+    if (failures_ > 0) {
+        out_ << failures_ << (failures_ == 1 ? " expectation" : " expectations") << " failed\n";
+        out_.flush();
+        return 1;
+    }
+    return 0;
+}
+
+std::string Interpreter::where(int line) const { return fileName_ + ":" + std::to_string(line); }
+
+void Interpreter::print(const std::string& line) {
+    if (quiet_ > 0) return;
+    out_ << line << "\n";
+    out_.flush(); // a watcher reading our output sees every line as it happens
+}
+
+void Interpreter::echo(const std::string& line) {
+    if (!echo_) return;
+    print(line);
+}
+
+void Interpreter::printError(const ComError& e) {
+    char code[16];
+    std::snprintf(code, sizeof code, "0x%08X", static_cast<unsigned>(e.code()));
+    print(std::string("error: ") + code + " " + seg4::toUtf8(e.description()));
+}
+
+void Interpreter::fail(int line, const std::string& what) {
+    ++failures_;
+    out_ << "FAILED " << where(line) << ": " << what << "\n";
+    out_.flush();
+}
+
+PlacedDisplay& Interpreter::current(int line) {
+    if (displays_.empty()) throw ScriptFault(line, "no display placed yet (use 'place' first)");
+    return displays_[current_];
+}
+
+PlacedDisplay& Interpreter::place(const std::string& name, int line) {
+    std::string chosen = name;
+    if (chosen.empty()) chosen = "display" + std::to_string(displays_.size() + 1);
+    for (const auto& d : displays_)
+        if (sameName(d.name, chosen))
+            throw ScriptFault(line, "a display named '" + chosen + "' is placed already");
+    std::unique_ptr<Display> display = backend_.create();
+    try {
+        // A new display gets its first properties; then its container sizes and draws it.
+        display->initProperties();
+        display->show();
+    } catch (const ComError&) {
+        adopt(chosen, std::move(display)); // the display is there, as far as it got
+        throw;
+    }
+    return adopt(chosen, std::move(display));
+}
+
+PlacedDisplay& Interpreter::adopt(const std::string& name, std::unique_ptr<Display> display) {
+    displays_.push_back({name, std::move(display), {}});
+    current_ = displays_.size() - 1;
+    displays_.back().history.push_back({now_, displays_.back().display->pinLevels()});
+    if (clockPushed_) call("ClockSpeed", {Variant::i4(static_cast<std::int32_t>(clockHz_))});
+    return displays_.back();
+}
+
+void Interpreter::execute(const Block& block) {
+    for (const StatementPtr& s : block) execute(*s);
+}
+
+void Interpreter::execute(const Statement& s) {
+    switch (s.kind) {
+    case Statement::Kind::Evaluate: evaluateStatement(s); break;
+    case Statement::Kind::Assign: assign(s); break;
+    case Statement::Kind::Place: try { place(s.word, s.line);
+        } catch (const ComError& e) {
+            print(s.text);
+            printError(e);
+        }
+        break;
+    case Statement::Kind::Use: {
+        auto it = std::find_if(displays_.begin(), displays_.end(),
+                               [&](const auto& d) { return sameName(d.name, s.word); });
+        if (it == displays_.end()) throw ScriptFault(s.line, "no display named '" + s.word + "'");
+        current_ = static_cast<std::size_t>(it - displays_.begin());
+        break;
+    }
+    case Statement::Kind::ExpectEqual: {
+        try {
+            const Variant actual = evaluate(*s.values[0]);
+            if (s.values.size() == 1) {
+                // "expect <condition>": the condition must hold.
+                if (!seg4::automationEquals(actual, Variant::boolean(true)))
+                    fail(s.line, s.values[0]->text + " does not hold (" + formatValue(actual) + ")");
+                break;
+            }
+            const Variant expected = evaluate(*s.values[1]);
+            if (!seg4::automationEquals(actual, expected))
+                fail(s.line, s.values[0]->text + " is " + formatValue(actual) + ", expected " +
+                                 formatValue(expected));
+        } catch (const ComError& e) {
+            fail(s.line, s.values[0]->text + " failed with " + seg4::toUtf8(e.description()));
+        }
+        break;
+    }
+    case Statement::Kind::ExpectFails: expectFails(s); break;
+    case Statement::Kind::ExpectMsgBox: expectMessageBox(s); break;
+    case Statement::Kind::Print: {
+        try {
+            const Variant v = evaluate(*s.values[0]);
+            const Variant& d = v.deref();
+            print(d.type() == VarType::String && !d.isArray() ? seg4::toUtf8(d.asString()) : formatValue(v));
+        } catch (const ComError& e) {
+            printError(e);
+        }
+        break;
+    }
+    case Statement::Kind::Command: command(s); break;
+    case Statement::Kind::Echo: echo_ = s.word == "on"; break;
+    case Statement::Kind::Repeat:
+    case Statement::Kind::For:
+    case Statement::Kind::During: loop(s); break;
+    case Statement::Kind::Elapse: {
+        const double seconds = seg4::toDouble(evaluate(*s.values[0]));
+        if (!(seconds >= 0) || !std::isfinite(seconds))
+            throw ScriptFault(s.line, "elapse needs a duration of 0 or more");
+        advance(seconds);
+        break;
+    }
+    case Statement::Kind::Clock: {
+        const double hz = seg4::toDouble(evaluate(*s.values[0]));
+        if (!(hz >= 1) || hz > 2147483647.0)
+            throw ScriptFault(s.line, "clock needs a frequency in Hz from 1 to 2147483647");
+        clockHz_ = hz;
+        clockPushed_ = true;
+        const std::size_t keep = current_;
+        for (current_ = 0; current_ < displays_.size(); ++current_)
+            call("ClockSpeed", {Variant::i4(static_cast<std::int32_t>(hz))}, s.line);
+        current_ = keep;
+        break;
+    }
+    }
+}
+
+void Interpreter::evaluateStatement(const Statement& s) {
+    const Expr& e = *s.values[0];
+    const bool voidCall = e.kind == Expr::Kind::Name && !findMember(e.name, MemberKind::Get).info &&
+                          findMember(e.name, MemberKind::Method).info &&
+                          findMember(e.name, MemberKind::Method).info->result == seg4::ValueKind::Void;
+    try {
+        const Variant v = evaluate(e);
+        echo(voidCall ? e.text : e.text + " = " + formatValue(v));
+    } catch (const ComError& err) {
+        print(e.text);
+        printError(err);
+    }
+}
+
+void Interpreter::assign(const Statement& s) {
+    const Expr& target = *s.target;
+    const FoundMember put = findMember(target.name, MemberKind::Put);
+    if (!put.info && isMemberName(target.name))
+        throw ScriptFault(s.line, "'" + target.name + "' is read-only: it cannot be assigned");
+    if (!put.info) {
+        if (target.hasArgumentList) throw ScriptFault(s.line, "unknown member '" + target.name + "'");
+        if (isBuiltIn(target.name))
+            throw ScriptFault(s.line, "'" + target.name + "' is built in and cannot be assigned");
+        try {
+            variable(target.name) = evaluate(*s.values[0]).deref();
+        } catch (const ComError& e) {
+            print(s.text);
+            printError(e);
+        }
+        return;
+    }
+    try {
+        const Variant value = evaluate(*s.values[0]);
+        callMember(target, *put.info, put.host, &value);
+        echo(target.text + " = " + formatValue(value));
+    } catch (const ComError& e) {
+        print(s.text);
+        printError(e);
+    }
+}
+
+void Interpreter::expectFails(const Statement& s) {
+    seg4::HResult wanted = 0;
+    try {
+        wanted = errorCodeFromText(s.word);
+    } catch (const std::invalid_argument& e) {
+        throw ScriptFault(s.line, e.what());
+    }
+    const Statement& inner = *s.inner;
+    ++quiet_;
+    try {
+        if (inner.kind == Statement::Kind::Assign) {
+            const Expr& target = *inner.target;
+            const FoundMember put = findMember(target.name, MemberKind::Put);
+            if (!put.info)
+                throw ScriptFault(s.line, "'" + target.name + "' is no property that can be assigned");
+            const Variant value = evaluate(*inner.values[0]);
+            callMember(target, *put.info, put.host, &value);
+        } else {
+            evaluate(*inner.values[0]);
+        }
+        --quiet_;
+        char code[16];
+        std::snprintf(code, sizeof code, "0x%08X", static_cast<unsigned>(wanted));
+        fail(s.line, inner.text + " succeeded, expected it to fail with " + code);
+    } catch (const ComError& e) {
+        --quiet_;
+        if (e.code() != wanted) {
+            char got[16], want[16];
+            std::snprintf(got, sizeof got, "0x%08X", static_cast<unsigned>(e.code()));
+            std::snprintf(want, sizeof want, "0x%08X", static_cast<unsigned>(wanted));
+            fail(s.line, inner.text + " failed with " + got + " " + seg4::toUtf8(e.description()) +
+                             ", expected " + want);
+        }
+    } catch (...) {
+        --quiet_;
+        throw;
+    }
+}
+
+void Interpreter::expectMessageBox(const Statement& s) {
+    if (s.negate) {
+        if (!unchecked_.empty())
+            fail(s.line, "expected no message box, got " + formatString(unchecked_.front()));
+        unchecked_.clear();
+        return;
+    }
+    const Variant expected = evaluate(*s.values[0]);
+    const std::u16string text = seg4::toString(expected);
+    if (unchecked_.empty()) {
+        fail(s.line, "expected the message box " + formatString(text) + ", none was shown");
+        return;
+    }
+    const std::u16string got = unchecked_.front();
+    unchecked_.pop_front();
+    if (got != text) fail(s.line, "message box " + formatString(got) + ", expected " + formatString(text));
+}
+
+void Interpreter::loop(const Statement& s) {
+    constexpr long kMaxIterations = 10'000'000; // a runaway loop is a script fault, not a hang
+    long iterations = 0;
+    auto guard = [&] {
+        if (++iterations > kMaxIterations) throw ScriptFault(s.line, "loop ran more than 10 million times");
+    };
+    switch (s.kind) {
+    case Statement::Kind::Repeat: {
+        const std::int32_t count = seg4::toLong(evaluate(*s.values[0]));
+        for (std::int32_t i = 0; i < count; ++i) {
+            guard();
+            execute(s.body);
+        }
+        break;
+    }
+    case Statement::Kind::For: {
+        const double from = seg4::toDouble(evaluate(*s.values[0]));
+        const double to = seg4::toDouble(evaluate(*s.values[1]));
+        const double step = s.values.size() > 2 ? seg4::toDouble(evaluate(*s.values[2])) : 1.0;
+        if (step == 0) throw ScriptFault(s.line, "a 'for' step of 0 never ends");
+        const bool integral = from == std::floor(from) && step == std::floor(step) && std::fabs(from) < 2e9 &&
+                              std::fabs(to) < 2e9;
+        for (double v = from; step > 0 ? v <= to : v >= to; v += step) {
+            guard();
+            variable(s.target->name) = integral ? Variant::i4(static_cast<std::int32_t>(v)) : Variant::r8(v);
+            execute(s.body);
+        }
+        break;
+    }
+    case Statement::Kind::During: {
+        const double span = seg4::toDouble(evaluate(*s.values[0]));
+        const double end = now_ + span;
+        while (now_ < end) {
+            guard();
+            const double before = now_;
+            execute(s.body);
+            if (now_ <= before) throw ScriptFault(s.line, "the body of 'during' lets no simulated time pass");
+        }
+        break;
+    }
+    default: break;
+    }
+}
+
+void Interpreter::command(const Statement& s) {
+    try {
+        runCommand(*this, s.word, s.words, s.line);
+    } catch (const ComError& e) {
+        print(s.text);
+        printError(e);
+    } catch (const CommandError& e) {
+        throw ScriptFault(s.line, e.what());
+    }
+}
+
+void Interpreter::advance(double seconds) {
+    now_ += seconds;
+    recordLevels();
+}
+
+void Interpreter::recordLevels() {
+    for (auto& d : displays_) {
+        const std::array<bool, 12> levels = d.display->pinLevels();
+        if (d.history.empty() || d.history.back().levels != levels) d.history.push_back({now_, levels});
+    }
+}
+
+Variant& Interpreter::variable(const std::string& name) { return variables_[lower(name)]; }
+
+bool Interpreter::isVariableReference(const Expr& e) const {
+    return e.kind == Expr::Kind::Name && !e.hasArgumentList && !isMemberName(e.name) && !isBuiltIn(e.name);
+}
+
+Variant Interpreter::call(const std::string& member, std::vector<Variant> args, int line) {
+    const MemberKind kind =
+        findMember(member, MemberKind::Method).info ? MemberKind::Method : MemberKind::Put;
+    const FoundMember found = findMember(member, kind);
+    if (!found.info) throw ScriptFault(line, "unknown member '" + member + "'");
+    std::vector<Variant*> pointers;
+    for (auto& a : args) pointers.push_back(&a);
+    Variant result = current(line).display->invoke(found.host, *found.info, pointers);
+    recordLevels();
+    return result;
+}
+
+Variant Interpreter::evaluate(const Expr& e) {
+    switch (e.kind) {
+    case Expr::Kind::Literal:
+    case Expr::Kind::Duration: return e.literal;
+    case Expr::Kind::Name: return evaluateName(e);
+    case Expr::Kind::Unary: {
+        const Variant v = evaluate(*e.args[0]).deref();
+        if (e.name == "Not") {
+            if (v.type() == VarType::Bool) return Variant::boolean(!v.asBool());
+            return integerResult(~static_cast<std::int64_t>(seg4::toLong(v)));
+        }
+        if (v.type() == VarType::I2) return Variant::i2(seg4::narrowTo16(-v.asSigned()));
+        if (isInteger(v.type())) return integerResult(-seg4::toLong(v));
+        return Variant::r8(-seg4::toDouble(v));
+    }
+    case Expr::Kind::Binary: return binary(e);
+    }
+    return {};
+}
+
+Variant Interpreter::binary(const Expr& e) {
+    const Variant a = evaluate(*e.args[0]).deref();
+    const Variant b = evaluate(*e.args[1]).deref();
+    const std::string& op = e.name;
+    if (op == "&") return Variant::string(seg4::toString(a) + seg4::toString(b));
+    if (op == "=") return Variant::boolean(seg4::automationEquals(a, b));
+    if (op == "<>") return Variant::boolean(!seg4::automationEquals(a, b));
+    if (op == "<" || op == ">" || op == "<=" || op == ">=") {
+        int order = 0;
+        if (a.type() == VarType::String && b.type() == VarType::String) {
+            order = a.asString().compare(b.asString());
+        } else {
+            const double x = seg4::toDouble(a), y = seg4::toDouble(b);
+            order = x < y ? -1 : (x > y ? 1 : 0);
+        }
+        return Variant::boolean(op == "<"    ? order < 0
+                                : op == ">"  ? order > 0
+                                : op == "<=" ? order <= 0
+                                             : order >= 0);
+    }
+    if (op == "+" && a.type() == VarType::String && b.type() == VarType::String)
+        return Variant::string(a.asString() + b.asString());
+    const bool integers = isInteger(a.type()) && isInteger(b.type());
+    if (op == "\\" || op == "Mod") {
+        const std::int64_t x = seg4::toLong(a), y = seg4::toLong(b);
+        if (y == 0) seg4::raise(seg4::hr::DispException, u"Division by zero");
+        return integerResult(op == "Mod" ? x % y : x / y);
+    }
+    if (integers && op != "/") {
+        const std::int64_t x = seg4::toLong(a), y = seg4::toLong(b);
+        return integerResult(op == "+" ? x + y : op == "-" ? x - y : x * y);
+    }
+    const double x = seg4::toDouble(a), y = seg4::toDouble(b);
+    if (op == "/" && y == 0) seg4::raise(seg4::hr::DispException, u"Division by zero");
+    return Variant::r8(op == "+" ? x + y : op == "-" ? x - y : op == "*" ? x * y : x / y);
+}
+
+Variant Interpreter::evaluateName(const Expr& e) {
+    // Members win over built-ins and variables.
+    if (const FoundMember get = findMember(e.name, MemberKind::Get); get.info)
+        return callMember(e, *get.info, get.host, nullptr);
+    if (const FoundMember method = findMember(e.name, MemberKind::Method); method.info)
+        return callMember(e, *method.info, method.host, nullptr);
+    if (findMember(e.name, MemberKind::Put).info)
+        throw ScriptFault(e.line, "'" + e.name + "' is write-only: it can only be assigned");
+
+    const std::string n = lower(e.name);
+    auto arg = [&](std::size_t i) { return evaluate(*e.args.at(i)); };
+    auto needArgs = [&](std::size_t count) {
+        if (e.args.size() != count)
+            throw ScriptFault(e.line, e.name + " takes " + std::to_string(count) + " argument" +
+                                          (count == 1 ? "" : "s"));
+    };
+    if (!e.hasArgumentList || e.args.empty()) {
+        if (n == "true") return Variant::boolean(true);
+        if (n == "false") return Variant::boolean(false);
+        if (n == "empty") return Variant();
+        if (n == "null") return Variant::null();
+        if (n == "vbcr") return Variant::string(u"\r");
+        if (n == "vblf") return Variant::string(u"\n");
+        if (n == "vbcrlf") return Variant::string(u"\r\n");
+        if (n == "vbtab") return Variant::string(u"\t");
+        if (n == "vbnullstring") return Variant::string(u"");
+        if (n == "time") return Variant::r8(now_);
+    }
+    if (n == "array") {
+        std::vector<Variant> elements;
+        for (const auto& a : e.args) elements.push_back(evaluate(*a).deref());
+        return Variant::array(VarType::Variant, 0, std::move(elements));
+    }
+    if (n == "typename") {
+        needArgs(1);
+        return Variant::string(seg4::typeName(arg(0)));
+    }
+    if (n == "chr" || n == "chrw") {
+        needArgs(1);
+        const std::int32_t code = seg4::toLong(arg(0));
+        if (code < 0 || code > 0xFFFF)
+            seg4::raise(seg4::hr::InvalidArgument, u"Invalid procedure call or argument");
+        return Variant::string(std::u16string(1, static_cast<char16_t>(code)));
+    }
+    if (n == "cint") {
+        needArgs(1);
+        return Variant::i2(seg4::toInteger(arg(0)));
+    }
+    if (n == "clng") {
+        needArgs(1);
+        return Variant::i4(seg4::toLong(arg(0)));
+    }
+    if (n == "cbyte") {
+        needArgs(1);
+        return Variant::ui1(seg4::toByte(arg(0)));
+    }
+    if (n == "cbool") {
+        needArgs(1);
+        return Variant::boolean(seg4::toBoolean(arg(0)));
+    }
+    if (n == "cdbl") {
+        needArgs(1);
+        return Variant::r8(seg4::toDouble(arg(0)));
+    }
+    if (n == "cstr") {
+        needArgs(1);
+        return Variant::string(seg4::toString(arg(0)));
+    }
+    if (n == "int" || n == "fix" || n == "abs") {
+        needArgs(1);
+        const Variant v = arg(0).deref();
+        const double d = seg4::toDouble(v);
+        const double r = n == "int" ? std::floor(d) : n == "fix" ? std::trunc(d) : std::fabs(d);
+        if (isInteger(v.type())) return integerResult(static_cast<std::int64_t>(r));
+        return Variant::r8(r);
+    }
+    if (n == "min" || n == "max") {
+        needArgs(2);
+        const Variant a = arg(0).deref(), b = arg(1).deref();
+        const bool aFirst = seg4::toDouble(a) <= seg4::toDouble(b);
+        return (n == "min") == aFirst ? a : b;
+    }
+    if (n == "len") {
+        needArgs(1);
+        return Variant::i4(static_cast<std::int32_t>(seg4::toString(arg(0)).size()));
+    }
+    if (n == "ubound" || n == "lbound") {
+        needArgs(1);
+        const Variant v = arg(0);
+        const seg4::SafeArray* a = v.arrayData();
+        if (!v.deref().isArray()) seg4::raise(seg4::hr::TypeMismatch);
+        if (!a) seg4::raise(seg4::hr::SubscriptOutOfRange);
+        return Variant::i4(n == "ubound" ? a->upperBound() : a->lowerBound);
+    }
+
+    // A script variable; with one argument, an element of the array it holds.
+    auto it = variables_.find(n);
+    if (it == variables_.end())
+        throw ScriptFault(e.line,
+                          "unknown name '" + e.name + "' (no member, built-in or variable of that name)");
+    if (!e.hasArgumentList) return it->second;
+    needArgs(1);
+    return seg4::arrayElement(it->second, seg4::toLong(arg(0)));
+}
+
+Variant Interpreter::callMember(const Expr& e, const MemberInfo& member, bool hostInterface,
+                                const Variant* putValue) {
+    const std::size_t wanted = inputCount(member);
+    if (e.args.size() != wanted)
+        throw ScriptFault(e.line, std::string(member.name) + " takes " + std::to_string(wanted) +
+                                      " argument" + (wanted == 1 ? "" : "s") + ", got " +
+                                      std::to_string(e.args.size()));
+    PlacedDisplay& target = current(e.line);
+    std::deque<Variant> temporaries; // stable addresses for the argument pointers
+    std::vector<Variant*> args;
+    for (const ExprPtr& a : e.args) {
+        if (isVariableReference(*a)) {
+            args.push_back(&variable(a->name)); // created Empty when new: out-parameters
+        } else {
+            temporaries.push_back(evaluate(*a).deref());
+            args.push_back(&temporaries.back());
+        }
+    }
+    if (putValue) {
+        temporaries.push_back(putValue->deref());
+        args.push_back(&temporaries.back());
+    }
+    Variant result = target.display->invoke(hostInterface, member, args);
+
+    // The cycles a macro reports are simulated time on the host's clock.
+    if (member.name == "SimMacroCall" || member.name == "SimMacroCall2") {
+        const double cycles = seg4::toDouble(*args[4]);
+        if (cycles > 0 && std::isfinite(cycles)) now_ += cycles / clockHz_;
+    }
+    recordLevels();
+    return result;
+}
+
+} // namespace qhost

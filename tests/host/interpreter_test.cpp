@@ -1,0 +1,138 @@
+// Scripts run against the native core: answers, out-parameters, expectations, simulated time
+// and documents.
+#include "documents.h"
+#include "interpreter.h"
+#include "native_backend.h"
+#include "posix_platform.h"
+#include "script_parser.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+namespace qhost {
+namespace {
+
+struct ScriptRun {
+    int status;
+    std::string output;
+};
+
+ScriptRun runScript(const std::string& text) {
+    seg4::PosixPlatform platform;
+    if (const char* data = std::getenv("SEG4_DATA_DIR")) platform.setModuleFolder(data);
+    platform.setRegistryString(u"Software\\DelmarshSW\\QuorvaneV4\\Info", u"CurrentProfile", u"QuorvaneV4");
+    platform.setRegistryString(u"Software\\DelmarshSW\\QuorvaneV4\\Info", u"CurrentLanguage", u"engb");
+    NativeBackend backend(platform);
+    std::ostringstream out;
+    ParseResult parsed = parseScript(text, "t.qhs");
+    EXPECT_TRUE(parsed.errors.empty()) << (parsed.errors.empty() ? "" : parsed.errors[0].message);
+    Interpreter interpreter(backend, out);
+    const int status = interpreter.run(parsed.script);
+    return {status, out.str()};
+}
+
+bool contains(const std::string& text, const std::string& part) {
+    return text.find(part) != std::string::npos;
+}
+
+TEST(Interpreter, AnswersAndErrorsPrintOneLineEach) {
+    const ScriptRun r = runScript("place\nPinName(0)\nQuorvaneVersion = 8388608\nGeneralGet(3)\n");
+    EXPECT_EQ(r.status, 0);
+    EXPECT_TRUE(contains(r.output, "PinName(0) = \"Anode 3\"\n")) << r.output;
+    EXPECT_TRUE(contains(r.output, "QuorvaneVersion = 8388608\nerror: 0x800A0006 Overflow\n")) << r.output;
+    EXPECT_TRUE(contains(r.output, "GeneralGet(3) = 0%\n")) << r.output;
+}
+
+TEST(Interpreter, BareNamesAreVariablesPassedByReference) {
+    const ScriptRun r =
+        runScript("place\nVNodeMsgRead(0, size)\nexpect size == 0\nexpect TypeName(size) == \"Long\"\n"
+                  "n = 5\nexpect n + 1 == 6\n");
+    EXPECT_EQ(r.status, 0) << r.output;
+}
+
+TEST(Interpreter, ExpectationsThatFailAreCountedAndSetTheStatus) {
+    const ScriptRun r =
+        runScript("place\nexpect PinCount == 11\nexpect PinName(0) fails overflow\n"
+                  "expect QuorvaneVersion = 8388608 fails subscript\nexpect msgbox \"nothing\"\n");
+    EXPECT_EQ(r.status, 1);
+    EXPECT_TRUE(contains(r.output, "FAILED t.qhs:2: PinCount is 12, expected 11")) << r.output;
+    EXPECT_TRUE(contains(r.output, "FAILED t.qhs:3:")) << r.output;
+    EXPECT_TRUE(contains(r.output, "FAILED t.qhs:4:")) << r.output;
+    EXPECT_TRUE(contains(r.output, "FAILED t.qhs:5:")) << r.output;
+    EXPECT_TRUE(contains(r.output, "4 expectations failed")) << r.output;
+}
+
+TEST(Interpreter, ScriptFaultsStopTheRunWithStatusTwo) {
+    struct Row {
+        const char* script;
+        const char* message;
+    };
+    const Row rows[] = {
+        {"PinCount\n", "t.qhs:1: no display placed yet"},
+        {"place\nPinNmae(0)\n", "t.qhs:2: unknown name 'PinNmae'"},
+        {"place\nPinName(0, 1)\n", "t.qhs:2: PinName takes 1 argument, got 2"},
+        {"place\nPinCount = 3\n", "t.qhs:2: 'PinCount' is read-only"},
+        {"place\nuse other\n", "t.qhs:2: no display named 'other'"},
+        {"place a\nplace a\n", "t.qhs:2: a display named 'a' is placed already"},
+        {"place\nduring 1ms\n  x = 1\nend\n", "t.qhs:2: the body of 'during' lets no simulated time pass"},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.script);
+        const ScriptRun r = runScript(row.script);
+        EXPECT_EQ(r.status, 2);
+        EXPECT_TRUE(contains(r.output, row.message)) << r.output;
+    }
+}
+
+TEST(Interpreter, DisplaysAreNamedAndSwitched) {
+    const ScriptRun r = runScript("place left\nPort(0) = 2\nplace right\nexpect Port(0) == -1\nuse left\n"
+                                  "expect Port(0) == 2\n");
+    EXPECT_EQ(r.status, 0) << r.output;
+}
+
+TEST(Interpreter, MacroCyclesAdvanceSimulatedTimeOnTheHostClock) {
+    const ScriptRun r =
+        runScript("place\nQuorvaneVersion = 1026\nclock 1000000\n"
+                  "SimMacroCall(0, Array(1, 2, 0), ret, affected, cycles)\n"
+                  "expect cycles == 32\nexpect Time == 0.000032\nelapse 1ms\nexpect Time == 0.001032\n");
+    EXPECT_EQ(r.status, 0) << r.output;
+}
+
+TEST(Interpreter, DocumentsRoundTripAndABadEntryLosesNoOtherDisplay) {
+    const auto dir = std::filesystem::temp_directory_path() / "qhost_documents_test";
+    std::filesystem::create_directories(dir);
+    const std::string doc = (dir / "doc.json").string();
+    ScriptRun saved = runScript("place a\nPort(3) = -2147483648\nBit(3) = 2147483647\nLEDSize = 33\nplace b\n"
+                                "LEDColour = 2\nsave " +
+                                doc + "\n");
+    ASSERT_EQ(saved.status, 0) << saved.output;
+
+    const ScriptRun loaded =
+        runScript("load " + doc +
+                  "\nuse a\nexpect Port(3) == -2147483648\n"
+                  "expect Bit(3) == 2147483647\nexpect LEDSize == 33\nuse b\nexpect LEDColour == 2\n");
+    EXPECT_EQ(loaded.status, 0) << loaded.output;
+
+    // Spoil one entry of the first display: the second still loads.
+    std::ifstream in(doc);
+    std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    const std::string from =
+        "\"key\": \"Bit3\",\n          \"type\": \"Long\",\n          \"value\": 2147483647";
+    const auto at = text.find(from);
+    ASSERT_NE(at, std::string::npos) << text;
+    text.replace(at, from.size(),
+                 "\"key\": \"Bit3\",\n          \"type\": \"String\",\n          \"value\": \"x\"");
+    std::ofstream(doc) << text;
+    const ScriptRun spoiled =
+        runScript("load " + doc + "\nuse b\nexpect LEDColour == 2\nuse a\nexpect Port(3) == -2147483648\n");
+    EXPECT_EQ(spoiled.status, 0) << spoiled.output;
+    EXPECT_TRUE(contains(spoiled.output, "error: display \"a\", key \"Bit3\": 0x800A000D Type mismatch"))
+        << spoiled.output;
+}
+
+} // namespace
+} // namespace qhost

@@ -1,0 +1,111 @@
+// The script language: what each line becomes, and the faults reported with their lines.
+#include "script_parser.h"
+
+#include <gtest/gtest.h>
+
+namespace qhost {
+namespace {
+
+using Kind = Statement::Kind;
+
+TEST(ScriptParser, EachLineBecomesItsStatement) {
+    struct Row {
+        const char* line;
+        Kind kind;
+    };
+    const Row rows[] = {
+        {"place", Kind::Place},
+        {"place left", Kind::Place},
+        {"use left", Kind::Use},
+        {"PinName(0)", Kind::Evaluate},
+        {"ConnectedOK", Kind::Evaluate},
+        {"Port(3) = 1", Kind::Assign},
+        {"QuorvaneVersion = 1027", Kind::Assign},
+        {"x = \"a\" & vbCrLf", Kind::Assign},
+        {"expect PinName(0) == \"Anode 3\"", Kind::ExpectEqual},
+        {"expect PinName(0) <> \"Anode 3\"", Kind::ExpectEqual},
+        {"expect QuorvaneVersion = 8388608 fails overflow", Kind::ExpectFails},
+        {"expect MacroNames fails 0x800A0009", Kind::ExpectFails},
+        {"expect msgbox \"Can't find ARM_7seg4 help file\"", Kind::ExpectMsgBox},
+        {"expect no msgbox", Kind::ExpectMsgBox},
+        {"print TypeName(GeneralGet(0))", Kind::Print},
+        {"snapshot out/display one.png", Kind::Command},
+        {"save \"out/my doc.json\"", Kind::Command},
+        {"elapse 2.5ms", Kind::Elapse},
+        {"clock 8000000", Kind::Clock},
+    };
+    for (const Row& r : rows) {
+        SCOPED_TRACE(r.line);
+        ParseResult p = parseScript(r.line, "t.qhs");
+        ASSERT_TRUE(p.errors.empty()) << p.errors[0].message;
+        ASSERT_EQ(p.script.statements.size(), 1u);
+        EXPECT_EQ(p.script.statements[0]->kind, r.kind);
+    }
+}
+
+TEST(ScriptParser, LiteralsKeepTheirAutomationTypes) {
+    struct Row {
+        const char* text;
+        seg4::VarType type;
+    };
+    const Row rows[] = {{"12", seg4::VarType::I4},        {"12%", seg4::VarType::I2},
+                        {"12&", seg4::VarType::I4},       {"1.5", seg4::VarType::R8},
+                        {"1.5!", seg4::VarType::R4},      {"3000000000", seg4::VarType::R8},
+                        {"&HFFFF", seg4::VarType::I2},    {"&H10000", seg4::VarType::I4},
+                        {"\"a\"", seg4::VarType::String}, {"2@", seg4::VarType::Currency}};
+    for (const Row& r : rows) {
+        SCOPED_TRACE(r.text);
+        std::vector<ScriptError> errors;
+        ExprPtr e = parseExpression(r.text, errors);
+        ASSERT_TRUE(e) << errors[0].message;
+        EXPECT_EQ(e->literal.type(), r.type);
+    }
+    std::vector<ScriptError> errors;
+    EXPECT_EQ(parseExpression("&HFFFF", errors)->literal.asSigned(), -1);
+    EXPECT_EQ(parseExpression("\"say \"\"hi\"\"\"", errors)->literal.asString(), u"say \"hi\"");
+    EXPECT_DOUBLE_EQ(parseExpression("250us", errors)->literal.asDouble(), 250e-6);
+}
+
+TEST(ScriptParser, BlocksNestAndCloseWithTheirOwnWord) {
+    ParseResult p = parseScript("for i = 0 to 3\n  repeat 2\n    Refresh\n  end\nnext i\n", "t.qhs");
+    ASSERT_TRUE(p.errors.empty());
+    ASSERT_EQ(p.script.statements.size(), 1u);
+    const Statement& f = *p.script.statements[0];
+    EXPECT_EQ(f.kind, Kind::For);
+    ASSERT_EQ(f.body.size(), 1u);
+    EXPECT_EQ(f.body[0]->kind, Kind::Repeat);
+    EXPECT_EQ(f.body[0]->body.size(), 1u);
+}
+
+TEST(ScriptParser, FaultsNameTheirLines) {
+    struct Row {
+        const char* script;
+        int line;
+        const char* fragment;
+    };
+    const Row rows[] = {
+        {"place\nPinName(0\n", 2, "expected ')'"}, {"x = \"open\n", 1, "unterminated string"},
+        {"\n\nprint 12%%\n", 3, "unexpected"},     {"repeat 3\nRefresh\n", 1, "never closed"},
+        {"end\n", 1, "without a block"},           {"for i = 1 to 2\nend\n", 2, "ends with 'next'"},
+        {"elapse 5 parsecs\n", 1, "unexpected"},   {"x = 5xs\n", 1, "unknown unit"},
+        {"expect 1 = 1 2\n", 1, "expected '=='"},  {"use\n", 1, "needs the name"},
+        {"a = 40000%\n", 1, "out of range"},
+    };
+    for (const Row& r : rows) {
+        SCOPED_TRACE(r.script);
+        ParseResult p = parseScript(r.script, "t.qhs");
+        ASSERT_FALSE(p.errors.empty());
+        EXPECT_EQ(p.errors[0].line, r.line);
+        EXPECT_NE(p.errors[0].message.find(r.fragment), std::string::npos) << p.errors[0].message;
+    }
+}
+
+TEST(ScriptParser, CommentsAndBlankLinesAreSkippedButHashesInStringsStay) {
+    ParseResult p = parseScript("# heading\n\n   \nx = \"#1\" # note\n", "t.qhs");
+    ASSERT_TRUE(p.errors.empty());
+    ASSERT_EQ(p.script.statements.size(), 1u);
+    EXPECT_EQ(p.script.statements[0]->values[0]->literal.asString(), u"#1");
+}
+
+} // namespace
+} // namespace qhost
