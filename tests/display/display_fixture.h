@@ -1,67 +1,57 @@
-// A display on the platform double with a container that records what the control asks of it.
+// A new display on the platform double, in a container that records what the control asks.
 #pragma once
 
+#include "automation/errors.h"
 #include "component/control_site.h"
 #include "component/led7seg4.h"
 #include "fake_platform.h"
 
 #include <gtest/gtest.h>
 
-#include <functional>
-#include <initializer_list>
-#include <utility>
 #include <vector>
 
 namespace seg4::test {
 
-class RecordingSite : public ControlSite {
-public:
+struct RecordingSite : ControlSite {
     std::vector<std::pair<float, float>> extents;
     int invalidations = 0;
-    void setExtent(float widthTwips, float heightTwips) override {
-        extents.emplace_back(widthTwips, heightTwips);
-    }
+    void setExtent(float w, float h) override { extents.emplace_back(w, h); }
     void invalidate() override { ++invalidations; }
 };
 
-class DisplayTest : public testing::Test {
-public: // table-driven steps reach the fixture through a reference
+struct DisplayTest : testing::Test {
     FakePlatform platform;
     RecordingSite site;
     Led7Seg4 control{platform, &site};
 
-    void SetUp() override {
-        // What a container does with a new display.
-        control.Initialize();
-        control.InitProperties();
-        control.Resize();
+    void SetUp() override { control.Initialize(), control.InitProperties(), control.Resize(); }
+
+    /// Pin levels from a mask: bit p is the level of pin p.
+    void setPins(unsigned high) {
+        for (std::size_t p = 0; p < 12; ++p)
+            (*control.stateForTesting().m_Pins)[p].SimValue = (high >> p) & 1;
     }
 
-    /// Sets every pin low except the listed ones.
-    void setHighPins(std::initializer_list<int> high) {
-        auto& pins = *control.stateForTesting().m_Pins;
-        for (auto& pin : pins) pin.SimValue = false;
-        for (int p : high) pins[static_cast<std::size_t>(p)].SimValue = true;
+    const Layer& overlay(int d, int s) const {
+        return control.layers().overlays[LayerSet::overlayIndex(d, s)];
     }
-
-    /// Selects digit d alone and drives the segment lines with an active-low pattern (bit s low =
-    /// segment s lit), as a running simulation does.
-    void showPattern(int digit, std::uint8_t activeLow) {
-        auto& pins = *control.stateForTesting().m_Pins;
-        for (int d = 0; d < 4; ++d) pins[static_cast<std::size_t>(d)].SimValue = d == digit;
-        for (int s = 0; s < 8; ++s) pins[static_cast<std::size_t>(4 + s)].SimValue = (activeLow >> s) & 1;
-    }
-
-    const Layer& overlay(int digit, int segment) const {
-        return control.layers().overlays[LayerSet::overlayIndex(digit, segment)];
-    }
-
     std::vector<int> visibleBackdrops() const {
         std::vector<int> v;
         for (int i = 0; i < 4; ++i)
-            if (control.layers().backdrops[static_cast<std::size_t>(i)].visible) v.push_back(i);
+            control.layers().backdrops[std::size_t(i)].visible ? v.push_back(i) : void();
         return v;
     }
 };
+
+/// The result code an operation fails with, or hr::Ok.
+template <typename F>
+HResult failureOf(F&& f) {
+    try {
+        f();
+    } catch (const ComError& e) {
+        return e.code();
+    }
+    return hr::Ok;
+}
 
 } // namespace seg4::test
