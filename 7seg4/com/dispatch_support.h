@@ -1,0 +1,14 @@
+// Type information read from the module's embedded type libraries (see also facets.h).
+#pragma once
+
+#include <oaidl.h>
+
+namespace seg4::com {
+
+/// The type information of the coclass led7seg4 (a new reference).
+HRESULT controlClassInfo(ITypeInfo** info);
+
+/// Forgets the cached libraries; only when no object of the module is left.
+void releaseTypeInformation();
+
+} // namespace seg4::com

@@ -1,0 +1,98 @@
+// The module's entry points: DllMain, the class factory of led7seg4, DllGetClassObject,
+// DllCanUnloadNow, and the help file path for hosts.
+#include "module.h"
+
+#include "com_base.h"
+#include "control_object.h"
+#include "dispatch_support.h"
+
+#include <ARM_7seg4.h>
+
+#include <algorithm>
+#include <cwchar>
+
+namespace seg4::com {
+
+namespace {
+
+HMODULE g_module = nullptr;
+
+class ClassFactory final : public ComObject<ClassFactory, IClassFactory> {
+public:
+    HRESULT STDMETHODCALLTYPE CreateInstance(IUnknown* outer, REFIID riid, void** ppv) override {
+        if (!ppv) return E_POINTER;
+        *ppv = nullptr;
+        if (outer) return CLASS_E_NOAGGREGATION;
+        return ControlObject::create(riid, ppv);
+    }
+    HRESULT STDMETHODCALLTYPE LockServer(BOOL lock) override {
+        if (lock)
+            ModuleCount::lock();
+        else
+            ModuleCount::unlock();
+        return S_OK;
+    }
+};
+
+} // namespace
+
+HMODULE moduleHandle() { return g_module; }
+
+std::wstring modulePath() {
+    const std::u16string path = modulePlatform().modulePath();
+    return std::wstring(path.begin(), path.end());
+}
+
+Win32Platform& modulePlatform() {
+    static Win32Platform platform(g_module);
+    return platform;
+}
+
+void releaseModuleCaches() {
+    releaseTypeInformation();
+    unregisterControlWindowClass();
+}
+
+} // namespace seg4::com
+
+using seg4::com::ModuleCount;
+
+extern "C" {
+
+BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID) {
+    if (reason == DLL_PROCESS_ATTACH) {
+        seg4::com::g_module = instance;
+        DisableThreadLibraryCalls(instance);
+    }
+    return TRUE;
+}
+
+HRESULT STDAPICALLTYPE DllGetClassObject(REFCLSID clsid, REFIID riid, void** ppv) {
+    if (!ppv) return E_POINTER;
+    *ppv = nullptr;
+    // The property page class is not served by this module yet.
+    if (!IsEqualCLSID(clsid, CLSID_led7seg4)) return CLASS_E_CLASSNOTAVAILABLE;
+    auto* factory = seg4::com::ClassFactory::create();
+    if (!factory) return E_OUTOFMEMORY;
+    const HRESULT hr = factory->QueryInterface(riid, ppv);
+    factory->Release();
+    return hr;
+}
+
+HRESULT STDAPICALLTYPE DllCanUnloadNow() {
+    if (!ModuleCount::idle()) return S_FALSE;
+    seg4::com::releaseModuleCaches();
+    return S_OK;
+}
+
+UINT WINAPI Seg4HelpFile(LPWSTR buffer, UINT capacity) {
+    const std::u16string path = seg4::com::modulePlatform().helpFile();
+    if (buffer && capacity > 0) {
+        const std::size_t n = std::min<std::size_t>(path.size(), capacity - 1);
+        std::copy_n(path.begin(), n, buffer);
+        buffer[n] = L'\0';
+    }
+    return static_cast<UINT>(path.size());
+}
+
+} // extern "C"

@@ -1,0 +1,45 @@
+// The module ARM_7seg4.ocx itself: its handle, its path, the platform adapter all its objects
+// share, and the names it registers.
+#pragma once
+
+#include "win32_platform.h"
+
+#include <windows.h>
+
+#include <string>
+
+namespace seg4::com {
+
+/// The ProgID under which the display control registers (and the source of its error infos).
+inline constexpr wchar_t kControlProgId[] = L"Quorvane_ARM_7seg4.led7seg4";
+/// The control's readable name (the default value of its CLSID key).
+inline constexpr wchar_t kControlName[] = L"led7seg4";
+/// MiscStatus of the control: recompose on resize, can't link inside, inside-out, activate when
+/// visible, set client site first.
+inline constexpr DWORD kControlMiscStatus = OLEMISC_RECOMPOSEONRESIZE | OLEMISC_CANTLINKINSIDE |
+                                            OLEMISC_INSIDEOUT | OLEMISC_ACTIVATEWHENVISIBLE |
+                                            OLEMISC_SETCLIENTSITEFIRST;
+/// Resource identifier of the 16 x 15 toolbox bitmap.
+inline constexpr int kToolboxBitmapId = 1;
+/// Resource identifiers of the embedded type libraries.
+inline constexpr int kControlTypeLibId = 1;
+inline constexpr int kHostTypeLibId = 2;
+
+HMODULE moduleHandle();
+/// Full path of the module file.
+std::wstring modulePath();
+/// The platform adapter of the module, shared by every control object of the process.
+Win32Platform& modulePlatform();
+
+/// Releases what the module caches for its objects (type libraries, window class); called when
+/// no object and no lock is left.
+void releaseModuleCaches();
+
+} // namespace seg4::com
+
+extern "C" {
+BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID reserved);
+/// Exported for hosts: the help file the control registered ("" when it found none). Copies at
+/// most `capacity` - 1 characters and a NUL into `buffer`; returns the path's full length.
+UINT WINAPI Seg4HelpFile(LPWSTR buffer, UINT capacity);
+}

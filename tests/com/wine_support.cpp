@@ -1,0 +1,157 @@
+// Shared helpers of the Wine tests.
+#include "wine_support.h"
+
+#include <gtest/gtest.h>
+
+#include <set>
+
+namespace seg4::wine {
+
+std::wstring wide(const std::u16string& s) { return std::wstring(s.begin(), s.end()); }
+
+std::u16string narrowToU16(const wchar_t* s) {
+    return s ? std::u16string(reinterpret_cast<const char16_t*>(s)) : std::u16string();
+}
+
+void createControl(Ref<IQuorvaneComponentV4>& host) {
+    HRESULT hr = CoCreateInstance(CLSID_led7seg4, nullptr, CLSCTX_INPROC_SERVER, IID_IQuorvaneComponentV4,
+                                  host.putVoid());
+    ASSERT_EQ(hr, S_OK) << "CoCreateInstance of the registered control";
+    Ref<IPersistStreamInit> persist;
+    ASSERT_EQ(host.query(persist), S_OK);
+    ASSERT_EQ(persist->InitNew(), S_OK);
+}
+
+HMODULE controlModule() {
+    HMODULE module = GetModuleHandleW(L"ARM_7seg4.ocx");
+    if (!module) {
+        Ref<IQuorvaneComponentV4> first;
+        createControl(first);
+        module = GetModuleHandleW(L"ARM_7seg4.ocx");
+    }
+    return module;
+}
+
+std::wstring layoutFolder() {
+    wchar_t path[MAX_PATH] = {};
+    GetModuleFileNameW(controlModule(), path, MAX_PATH);
+    std::wstring folder = path;
+    return folder.substr(0, folder.find_last_of(L'\\'));
+}
+
+// The same start as a new control inside the module: Initialize, then InitNew (InitProperties
+// and the first Resize).
+CoreTwin::CoreTwin() : platform_(controlModule()), core_(std::make_unique<Led7Seg4>(platform_)) {
+    core_->Initialize();
+    core_->InitProperties();
+    core_->Resize();
+}
+
+// ---- message boxes ----
+
+MessageBoxWatcher& MessageBoxWatcher::instance() {
+    static MessageBoxWatcher watcher;
+    return watcher;
+}
+
+void MessageBoxWatcher::start() {
+    if (started_.exchange(true)) return;
+    thread_ = std::thread([this] { run(); });
+    thread_.detach();
+}
+
+std::vector<SeenBox> MessageBoxWatcher::take() {
+    std::lock_guard lock(mutex_);
+    return std::exchange(seen_, {});
+}
+
+namespace {
+
+struct Scan {
+    std::vector<HWND> boxes;
+};
+
+BOOL CALLBACK collectBoxes(HWND hwnd, LPARAM param) {
+    DWORD pid = 0;
+    GetWindowThreadProcessId(hwnd, &pid);
+    wchar_t cls[32] = {};
+    GetClassNameW(hwnd, cls, 32);
+    if (pid == GetCurrentProcessId() && IsWindowVisible(hwnd) && std::wstring(cls) == L"#32770")
+        reinterpret_cast<Scan*>(param)->boxes.push_back(hwnd);
+    return TRUE;
+}
+
+std::wstring textOf(HWND hwnd) {
+    const int n = GetWindowTextLengthW(hwnd);
+    std::wstring text(static_cast<std::size_t>(n) + 1, L'\0');
+    GetWindowTextW(hwnd, text.data(), n + 1);
+    text.resize(static_cast<std::size_t>(n));
+    return text;
+}
+
+} // namespace
+
+void MessageBoxWatcher::run() {
+    std::set<HWND> answered;
+    for (;;) {
+        Scan scan;
+        EnumWindows(collectBoxes, reinterpret_cast<LPARAM>(&scan));
+        for (HWND box : scan.boxes) {
+            if (answered.count(box)) continue;
+            HWND label = GetDlgItem(box, 0xFFFF); // the message text of a message box
+            SeenBox seen{textOf(box), label ? textOf(label) : std::wstring()};
+            {
+                std::lock_guard lock(mutex_);
+                seen_.push_back(seen);
+            }
+            answered.insert(box);
+            PostMessageW(box, WM_COMMAND, IDOK, 0);
+        }
+        for (auto it = answered.begin(); it != answered.end();)
+            it = IsWindow(*it) ? std::next(it) : answered.erase(it);
+        Sleep(10);
+    }
+}
+
+// ---- property bag ----
+
+TestPropertyBag::~TestPropertyBag() {
+    for (auto& [name, value] : written) VariantClear(&value);
+    for (auto& [name, value] : stored_) VariantClear(&value);
+}
+
+HRESULT TestPropertyBag::QueryInterface(REFIID riid, void** ppv) {
+    if (!ppv) return E_POINTER;
+    if (IsEqualIID(riid, IID_IUnknown) || IsEqualIID(riid, IID_IPropertyBag)) {
+        *ppv = static_cast<IPropertyBag*>(this);
+        return S_OK;
+    }
+    *ppv = nullptr;
+    return E_NOINTERFACE;
+}
+
+HRESULT TestPropertyBag::Read(LPCOLESTR name, VARIANT* value, IErrorLog*) {
+    reads.emplace_back(name);
+    if (failReadsWith != S_OK) return failReadsWith;
+    auto it = stored_.find(name);
+    if (it == stored_.end()) return E_INVALIDARG;
+    return VariantCopy(value, &it->second);
+}
+
+HRESULT TestPropertyBag::Write(LPCOLESTR name, VARIANT* value) {
+    VARIANT copy;
+    VariantInit(&copy);
+    HRESULT hr = VariantCopy(&copy, value);
+    if (FAILED(hr)) return hr;
+    written.emplace_back(name, copy);
+    set(name, *value);
+    return S_OK;
+}
+
+void TestPropertyBag::set(const std::wstring& name, const VARIANT& value) {
+    VARIANT& slot = stored_[name];
+    VariantClear(&slot);
+    VariantCopy(&slot, const_cast<VARIANT*>(&value)); // the source is only read
+}
+
+} // namespace seg4::wine

@@ -1,0 +1,135 @@
+// What the Wine tests of ARM_7seg4.ocx share: creating the control through COM, a twin of the
+// core driven directly for comparison, a watcher that reads and closes message boxes, and a
+// host-side property bag.
+#pragma once
+
+// The tests implement COM interfaces (sinks, bags), which have no virtual destructor by design.
+#pragma GCC diagnostic ignored "-Wnon-virtual-dtor"
+
+#include "component/led7seg4.h"
+#include "win32_platform.h"
+
+#include <windows.h>
+
+#include <ocidl.h>
+
+#include <ARM_7seg4.h>
+#include <QuorvaneV4.h>
+
+#include <atomic>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace seg4::wine {
+
+/// An owned interface pointer (the tests keep their own, independent of the module's holders).
+template <class T>
+struct Ref {
+    T* p = nullptr;
+    Ref() = default;
+    Ref(const Ref&) = delete;
+    Ref& operator=(const Ref&) = delete;
+    ~Ref() {
+        if (p) p->Release();
+    }
+    T** put() {
+        if (p) p->Release();
+        p = nullptr;
+        return &p;
+    }
+    void** putVoid() { return reinterpret_cast<void**>(put()); }
+    T* operator->() const { return p; }
+    T* get() const { return p; }
+    template <class U>
+    HRESULT query(Ref<U>& out) const {
+        return p->QueryInterface(__uuidof(U), out.putVoid());
+    }
+};
+
+/// A new control through the registered class, with InitNew done.
+void createControl(Ref<IQuorvaneComponentV4>& host);
+/// The module the registered class lives in (loaded by a first creation).
+HMODULE controlModule();
+
+/// The folder the test layout sits in (where the registered module is), without a separator.
+std::wstring layoutFolder();
+
+/// The core control driven directly, in the same process and over the same module: the
+/// reference the COM shell's answers are compared with.
+class CoreTwin {
+public:
+    CoreTwin();
+    Led7Seg4& core() { return *core_; }
+    Win32Platform& platform() { return platform_; }
+
+private:
+    Win32Platform platform_;
+    std::unique_ptr<Led7Seg4> core_;
+};
+
+/// A message box the watcher found.
+struct SeenBox {
+    std::wstring title;
+    std::wstring text;
+};
+
+/// Finds the modal message boxes of this process from another thread, records title and text,
+/// and presses OK.
+class MessageBoxWatcher {
+public:
+    static MessageBoxWatcher& instance();
+    void start();
+    /// The boxes seen since the last call, oldest first.
+    std::vector<SeenBox> take();
+
+private:
+    void run();
+    std::mutex mutex_;
+    std::vector<SeenBox> seen_;
+    std::thread thread_;
+    std::atomic<bool> started_{false};
+};
+
+/// A container's property bag in memory, remembering the order of reads and writes.
+class TestPropertyBag : public IPropertyBag {
+public:
+    TestPropertyBag() = default;
+    virtual ~TestPropertyBag();
+    TestPropertyBag(const TestPropertyBag&) = delete;
+    TestPropertyBag& operator=(const TestPropertyBag&) = delete;
+
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** ppv) override;
+    ULONG STDMETHODCALLTYPE AddRef() override { return 2; } // lives on the test's stack
+    ULONG STDMETHODCALLTYPE Release() override { return 1; }
+    HRESULT STDMETHODCALLTYPE Read(LPCOLESTR name, VARIANT* value, IErrorLog* log) override;
+    HRESULT STDMETHODCALLTYPE Write(LPCOLESTR name, VARIANT* value) override;
+
+    void set(const std::wstring& name, const VARIANT& value);
+    /// Entries in the order they were written.
+    std::vector<std::pair<std::wstring, VARIANT>> written;
+    std::vector<std::wstring> reads;
+    /// Read() fails with this result for every name (S_OK: no failure).
+    HRESULT failReadsWith = S_OK;
+
+private:
+    std::map<std::wstring, VARIANT> stored_;
+};
+
+/// A VARIANT that frees itself.
+struct Var {
+    VARIANT v;
+    Var() { VariantInit(&v); }
+    Var(const Var&) = delete;
+    Var& operator=(const Var&) = delete;
+    ~Var() { VariantClear(&v); }
+    VARIANT* get() { return &v; }
+};
+
+std::wstring wide(const std::u16string& s);
+std::u16string narrowToU16(const wchar_t* s);
+
+} // namespace seg4::wine
