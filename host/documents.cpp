@@ -114,6 +114,10 @@ std::string readWholeFile(const std::string& path) {
 
 } // namespace
 
+namespace {
+std::vector<DocumentDisplay> readDocumentImpl(const std::string& text, std::vector<std::string>& warnings);
+} // namespace
+
 Variant OrderedBag::ReadProperty(const std::u16string& name, const Variant& defaultValue) {
     lastRead = name;
     for (const auto& [key, value] : entries)
@@ -149,6 +153,17 @@ std::string documentToJson(const std::vector<DocumentDisplay>& displays) {
 }
 
 std::vector<DocumentDisplay> documentFromJson(const std::string& text, std::vector<std::string>& warnings) {
+    try {
+        return readDocumentImpl(text, warnings);
+    } catch (const json::exception& e) {
+        // Anything the checks below did not foresee is still a malformed document, not a crash.
+        throw std::runtime_error(std::string("malformed document: ") + e.what());
+    }
+}
+
+namespace {
+
+std::vector<DocumentDisplay> readDocumentImpl(const std::string& text, std::vector<std::string>& warnings) {
     json doc;
     try {
         doc = json::parse(text);
@@ -171,7 +186,11 @@ std::vector<DocumentDisplay> documentFromJson(const std::string& text, std::vect
             if (!p.is_object() || !p.contains("key") || !p["key"].is_string())
                 throw std::runtime_error("display \"" + out.name + "\": an entry without a \"key\"");
             const std::string key = p["key"].get<std::string>();
-            const std::string type = p.value("type", std::string("Variant"));
+            const json& typeField = p.contains("type") ? p["type"] : json("Variant");
+            if (!typeField.is_string())
+                throw std::runtime_error("display \"" + out.name + "\", key \"" + key +
+                                         "\": \"type\" is not a name");
+            const std::string type = typeField.get<std::string>();
             std::string warning;
             Variant value = valueFromJson(type, p.value("value", json()), warning);
             if (!warning.empty())
@@ -182,6 +201,8 @@ std::vector<DocumentDisplay> documentFromJson(const std::string& text, std::vect
     }
     return displays;
 }
+
+} // namespace
 
 void saveDocument(Interpreter& interpreter, const std::string& path) {
     std::vector<DocumentDisplay> displays;

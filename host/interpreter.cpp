@@ -104,7 +104,8 @@ seg4::HResult errorCodeFromText(const std::string& text) {
                                 "arg-type-mismatch, arg-overflow or a code such as 0x800A0006)");
 }
 
-Interpreter::Interpreter(Backend& backend, std::ostream& out) : backend_(backend), out_(out) {
+Interpreter::Interpreter(Backend& backend, std::ostream& out, RunLimits limits)
+    : backend_(backend), out_(out), limits_(limits) {
     backend_.onMessageBox([this](const std::u16string& text) {
         print("msgbox: " + formatString(text));
         unchecked_.push_back(text);
@@ -365,10 +366,10 @@ void Interpreter::expectMessageBox(const Statement& s) {
 }
 
 void Interpreter::loop(const Statement& s) {
-    constexpr long kMaxIterations = 10'000'000; // a runaway loop is a script fault, not a hang
-    long iterations = 0;
     auto guard = [&] {
-        if (++iterations > kMaxIterations) throw ScriptFault(s.line, "loop ran more than 10 million times");
+        if (++loopIterations_ > limits_.maxLoopIterations)
+            throw ScriptFault(s.line,
+                              "loop ran more than " + std::to_string(limits_.maxLoopIterations) + " times");
     };
     switch (s.kind) {
     case Statement::Kind::Repeat: {
@@ -410,6 +411,9 @@ void Interpreter::loop(const Statement& s) {
 
 void Interpreter::command(const Statement& s) {
     try {
+        const bool writes = s.word != "history" && !(s.word == "scan" && s.words.empty());
+        if (!limits_.fileCommands && writes)
+            throw CommandError("'" + s.word + "' is not allowed in this run");
         runCommand(*this, s.word, s.words, s.line);
     } catch (const ComError& e) {
         print(s.text);

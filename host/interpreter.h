@@ -36,9 +36,15 @@ struct PlacedDisplay {
     std::vector<PinSample> history; // one sample per change of levels, in time order
 };
 
+/// Limits for running scripts nobody has read (the fuzzer): no files, bounded loops.
+struct RunLimits {
+    bool fileCommands = true;
+    long maxLoopIterations = 10'000'000; // all loops of a run together; more is a script fault
+};
+
 class Interpreter {
 public:
-    Interpreter(Backend& backend, std::ostream& out);
+    Interpreter(Backend& backend, std::ostream& out, RunLimits limits = {});
     ~Interpreter();
 
     /// Runs the script: 0 when every expectation held, 1 when one failed, 2 on a script fault.
@@ -67,12 +73,14 @@ private:
 
     Backend& backend_;
     std::ostream& out_;
+    RunLimits limits_;
     std::vector<PlacedDisplay> displays_;
     std::size_t current_ = 0;
     std::map<std::string, seg4::Variant> variables_; // by lower-cased name
     std::deque<std::u16string> unchecked_;           // message boxes not yet checked by expect
     std::string fileName_;
     int failures_ = 0;
+    long loopIterations_ = 0;
     double now_ = 0;
     double clockHz_ = 8e6;
     bool clockPushed_ = false;
