@@ -59,6 +59,10 @@ void runCommand(Interpreter& in, const std::string& word, const std::vector<std:
         needArgs(word, args, 1, 1, "FILE.png");
         writeSnapshot(in.current(line).display->render(), args[0]);
         in.out() << "wrote " << args[0] << "\n";
+    } else if (word == "remove") {
+        needArgs(word, args, 0, 1, "[NAME]");
+        const std::string name = in.removeDisplay(args.empty() ? std::string() : args[0], line);
+        in.out() << "removed " << name << "\n";
     } else if (word == "history") {
         needArgs(word, args, 0, 0, "");
         history(in, line);

@@ -10,6 +10,8 @@
 #include <cctype>
 #include <cmath>
 #include <deque>
+#include <fstream>
+#include <iterator>
 #include <ostream>
 
 namespace qhost {
@@ -54,9 +56,9 @@ std::size_t inputCount(const MemberInfo& m) { return m.args.size() - (m.kind == 
 
 const char* const kConstants[] = {"true", "false",  "empty", "null",        "vbcr",
                                   "vblf", "vbcrlf", "vbtab", "vbnullstring"};
-const char* const kFunctions[] = {"typename", "array", "chr",  "chrw", "cint",   "clng",
-                                  "cbyte",    "cbool", "cdbl", "cstr", "ubound", "lbound",
-                                  "len",      "time",  "int",  "fix",  "abs"};
+const char* const kFunctions[] = {"typename", "array", "chr",  "chrw",   "cint",   "clng",    "cbyte",
+                                  "cbool",    "cdbl",  "cstr", "ubound", "lbound", "len",     "time",
+                                  "int",      "fix",   "abs",  "min",    "max",    "filetext"};
 
 bool isBuiltIn(std::string_view name) {
     const std::string n = lower(std::string(name));
@@ -187,6 +189,22 @@ PlacedDisplay& Interpreter::adopt(const std::string& name, std::unique_ptr<Displ
     displays_.back().history.push_back({now_, displays_.back().display->pinLevels()});
     if (clockPushed_) call("ClockSpeed", {Variant::i4(static_cast<std::int32_t>(clockHz_))});
     return displays_.back();
+}
+
+std::string Interpreter::removeDisplay(const std::string& name, int line) {
+    std::size_t index = current_;
+    if (name.empty()) {
+        current(line);
+    } else {
+        auto it = std::find_if(displays_.begin(), displays_.end(),
+                               [&](const auto& d) { return sameName(d.name, name); });
+        if (it == displays_.end()) throw ScriptFault(line, "no display named '" + name + "'");
+        index = static_cast<std::size_t>(it - displays_.begin());
+    }
+    std::string removed = displays_[index].name;
+    displays_.erase(displays_.begin() + static_cast<std::ptrdiff_t>(index));
+    if (current_ >= index && current_ > 0) --current_;
+    return removed;
 }
 
 void Interpreter::execute(const Block& block) {
@@ -585,6 +603,15 @@ Variant Interpreter::evaluateName(const Expr& e) {
         const double r = n == "int" ? std::floor(d) : n == "fix" ? std::trunc(d) : std::fabs(d);
         if (isInteger(v.type())) return integerResult(static_cast<std::int64_t>(r));
         return Variant::r8(r);
+    }
+    if (n == "filetext") {
+        needArgs(1);
+        if (!limits_.fileCommands) throw ScriptFault(e.line, "FileText is not allowed in this run");
+        const std::string path = seg4::toUtf8(seg4::toString(arg(0)));
+        std::ifstream in(path, std::ios::binary);
+        if (!in) seg4::raise(seg4::hr::FileNotFound);
+        const std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+        return Variant::string(seg4::fromUtf8(bytes));
     }
     if (n == "min" || n == "max") {
         needArgs(2);

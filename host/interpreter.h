@@ -62,6 +62,9 @@ public:
     std::unique_ptr<Display> backendCreate() { return backend_.create(); }
     /// Adds a display that was created and loaded elsewhere (documents) and makes it current.
     PlacedDisplay& adopt(const std::string& name, std::unique_ptr<Display> display);
+    /// Removes the named display (the current one for ""), as a host deletes it from its panel;
+    /// returns its name. Another display becomes current.
+    std::string removeDisplay(const std::string& name, int line);
     /// Calls one member on the current display by name and kind, as a script line would.
     seg4::Variant call(const std::string& member, std::vector<seg4::Variant> args, int line = 0);
     /// Writes what failed and counts it.

@@ -406,7 +406,8 @@ private:
     }
 };
 
-const char* const kCommands[] = {"snapshot", "save", "load", "codegen", "eye", "animate", "scan", "history"};
+const char* const kCommands[] = {"snapshot", "save", "load",    "codegen", "eye",
+                                 "animate",  "scan", "history", "remove"};
 
 std::vector<std::string> splitWords(std::string_view s) {
     std::vector<std::string> words;
