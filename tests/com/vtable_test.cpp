@@ -312,6 +312,8 @@ const MemberCase kControlCases[] = {
 #undef CONTROL_MEMBER
 };
 
+void PrintTo(const MemberCase& c, std::ostream* os) { *os << c.name; }
+
 class SlotTest : public testing::TestWithParam<MemberCase> {};
 
 TEST_P(SlotTest, AnswersAsTheCoreDoes) {
