@@ -37,8 +37,6 @@ public:
     virtual Picture render() = 0;
     /// The twelve simulated pin levels, read without disturbing the control.
     virtual std::array<bool, 12> pinLevels() = 0;
-    /// The whole generated program for the current wiring.
-    virtual std::u16string generatedProgram() = 0;
 };
 
 /// Creates displays and reports what they show the user.

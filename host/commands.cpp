@@ -2,6 +2,7 @@
 #include "commands.h"
 
 #include "automation/conversions.h"
+#include "codegen/program.h"
 #include "documents.h"
 #include "interpreter.h"
 #include "value_format.h"
@@ -22,6 +23,29 @@ void writeFile(const std::string& path, const std::string& bytes) {
 }
 
 namespace {
+
+/// The code members of the current display, read through its interface as a host reads them.
+class DisplayCode : public seg4::CodeMembers {
+public:
+    DisplayCode(Interpreter& in, int line) : in_(in), line_(line) {}
+    std::u16string definesCode() override { return text("DefinesCode", {}); }
+    std::u16string initialisationCode() override { return text("InitialisationCode", {}); }
+    std::u16string interruptCode() override { return text("InterruptCode", {}); }
+    seg4::Variant macroNames() override { return in_.call("MacroNames", {}, line_); }
+    std::u16string macroCode(std::int32_t id) override { return text("MacroCode", {seg4::Variant::i4(id)}); }
+    void macroCodeOverride(std::u16string& code) override {
+        seg4::Variant value = seg4::Variant::string(code);
+        in_.callByReference("MacroCodeOverride", {&value}, line_);
+        code = seg4::toString(value);
+    }
+
+private:
+    Interpreter& in_;
+    int line_;
+    std::u16string text(const char* member, std::vector<seg4::Variant> args) {
+        return seg4::toString(in_.call(member, std::move(args), line_));
+    }
+};
 
 void needArgs(const std::string& word, const std::vector<std::string>& args, std::size_t min, std::size_t max,
               const char* usage) {
@@ -52,7 +76,8 @@ void runCommand(Interpreter& in, const std::string& word, const std::vector<std:
         in.out() << "loaded " << args[0] << "\n";
     } else if (word == "codegen") {
         needArgs(word, args, 1, 1, "FILE.c");
-        const std::u16string program = in.current(line).display->generatedProgram();
+        DisplayCode members(in, line);
+        const std::u16string program = seg4::assembleProgram(members);
         writeFile(args[0], seg4::toUtf8(program));
         in.out() << "wrote the generated program to " << args[0] << "\n";
     } else if (word == "snapshot") {

@@ -23,6 +23,9 @@ echo on
 LEDSize = 85
 QuorvaneVersion = 1026
 print Description & ": " & PinCount & " pins, all connected: " & CBool(ConnectedOK)
+for pin = 0 to PinCount - 1
+  print "  pin " & pin & ": " & PinName(pin) & " on port " & Port(pin) & ", bit " & Bit(pin)
+next
 clock 8000000
 StartSimulation
 echo off

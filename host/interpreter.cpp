@@ -460,13 +460,22 @@ bool Interpreter::isVariableReference(const Expr& e) const {
 }
 
 Variant Interpreter::call(const std::string& member, std::vector<Variant> args, int line) {
-    const MemberKind kind =
-        findMember(member, MemberKind::Method).info ? MemberKind::Method : MemberKind::Put;
-    const FoundMember found = findMember(member, kind);
-    if (!found.info) throw ScriptFault(line, "unknown member '" + member + "'");
     std::vector<Variant*> pointers;
     for (auto& a : args) pointers.push_back(&a);
-    Variant result = current(line).display->invoke(found.host, *found.info, pointers);
+    return callByReference(member, pointers, line);
+}
+
+Variant Interpreter::callByReference(const std::string& member, std::vector<Variant*> args, int line) {
+    // A method, else a property read with these arguments, else a property write whose last
+    // argument is the value.
+    FoundMember found = findMember(member, MemberKind::Method);
+    if (!found.info) {
+        found = findMember(member, MemberKind::Get);
+        if (found.info && inputCount(*found.info) != args.size()) found = {};
+    }
+    if (!found.info) found = findMember(member, MemberKind::Put);
+    if (!found.info) throw ScriptFault(line, "unknown member '" + member + "'");
+    Variant result = current(line).display->invoke(found.host, *found.info, args);
     recordLevels();
     return result;
 }

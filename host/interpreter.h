@@ -67,6 +67,8 @@ public:
     std::string removeDisplay(const std::string& name, int line);
     /// Calls one member on the current display by name and kind, as a script line would.
     seg4::Variant call(const std::string& member, std::vector<seg4::Variant> args, int line = 0);
+    /// The same with arguments the callee may write back (in/out).
+    seg4::Variant callByReference(const std::string& member, std::vector<seg4::Variant*> args, int line = 0);
     /// Writes what failed and counts it.
     void fail(int line, const std::string& what);
     int failures() const { return failures_; }

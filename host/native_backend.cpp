@@ -4,7 +4,6 @@
 
 #include "automation/conversions.h"
 #include "automation/errors.h"
-#include "codegen/program.h"
 #include "component/control_site.h"
 #include "component/led7seg4.h"
 #include "display/compositor.h"
@@ -172,7 +171,6 @@ public:
         }
         return levels;
     }
-    std::u16string generatedProgram() override { return seg4::assembleProgram(control_); }
 
 private:
     seg4::Platform& platform_;
