@@ -1,10 +1,6 @@
 // Scripts run against the native core: answers, out-parameters, expectations, simulated time
 // and documents.
-#include "documents.h"
-#include "interpreter.h"
-#include "native_backend.h"
-#include "posix_platform.h"
-#include "script_parser.h"
+#include "host_fixture.h"
 
 #include <gtest/gtest.h>
 
@@ -16,28 +12,9 @@
 namespace qhost {
 namespace {
 
-struct ScriptRun {
-    int status;
-    std::string output;
-};
-
-ScriptRun runScript(const std::string& text) {
-    seg4::PosixPlatform platform;
-    if (const char* data = std::getenv("SEG4_DATA_DIR")) platform.setModuleFolder(data);
-    platform.setRegistryString(u"Software\\DelmarshSW\\QuorvaneV4\\Info", u"CurrentProfile", u"QuorvaneV4");
-    platform.setRegistryString(u"Software\\DelmarshSW\\QuorvaneV4\\Info", u"CurrentLanguage", u"engb");
-    NativeBackend backend(platform);
-    std::ostringstream out;
-    ParseResult parsed = parseScript(text, "t.qhs");
-    EXPECT_TRUE(parsed.errors.empty()) << (parsed.errors.empty() ? "" : parsed.errors[0].message);
-    Interpreter interpreter(backend, out);
-    const int status = interpreter.run(parsed.script);
-    return {status, out.str()};
-}
-
-bool contains(const std::string& text, const std::string& part) {
-    return text.find(part) != std::string::npos;
-}
+using test::contains;
+using test::runScript;
+using test::ScriptRun;
 
 TEST(Interpreter, AnswersAndErrorsPrintOneLineEach) {
     const ScriptRun r = runScript("place\nPinName(0)\nQuorvaneVersion = 8388608\nGeneralGet(3)\n");

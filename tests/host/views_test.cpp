@@ -3,10 +3,7 @@
 #include "demo.h"
 #include "display/frame.h"
 #include "display/pictures.h"
-#include "interpreter.h"
-#include "native_backend.h"
-#include "posix_platform.h"
-#include "script_parser.h"
+#include "host_fixture.h"
 
 #include <gtest/gtest.h>
 
@@ -20,23 +17,8 @@ namespace {
 
 namespace fs = std::filesystem;
 
-struct Outcome {
-    int status;
-    std::string output;
-};
-
-Outcome run(const std::string& text) {
-    seg4::PosixPlatform platform;
-    if (const char* data = std::getenv("SEG4_DATA_DIR")) platform.setModuleFolder(data);
-    platform.setRegistryString(u"Software\\DelmarshSW\\QuorvaneV4\\Info", u"CurrentProfile", u"QuorvaneV4");
-    platform.setRegistryString(u"Software\\DelmarshSW\\QuorvaneV4\\Info", u"CurrentLanguage", u"engb");
-    NativeBackend backend(platform);
-    std::ostringstream out;
-    ParseResult parsed = parseScript(text, "v.qhs");
-    EXPECT_TRUE(parsed.errors.empty()) << (parsed.errors.empty() ? "" : parsed.errors[0].message);
-    Interpreter interpreter(backend, out);
-    return {interpreter.run(parsed.script), out.str()};
-}
+using Outcome = test::ScriptRun;
+Outcome run(const std::string& text) { return test::runScript(text); }
 
 std::vector<std::uint8_t> readBytes(const fs::path& p) {
     std::ifstream in(p, std::ios::binary);
@@ -145,9 +127,7 @@ TEST(Demo, WritesEveryFileItPromises) {
     const fs::path dir = fs::temp_directory_path() / "qhost_demo_test";
     fs::remove_all(dir);
     seg4::PosixPlatform platform;
-    if (const char* data = std::getenv("SEG4_DATA_DIR")) platform.setModuleFolder(data);
-    platform.setRegistryString(u"Software\\DelmarshSW\\QuorvaneV4\\Info", u"CurrentProfile", u"QuorvaneV4");
-    platform.setRegistryString(u"Software\\DelmarshSW\\QuorvaneV4\\Info", u"CurrentLanguage", u"engb");
+    test::installHost(platform);
     NativeBackend backend(platform);
     std::ostringstream out;
     ASSERT_EQ(runDemo(backend, dir.string(), out), 0) << out.str();
