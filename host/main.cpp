@@ -1,11 +1,18 @@
 // qhost, the headless host: places ARM_7seg4 displays, drives them from scripts, and shows what
-// they do.
+// they do. The Linux build links the core; the Windows build drives the registered module
+// through COM. Both read the same command line and run the same interpreter.
 #include "automation/conversions.h"
 #include "demo.h"
+#include "host_options.h"
 #include "interpreter.h"
+#include "script_parser.h"
+
+#ifdef _WIN32
+#include "com_backend.h"
+#else
 #include "native_backend.h"
 #include "posix_platform.h"
-#include "script_parser.h"
+#endif
 
 #include <CLI/CLI.hpp>
 
@@ -15,13 +22,7 @@
 
 namespace {
 
-struct HostOptions {
-    std::string language;
-    std::string registryFile;
-    std::string moduleFolder;
-    float twips = 15;
-    unsigned codePage = 1252;
-};
+using qhost::HostOptions;
 
 void addHostOptions(CLI::App& app, HostOptions& o) {
     app.add_option("--language", o.language,
@@ -32,15 +33,35 @@ void addHostOptions(CLI::App& app, HostOptions& o) {
            "--module-folder", o.moduleFolder,
            "the folder beside the module: code file, translations, help (default: the installed data)")
         ->check(CLI::ExistingDirectory);
-    app.add_option("--twips", o.twips, "screen twips per pixel (15 at 96 dpi, 12 at 120 dpi)")
+    app.add_option_function<float>(
+           "--twips", [&o](const float& v) { o.twips = v; },
+           "screen twips per pixel (15 at 96 dpi, 12 at 120 dpi)")
         ->check(CLI::Range(1.0f, 1440.0f));
-    app.add_option("--code-page", o.codePage, "the system's ANSI code page")->check(CLI::Range(1u, 65535u));
+    app.add_option_function<unsigned>(
+           "--code-page", [&o](const unsigned& v) { o.codePage = v; }, "the system's ANSI code page")
+        ->check(CLI::Range(1u, 65535u));
 }
+
+#ifdef _WIN32
+
+/// The registered module's displays, with the host's settings written where a Windows host
+/// keeps them before the first display reads them.
+class Host {
+public:
+    explicit Host(const HostOptions& o) { qhost::applyHostOptions(o); }
+    qhost::Backend& backend() { return backend_; }
+
+private:
+    qhost::ComBackend backend_;
+};
+
+#else
 
 /// Configures the Linux platform as the host's installation would be.
 void configure(seg4::PosixPlatform& platform, const HostOptions& o) {
-    platform.setTwipsPerPixel(o.twips, o.twips);
-    platform.setSystemCodePage(o.codePage);
+    const float twips = o.twips.value_or(15.0f);
+    platform.setTwipsPerPixel(twips, twips);
+    platform.setSystemCodePage(o.codePage.value_or(1252u));
     if (!o.moduleFolder.empty()) platform.setModuleFolder(o.moduleFolder);
     if (!o.registryFile.empty()) {
         platform.loadRegistryFile(o.registryFile);
@@ -50,8 +71,21 @@ void configure(seg4::PosixPlatform& platform, const HostOptions& o) {
     const std::u16string info = u"Software\\DelmarshSW\\QuorvaneV4\\Info";
     platform.setRegistryString(info, u"CurrentProfile", u"QuorvaneV4");
     platform.setRegistryString(info, u"CurrentLanguage",
-                               seg4::fromUtf8(o.language.empty() ? "engb" : o.language));
+                               seg4::fromUtf8(o.language.empty() ? qhost::kDefaultLanguage : o.language));
 }
+
+/// The linked core's displays on the Linux platform adapter.
+class Host {
+public:
+    explicit Host(const HostOptions& o) { configure(platform_, o); }
+    qhost::Backend& backend() { return backend_; }
+
+private:
+    seg4::PosixPlatform platform_;
+    qhost::NativeBackend backend_{platform_};
+};
+
+#endif
 
 int runScript(const std::string& path, const HostOptions& o) {
     std::ifstream in(path, std::ios::binary);
@@ -66,16 +100,18 @@ int runScript(const std::string& path, const HostOptions& o) {
         for (const auto& e : parsed.errors) std::cout << path << ":" << e.line << ": " << e.message << "\n";
         return 2;
     }
-    seg4::PosixPlatform platform;
-    configure(platform, o);
-    qhost::NativeBackend backend(platform);
-    qhost::Interpreter interpreter(backend, std::cout);
+    Host host(o);
+    qhost::Interpreter interpreter(host.backend(), std::cout);
     return interpreter.run(parsed.script);
 }
 
 } // namespace
 
 int main(int argc, char** argv) {
+#ifdef _WIN32
+    // Output bytes as they are written (no CR before each LF), and no run without an end.
+    qhost::prepareProcess();
+#endif
     CLI::App app{"qhost: the headless host for ARM_7seg4 displays"};
     app.require_subcommand(1);
 
@@ -100,10 +136,8 @@ int main(int argc, char** argv) {
 
     try {
         if (*run) return runScript(script, runOptions);
-        seg4::PosixPlatform platform;
-        configure(platform, demoOptions);
-        qhost::NativeBackend backend(platform);
-        return qhost::runDemo(backend, outDir, std::cout);
+        Host host(demoOptions);
+        return qhost::runDemo(host.backend(), outDir, std::cout);
     } catch (const std::exception& e) {
         std::cerr << "qhost: " << e.what() << "\n";
         return 2;

@@ -48,10 +48,17 @@ struct Arg<std::int16_t> {
     std::int16_t get() const { return v; }
     void writeBack() {}
 };
+/// Invoke converts a Boolean to the text of its number ("-1", "0"), not to "True" or "False".
+std::u16string textArgument(const Variant& value) {
+    const Variant& v = value.deref();
+    if (v.type() == seg4::VarType::Bool && !v.isArray()) return v.asBool() ? u"-1" : u"0";
+    return seg4::toString(v);
+}
+
 template <>
 struct Arg<const std::u16string&> {
     std::u16string v;
-    explicit Arg(Variant* p) : v(coerce([&] { return seg4::toString(*p); })) {}
+    explicit Arg(Variant* p) : v(coerce([&] { return textArgument(*p); })) {}
     const std::u16string& get() const { return v; }
     void writeBack() {}
 };
