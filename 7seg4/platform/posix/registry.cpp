@@ -105,6 +105,19 @@ void Registry::setString(std::u16string_view path, std::u16string_view name, std
 
 void Registry::clear() { keys_.clear(); }
 
+std::vector<std::pair<std::u16string, std::vector<RegistryValue>>> Registry::keys() const {
+    // The map is ordered by upper-cased path, so a parent ("A") comes before its children ("A\\B").
+    std::vector<std::pair<std::u16string, std::vector<RegistryValue>>> out;
+    for (const auto& [normal, key] : keys_) {
+        if (normal.empty()) continue; // the hive itself
+        std::vector<RegistryValue> values;
+        values.reserve(key.values.size());
+        for (const auto& [upper, value] : key.values) values.push_back(value);
+        out.emplace_back(key.name, std::move(values));
+    }
+    return out;
+}
+
 // [SECTION] Reading an export file
 
 namespace {

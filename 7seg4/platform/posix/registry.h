@@ -9,6 +9,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 namespace seg4::posix {
@@ -49,6 +50,10 @@ public:
     void setValue(std::u16string_view path, RegistryValue value);
     void clear();
     std::size_t keyCount() const noexcept { return keys_.size(); }
+    /// Every key below the hive with its values, parents before their children: the path as it
+    /// was first written and the values as stored. A host copies the hive into a real registry
+    /// with it.
+    std::vector<std::pair<std::u16string, std::vector<RegistryValue>>> keys() const;
 
     /// Applies a registry export file: "REGEDIT4" (ANSI text in `ansi`) or "Windows Registry
     /// Editor Version 5.00" (UTF-16LE with a byte-order mark, or UTF-8). Keys of other hives are
