@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # The Windows module under Wine: a throwaway prefix, regsvr32, the COM contract and differential
-# tests (built with MinGW-w64 beside the module and its data files), a run in German set with
-# `wine reg add`, then regsvr32 /u and a check that no key is left. Every Wine command runs under
+# tests (built with MinGW-w64 beside the module and its data files), qhost.exe compared with the
+# native qhost on the scenario corpus and the demo, a run in German set with `wine reg add`, then
+# regsvr32 /u and a check that no key is left. Every Wine command runs under
 # `timeout`, the test program has its own watchdog, and the Wine server is stopped at the end.
 set -euo pipefail
 cd "$(dirname "$0")/../.."
@@ -58,6 +59,12 @@ echo "-- registered in $(elapsed "$t") s"
 t=$(date +%s.%N)
 run 600 wine "$tests" --gtest_brief=1 '--gtest_filter=-Unregistered.*:StageLanguage.*'
 echo "-- contract and differential tests in $(elapsed "$t") s"
+
+# qhost.exe on the registered module: its tests, then the scenario corpus and the demo, each
+# compared with the native qhost's run (tools/wine-corpus.sh).
+t=$(date +%s.%N)
+bash tools/wine-corpus.sh "$build" "$layout"
+echo "-- qhost.exe against the native qhost in $(elapsed "$t") s"
 
 t=$(date +%s.%N)
 run 30 wine reg add 'HKCU\Software\DelmarshSW\QuorvaneV4\Info' /v CurrentLanguage /d dede /f >/dev/null
