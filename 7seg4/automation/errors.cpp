@@ -19,6 +19,7 @@ constexpr KnownCode kKnownCodes[] = {
     {hr::Pointer, u"Invalid pointer", "pointer"},
     {hr::Fail, u"Unspecified error", "fail"},
     {hr::InvalidArgument, u"The parameter is incorrect", "invalid-argument"},
+    {hr::ClassNotRegistered, u"Class not registered", "class-not-registered"},
     {hr::DispTypeMismatch, u"Type mismatch", "arg-type-mismatch"},
     {hr::DispOverflow, u"Out of present range", "arg-overflow"},
     {hr::DispException, u"Exception occurred", "exception"},

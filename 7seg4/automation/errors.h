@@ -16,6 +16,7 @@ inline constexpr HResult NotImplemented = static_cast<HResult>(0x80004001U);
 inline constexpr HResult Pointer = static_cast<HResult>(0x80004003U);
 inline constexpr HResult Fail = static_cast<HResult>(0x80004005U);
 inline constexpr HResult InvalidArgument = static_cast<HResult>(0x80070057U);
+inline constexpr HResult ClassNotRegistered = static_cast<HResult>(0x80040154U);
 
 // What IDispatch::Invoke answers when an argument cannot be coerced to the member's type.
 inline constexpr HResult DispTypeMismatch = static_cast<HResult>(0x80020005U);
