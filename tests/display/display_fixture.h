@@ -5,6 +5,7 @@
 #include "component/control_site.h"
 #include "component/led7seg4.h"
 #include "fake_platform.h"
+#include "helpers.h"
 
 #include <gtest/gtest.h>
 
@@ -42,16 +43,5 @@ struct DisplayTest : testing::Test {
         return v;
     }
 };
-
-/// The result code an operation fails with, or hr::Ok.
-template <typename F>
-HResult failureOf(F&& f) {
-    try {
-        f();
-    } catch (const ComError& e) {
-        return e.code();
-    }
-    return hr::Ok;
-}
 
 } // namespace seg4::test
