@@ -6,9 +6,11 @@
 #include "automation/errors.h"
 #include "component/led7seg4.h"
 #include "fake_platform.h"
+#include "helpers.h"
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <initializer_list>
 #include <optional>
 #include <string>
@@ -30,6 +32,12 @@ inline std::string exampleProfile() {
                  "[MacroParamTypes_SHOW_DIGIT]", "1=char", "2=char", "3=char"});
 }
 
+/// The code file in the build's data folder, the module folder of the native build.
+inline std::string shippedCodeFile() {
+    const char* dir = std::getenv("SEG4_DATA_DIR");
+    return readText(std::filesystem::path(dir ? dir : "") / "ARM_7seg4.c");
+}
+
 struct PinWire {
     std::int32_t port;
     std::int32_t bit;
@@ -47,11 +55,12 @@ inline Wiring proposedWiring() {
 
 /// One display on its own platform, started as a new instance (Initialize, InitProperties)
 /// with `codeFile` beside the module, its start-up message boxes forgotten.
-struct Display {
-    FakePlatform platform;
+template <class P = FakePlatform>
+struct DisplayOn {
+    P platform;
     Led7Seg4 control{platform};
 
-    explicit Display(std::optional<std::string> codeFile) {
+    explicit DisplayOn(std::optional<std::string> codeFile) {
         if (codeFile) platform.setFile(path(), *codeFile);
         platform.setHostLanguage(u"engb");
         control.Initialize();
@@ -74,29 +83,15 @@ struct Display {
         control.MacroCodeOverride(text);
         return text;
     }
-    /// The absolute number of a text identifier in the language in force.
-    std::uint32_t absoluteText(std::int16_t id) const {
-        return static_cast<std::uint32_t>(control.state().m_oLanguage->stringOffset() + id);
-    }
 };
+using Display = DisplayOn<>;
 
-/// The strings of a variant that holds an array, in index order.
-inline std::vector<std::u16string> strings(const Variant& v) {
-    std::vector<std::u16string> out;
+/// The strings of a variant that holds an array, in index order, joined with "; ".
+inline std::u16string joined(const Variant& v) {
+    std::u16string out;
     if (const SafeArray* a = v.arrayData())
-        for (const Variant& e : a->elements) out.push_back(toString(e));
+        for (const Variant& e : a->elements) out += (out.empty() ? u"" : u"; ") + toString(e);
     return out;
-}
-
-/// The failure code of `f`, or hr::Ok when it does not fail.
-template <class F>
-HResult failureOf(F&& f) {
-    try {
-        f();
-    } catch (const ComError& e) {
-        return e.code();
-    }
-    return hr::Ok;
 }
 
 } // namespace seg4::test

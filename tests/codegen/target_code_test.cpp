@@ -3,14 +3,10 @@
 // twelve pins exactly as the component's own simulation of SHOW_DIGIT does, for several wirings.
 // Without arm-none-eabi-gcc the target compile is skipped with a message, unless
 // SEG4_REQUIRE_ARM_GCC=1 (the target-code stage sets it), which makes its absence a failure.
-#include "codegen/port_model/port_model.h"
 #include "codegen/program.h"
 #include "codegen_fixture.h"
 
 #include <algorithm>
-#include <cstdlib>
-#include <filesystem>
-#include <fstream>
 #include <iostream>
 #include <map>
 #include <memory>
@@ -22,27 +18,13 @@ namespace {
 
 namespace fs = std::filesystem;
 
+constexpr int kPorts = 8; // porta .. porth, as in the port model
+
 struct TargetWiring {
     std::string name; // also the namespace of its program in the model
     Wiring pins;
     int portBits; // width of the port latches: 8 or 32
 };
-
-std::string readFile(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
-
-void writeFile(const fs::path& path, const std::string& text) {
-    std::ofstream(path, std::ios::binary) << text;
-}
-
-/// Runs a shell command with its output in `log`; true when it succeeded.
-bool run(const std::string& command, const fs::path& log) {
-    return std::system((command + " >\"" + log.string() + "\" 2>&1").c_str()) == 0;
-}
 
 Wiring wiring(int anodePort, std::array<int, 4> anodeBits, int segmentPort, std::array<int, 8> segmentBits) {
     Wiring w;
@@ -90,12 +72,9 @@ std::vector<TargetWiring> wirings(std::uint32_t seed) {
 std::string simulated(Led7Seg4& control, int digit, int value, int point, const Wiring& pins) {
     std::int32_t returned = 0, cycles = 0;
     Variant affected;
-    control.SimMacroCall(0,
-                         Variant::array(VarType::Variant, 0,
-                                        {Variant::i2(static_cast<std::int16_t>(digit)),
-                                         Variant::i2(static_cast<std::int16_t>(value)),
-                                         Variant::i2(static_cast<std::int16_t>(point))}),
-                         returned, affected, cycles);
+    const auto i2 = [](int v) { return Variant::i2(static_cast<std::int16_t>(v)); };
+    control.SimMacroCall(0, Variant::array(VarType::Variant, 0, {i2(digit), i2(value), i2(point)}), returned,
+                         affected, cycles);
     std::string levels;
     for (std::size_t i = 0; i < pins.size(); ++i)
         levels += pins[i].bit < 0 ? '-' : (*control.state().m_Pins)[i].SimValue ? '1' : '0';
@@ -104,37 +83,34 @@ std::string simulated(Led7Seg4& control, int digit, int value, int point, const 
 
 std::string portLetters(const std::string& prefix, const std::string& suffix) {
     std::string out;
-    for (char p = 'a'; p < 'a' + portmodel::kPorts; ++p) out += prefix + p + suffix;
+    for (char p = 'a'; p < 'a' + kPorts; ++p) out += prefix + p + suffix;
     return out;
 }
 
 TEST(TargetCode, CompilesForCortexMAndDrivesThePinsAsTheSimulationDoes) {
-    const char* dataDir = std::getenv("SEG4_DATA_DIR");
-    const std::string codeFile = readFile(fs::path(dataDir ? dataDir : "") / "ARM_7seg4.c");
+    const std::string codeFile = shippedCodeFile();
     ASSERT_FALSE(codeFile.empty()) << "the built data folder has no ARM_7seg4.c";
     const char* seedText = std::getenv("SEG4_WIRING_SEED");
     const auto seed = static_cast<std::uint32_t>(seedText ? std::strtoul(seedText, nullptr, 10) : 20260611UL);
     std::cout << "random wirings from seed " << seed << " (SEG4_WIRING_SEED)\n";
     const fs::path dir =
         fs::temp_directory_path() / ("seg4-target-code-" + std::to_string(std::random_device{}()));
-    fs::create_directories(dir);
 
     const std::vector<TargetWiring> targets = wirings(seed);
     std::vector<std::unique_ptr<Display>> displays;
     std::string models, table = "const portmodel::Model kModels[] = {\n";
     for (const TargetWiring& w : targets) {
-        displays.push_back(std::make_unique<Display>(codeFile));
-        Display& d = *displays.back();
+        Display& d = *displays.emplace_back(std::make_unique<Display>(codeFile));
         d.control.put_QuorvaneVersion(0x0800);
         d.wire(w.pins);
         const std::string program = toUtf8(assembleProgram(d.control));
         ASSERT_EQ(program.find('%'), std::string::npos) << w.name << ": a placeholder was left\n" << program;
-        writeFile(dir / (w.name + ".inc"), program);
+        writeText(dir / (w.name + ".inc"), program);
 
         // For the model: the program in a namespace of its own, its ports as latches.
         const std::string mask = w.portBits == 8 ? "0xFFUL" : "0xFFFFFFFFUL";
         models += "namespace " + w.name + " {\n";
-        for (int p = 0; p < portmodel::kPorts; ++p)
+        for (int p = 0; p < kPorts; ++p)
             models += "portmodel::Latch port" + std::string(1, char('a' + p)) + "{" + std::to_string(p) +
                       ", " + mask + "};\n";
         models += "#include \"" + w.name + ".inc\"\n}\n";
@@ -147,7 +123,7 @@ TEST(TargetCode, CompilesForCortexMAndDrivesThePinsAsTheSimulationDoes) {
         // For the target: the latches as its header declares them, and a caller that scans.
         for (int bits : {8, 32}) {
             if (bits < w.portBits) continue;
-            writeFile(dir / (w.name + "_u" + std::to_string(bits) + ".c"),
+            writeText(dir / (w.name + "_u" + std::to_string(bits) + ".c"),
                       "#include <stdint.h>\n" +
                           portLetters("extern volatile uint" + std::to_string(bits) + "_t port", ";\n") +
                           program +
@@ -157,20 +133,17 @@ TEST(TargetCode, CompilesForCortexMAndDrivesThePinsAsTheSimulationDoes) {
                           "        SHOW_DIGIT((char)d, (char)figures[d], (char)(d == point));\n}\n");
         }
     }
-    writeFile(dir / "models.inc", models + table + "};\n");
+    writeText(dir / "models.inc", models + table + "};\n");
 
-    if (std::system("command -v arm-none-eabi-gcc >/dev/null 2>&1") == 0) {
+    if (runCommand("command -v arm-none-eabi-gcc").status == 0) {
         for (const auto& entry : fs::directory_iterator(dir)) {
             if (entry.path().extension() != ".c") continue;
-            const fs::path log = fs::path(entry.path()).replace_extension(".log");
-            EXPECT_TRUE(
-                run("arm-none-eabi-gcc -mcpu=cortex-m3 -mthumb -Os -std=c99 -pedantic -Wall -Wextra -Werror "
-                    "-Wmissing-prototypes -Wstrict-prototypes -c \"" +
-                        entry.path().string() + "\" -o \"" +
-                        fs::path(entry.path()).replace_extension(".o").string() + "\"",
-                    log))
-                << entry.path().filename() << ":\n"
-                << readFile(log);
+            const CommandRun compiled = runCommand(
+                "arm-none-eabi-gcc -mcpu=cortex-m3 -mthumb -Os -std=c99 -pedantic -Wall -Wextra -Werror "
+                "-Wmissing-prototypes -Wstrict-prototypes -c '" +
+                entry.path().string() + "' -o '" + fs::path(entry.path()).replace_extension(".o").string() +
+                "'");
+            EXPECT_EQ(compiled.status, 0) << entry.path().filename() << ":\n" << compiled.output;
         }
     } else if (const char* required = std::getenv("SEG4_REQUIRE_ARM_GCC");
                required && std::string(required) == "1") {
@@ -179,19 +152,20 @@ TEST(TargetCode, CompilesForCortexMAndDrivesThePinsAsTheSimulationDoes) {
         std::cout << "arm-none-eabi-gcc is not installed: the target compile is skipped\n";
     }
 
-    const fs::path model = dir / "port_model", log = dir / "port_model.log", output = dir / "port_model.out";
-    ASSERT_TRUE(run(
-        std::string(SEG4_HOST_CXX) +
-            " -std=c++20 -O1 -Wall -Wextra -Werror -fsanitize=undefined -fno-sanitize-recover=all -I\"" +
-            dir.string() + "\" \"" SEG4_PORT_MODEL_DIR "/port_model_main.cpp\" -o \"" + model.string() + "\"",
-        log))
-        << readFile(log);
-    ASSERT_TRUE(run("\"" + model.string() + "\"", output)) << readFile(output);
+    const std::string model = (dir / "port_model").string();
+    const CommandRun built =
+        runCommand(std::string(SEG4_HOST_CXX) +
+                   " -std=c++20 -O1 -Wall -Wextra -Werror -fsanitize=undefined "
+                   "-fno-sanitize-recover=all -I'" +
+                   dir.string() + "' '" SEG4_PORT_MODEL_DIR "/port_model.cpp' -o '" + model + "'");
+    ASSERT_EQ(built.status, 0) << built.output;
+    const CommandRun output = runCommand("'" + model + "'");
+    ASSERT_EQ(output.status, 0) << output.output;
 
     // Every call against the simulation of the same call on the same wiring.
     std::map<std::string, std::size_t> index;
     for (std::size_t n = 0; n < targets.size(); ++n) index[targets[n].name] = n;
-    std::istringstream lines(readFile(output));
+    std::istringstream lines(output.output);
     std::string name, levels, flags;
     int digit = 0, value = 0, point = 0;
     std::size_t calls = 0, mismatches = 0;
