@@ -12,15 +12,14 @@ namespace {
 
 class FakeKey : public RegistryKey {
 public:
-    FakeKey(std::map<std::u16string, std::u16string> values, std::set<std::u16string> failing)
-        : values_(std::move(values)), failing_(std::move(failing)) {}
+    explicit FakeKey(std::map<std::u16string, std::u16string> values) : values_(std::move(values)) {}
     std::optional<std::u16string> queryString(std::u16string_view valueName,
                                               std::size_t bufferBytes) override {
         std::u16string name(valueName);
         for (auto& c : name)
             if (c >= u'a' && c <= u'z') c = static_cast<char16_t>(c - 32);
         auto it = values_.find(name);
-        if (it == values_.end() || failing_.count(name)) return std::nullopt;
+        if (it == values_.end()) return std::nullopt;
         // As the ANSI query: one byte a character (the double's code page) and the terminator
         // must fit the caller's buffer; the answer stops at the first NUL.
         if (it->second.size() + 1 > bufferBytes) return std::nullopt;
@@ -29,7 +28,6 @@ public:
 
 private:
     std::map<std::u16string, std::u16string> values_;
-    std::set<std::u16string> failing_; // upper-cased value names
 };
 
 } // namespace
@@ -66,16 +64,11 @@ std::vector<std::u16string> FakePlatform::messageTexts() const {
 }
 
 std::unique_ptr<RegistryKey> FakePlatform::openCurrentUserKey(std::u16string_view subKey) {
-    ++registryOpens;
     const std::u16string key = upper(std::u16string(subKey));
     if (failingKeys_.count(key)) return nullptr;
     auto it = registry_.find(key);
     if (it == registry_.end()) return nullptr;
-    std::set<std::u16string> failing;
-    const std::u16string prefix = key + u"\\";
-    for (const auto& f : failingValues_)
-        if (f.starts_with(prefix)) failing.insert(f.substr(prefix.size()));
-    return std::make_unique<FakeKey>(it->second, std::move(failing));
+    return std::make_unique<FakeKey>(it->second);
 }
 
 int FakePlatform::messageBox(const MessageBoxRequest& request) {
@@ -88,20 +81,10 @@ std::u16string FakePlatform::windowText(std::uintptr_t window) {
     return it == windowTexts.end() ? std::u16string() : it->second;
 }
 
-void FakePlatform::setHiddenFile(const std::u16string& path, std::string bytes) {
-    files_[path] = std::move(bytes);
-    hidden_.insert(path);
-}
-
-bool FakePlatform::isOrdinaryFile(const std::u16string& path) {
-    const bool ordinary = files_.count(path) != 0 && hidden_.count(path) == 0;
-    if (vanishing_.erase(path)) files_.erase(path);
-    return ordinary;
-}
+bool FakePlatform::isOrdinaryFile(const std::u16string& path) { return files_.count(path) != 0; }
 
 std::vector<std::uint8_t> FakePlatform::readFile(const std::u16string& path) {
     ++fileReads;
-    if (auto f = failingReads_.find(path); f != failingReads_.end()) raise(f->second);
     if (folders_.count(path)) raise(hr::PathFileAccessError);
     auto it = files_.find(path);
     if (it == files_.end()) raise(hr::FileNotFound);
@@ -119,7 +102,7 @@ std::string FakePlatform::profileString(std::string_view section, std::string_vi
 std::optional<std::u16string> FakePlatform::loadStringResource(std::uint32_t id) {
     if (failStrings_) return std::nullopt;
     if (auto it = strings_.find(id); it != strings_.end()) return it->second;
-    return useBuiltInStrings_ ? builtInString(id) : std::nullopt;
+    return builtInString(id);
 }
 
 std::uint32_t FakePlatform::ansiCodePageOfLocale(std::uint32_t lcid) {

@@ -34,25 +34,13 @@ public:
     // ---- faults ----
     /// Every open of this registry key fails (as if access were denied).
     void failRegistryOpen(const std::u16string& key) { failingKeys_.insert(upper(key)); }
-    /// readFile of this path throws `code` (a file that vanishes or cannot be read).
-    void failFileRead(const std::u16string& path, HResult code) { failingReads_[path] = code; }
     /// loadStringResource fails for every id.
     void failStringResources(bool fail) { failStrings_ = fail; }
-    /// Querying this value fails as if its data were larger than any buffer.
-    void failRegistryQuery(const std::u16string& key, const std::u16string& name) {
-        failingValues_.insert(upper(key) + u"\\" + upper(name));
-    }
-    /// The next isOrdinaryFile of this path answers as usual, then the file is gone: a file
-    /// deleted between the existence check and the read.
-    void removeFileAfterCheck(const std::u16string& path) { vanishing_.insert(path); }
-    /// A file that can be read but is hidden, so that isOrdinaryFile does not count it.
-    void setHiddenFile(const std::u16string& path, std::string bytes);
 
     // ---- what happened ----
     std::vector<MessageBoxRequest> messageBoxes;
     std::vector<std::u16string> registeredHelpFiles;
     std::vector<std::pair<EventLogType, std::u16string>> events;
-    int registryOpens = 0;
     int fileReads = 0;
     /// Texts of the message boxes shown so far, in order.
     std::vector<std::u16string> messageTexts() const;
@@ -99,12 +87,7 @@ private:
     std::set<std::u16string> folders_;
     std::map<std::uint32_t, std::u16string> strings_;
     std::set<std::u16string> failingKeys_;
-    std::set<std::u16string> failingValues_; // upper-cased key + "\\" + value name
-    std::set<std::u16string> vanishing_;
-    std::set<std::u16string> hidden_;
-    std::map<std::u16string, HResult> failingReads_;
     bool failStrings_ = false;
-    bool useBuiltInStrings_ = true;
 };
 
 } // namespace seg4::test
