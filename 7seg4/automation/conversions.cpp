@@ -571,45 +571,79 @@ std::string toUtf8(std::u16string_view s) {
     return out;
 }
 
-std::u16string fromUtf8(std::string_view s) {
+namespace {
+
+// Bounds of the continuation byte that may follow a lead byte (the well-formed table of UTF-8).
+struct LeadRule {
+    int length;
+    unsigned char low, high; // range of the first continuation byte
+};
+
+LeadRule ruleFor(unsigned char b) {
+    if (b < 0x80) return {1, 0, 0};
+    if (b >= 0xC2 && b <= 0xDF) return {2, 0x80, 0xBF};
+    if (b == 0xE0) return {3, 0xA0, 0xBF};
+    if ((b >= 0xE1 && b <= 0xEC) || b == 0xEE || b == 0xEF) return {3, 0x80, 0xBF};
+    if (b == 0xED) return {3, 0x80, 0x9F};
+    if (b == 0xF0) return {4, 0x90, 0xBF};
+    if (b >= 0xF1 && b <= 0xF3) return {4, 0x80, 0xBF};
+    if (b == 0xF4) return {4, 0x80, 0x8F};
+    return {0, 0, 0};
+}
+
+void appendCodePoint(std::u16string& out, std::uint32_t c) {
+    if (c >= 0x10000) {
+        c -= 0x10000;
+        out += static_cast<char16_t>(0xD800 + (c >> 10));
+        out += static_cast<char16_t>(0xDC00 + (c & 0x3FF));
+    } else {
+        out += static_cast<char16_t>(c);
+    }
+}
+
+} // namespace
+
+std::u16string fromUtf8(std::string_view bytes) {
     std::u16string out;
-    for (std::size_t i = 0; i < s.size();) {
-        const auto b = static_cast<unsigned char>(s[i]);
-        const std::size_t len = b < 0x80         ? 1
-                                : (b >> 5) == 6  ? 2
-                                : (b >> 4) == 14 ? 3
-                                : (b >> 3) == 30 ? 4
-                                                 : 0;
-        if (len == 0 || i + len > s.size()) {
+    out.reserve(bytes.size());
+    std::size_t i = 0;
+    while (i < bytes.size()) {
+        const auto lead = static_cast<unsigned char>(bytes[i]);
+        const LeadRule rule = ruleFor(lead);
+        if (rule.length == 1) {
+            out += static_cast<char16_t>(lead);
+            ++i;
+            continue;
+        }
+        if (rule.length == 0) {
             out += u'\uFFFD';
             ++i;
             continue;
         }
-        std::uint32_t c = len == 1 ? b : len == 2 ? (b & 0x1F) : len == 3 ? (b & 0x0F) : (b & 0x07);
-        bool ok = true;
-        for (std::size_t k = 1; k < len; ++k) {
-            const auto n = static_cast<unsigned char>(s[i + k]);
-            if ((n >> 6) != 2) {
-                ok = false;
+        std::uint32_t c = lead & (0xFF >> (rule.length + 1));
+        std::size_t taken = 1;
+        bool complete = true;
+        for (int k = 1; k < rule.length; ++k) {
+            if (i + taken >= bytes.size()) {
+                complete = false;
                 break;
             }
-            c = (c << 6) | (n & 0x3F);
+            const auto next = static_cast<unsigned char>(bytes[i + taken]);
+            const unsigned char low = k == 1 ? rule.low : 0x80;
+            const unsigned char high = k == 1 ? rule.high : 0xBF;
+            if (next < low || next > high) {
+                complete = false;
+                break;
+            }
+            c = (c << 6) | (next & 0x3F);
+            ++taken;
         }
-        // Overlong forms, surrogates and code points past U+10FFFF are not characters.
-        static constexpr std::uint32_t kLeast[] = {0, 0, 0x80, 0x800, 0x10000};
-        if (!ok || c < kLeast[len] || (c >= 0xD800 && c < 0xE000) || c > 0x10FFFF) {
+        // An ill-formed sequence costs one U+FFFD for its longest valid prefix.
+        if (complete)
+            appendCodePoint(out, c);
+        else
             out += u'\uFFFD';
-            ++i;
-            continue;
-        }
-        i += len;
-        if (c >= 0x10000) {
-            c -= 0x10000;
-            out += static_cast<char16_t>(0xD800 + (c >> 10));
-            out += static_cast<char16_t>(0xDC00 + (c & 0x3FF));
-        } else {
-            out += static_cast<char16_t>(c);
-        }
+        i += taken;
     }
     return out;
 }

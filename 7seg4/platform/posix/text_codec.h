@@ -2,6 +2,8 @@
 // mapping used to compare names. Standard library only, so it builds for Windows as well.
 #pragma once
 
+#include "automation/conversions.h"
+
 #include <functional>
 #include <string>
 #include <string_view>
@@ -18,11 +20,11 @@ struct AnsiCodec {
 /// Windows-1252, the system code page of a western Windows; built in, needs no tables from outside.
 const AnsiCodec& windows1252();
 
-/// UTF-8 to UTF-16. Every maximal ill-formed subsequence becomes one U+FFFD, as the platform's
-/// converter does since Windows Vista.
-std::u16string decodeUtf8(std::string_view bytes);
-/// UTF-16 to UTF-8. An unpaired surrogate becomes U+FFFD.
-std::string encodeUtf8(std::u16string_view text);
+/// UTF-8 to UTF-16 and back: the core's conversions (every maximal ill-formed subsequence becomes
+/// one U+FFFD, as the platform's converter does since Windows Vista; an unpaired surrogate
+/// becomes U+FFFD).
+inline std::u16string decodeUtf8(std::string_view bytes) { return fromUtf8(bytes); }
+inline std::string encodeUtf8(std::u16string_view text) { return toUtf8(text); }
 
 /// Windows-1252 bytes to UTF-16. The five bytes the code page leaves undefined (0x81, 0x8D,
 /// 0x8F, 0x90, 0x9D) come back as the C1 controls of the same value, as on Windows.
