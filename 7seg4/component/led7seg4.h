@@ -7,8 +7,8 @@
 #pragma once
 
 #include "automation/variant.h"
+#include "component/layers.h"
 #include "component/records.h"
-#include "display/layers.h"
 #include "localisation/language.h"
 
 #include <cstdint>

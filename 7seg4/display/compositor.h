@@ -3,8 +3,8 @@
 // view drawing, qhost's snapshots), so pictures of one display agree pixel for pixel.
 #pragma once
 
+#include "component/layers.h"
 #include "display/frame.h"
-#include "display/layers.h"
 
 #include <array>
 #include <cstdint>

@@ -1,4 +1,4 @@
-// The 36 picture layers of one display: four backdrops (one per colour) under 32 dark
+// The 36 picture layers a display owns: four backdrops (one per colour) under 32 dark
 // segment overlays (8 per digit).
 #pragma once
 
