@@ -38,12 +38,18 @@ text::AnsiCodec codecFor(std::shared_ptr<posix::CodePages> pages, std::uint32_t 
             [pages, codePage](std::u16string_view t) { return pages->encode(t, codePage); }};
 }
 
-// The folder "data" beside the running executable.
+// The folder "data" beside the running executable, as an installation lays it out; in a build
+// tree the programs sit one folder further down (build/<preset>/host/qhost beside
+// build/<preset>/data), so the parent folder's "data" is the next place to look.
 std::string defaultModuleFolder() {
     std::error_code error;
     std::filesystem::path exe = std::filesystem::read_symlink("/proc/self/exe", error);
     if (error) exe = std::filesystem::current_path(error) / "unknown";
-    return (exe.parent_path() / "data").string();
+    const std::filesystem::path beside = exe.parent_path() / "data";
+    const std::filesystem::path above = exe.parent_path().parent_path() / "data";
+    if (!std::filesystem::is_directory(beside, error) && std::filesystem::is_directory(above, error))
+        return above.string();
+    return beside.string();
 }
 
 } // namespace
