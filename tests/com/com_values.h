@@ -1,6 +1,6 @@
-// The tests' own view of automation values: a set of sample values built both as VARIANTs and as
-// core Variants, and a comparison of the two forms. Written apart from the module's bridge, so
-// that a fault in the bridge shows up as a difference.
+// The tests' own view of automation values: sample values of the core, and a comparison of a
+// VARIANT with a core Variant written apart from the module's bridge, so that a fault in the
+// bridge shows up as a difference.
 #pragma once
 
 #include "automation/variant.h"
@@ -9,21 +9,13 @@
 
 #include <gtest/gtest.h>
 
-#include <string>
 #include <vector>
 
 namespace seg4::wine {
 
-/// One sample value in both forms.
-struct ValueCase {
-    std::string name;
-    VARIANT (*makeCom)(); // a fresh VARIANT the caller owns
-    Variant (*makeCore)();
-};
-
 /// Values the host passes: nothing, numbers, text, pin levels, macro parameters, arrays with a
-/// lower bound other than 0 and typed arrays.
-const std::vector<ValueCase>& valueCases();
+/// lower bound other than 0 and a typed array that holds no array.
+const std::vector<Variant>& sampleValues();
 
 /// Whether a VARIANT holds the same value as a core Variant (type bits, bounds, elements).
 testing::AssertionResult sameValue(const VARIANT& com, const Variant& core);

@@ -13,10 +13,19 @@ std::u16string narrowToU16(const wchar_t* s) {
     return s ? std::u16string(reinterpret_cast<const char16_t*>(s)) : std::u16string();
 }
 
-void createControl(Ref<IQuorvaneComponentV4>& host) {
+VARIANT longVariant(LONG value) {
+    VARIANT v;
+    VariantInit(&v);
+    V_VT(&v) = VT_I4;
+    V_I4(&v) = value;
+    return v;
+}
+
+void createControl(Ref<IQuorvaneComponentV4>& host, bool initNew) {
     HRESULT hr = CoCreateInstance(CLSID_led7seg4, nullptr, CLSCTX_INPROC_SERVER, IID_IQuorvaneComponentV4,
                                   host.putVoid());
     ASSERT_EQ(hr, S_OK) << "CoCreateInstance of the registered control";
+    if (!initNew) return;
     Ref<IPersistStreamInit> persist;
     ASSERT_EQ(host.query(persist), S_OK);
     ASSERT_EQ(persist->InitNew(), S_OK);

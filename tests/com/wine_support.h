@@ -50,10 +50,16 @@ struct Ref {
     }
 };
 
-/// A new control through the registered class, with InitNew done.
-void createControl(Ref<IQuorvaneComponentV4>& host);
+/// A new control through the registered class, with InitNew done unless `initNew` is false.
+void createControl(Ref<IQuorvaneComponentV4>& host, bool initNew = true);
 /// The module the registered class lives in (loaded by a first creation).
 HMODULE controlModule();
+
+/// A function the control module exports.
+template <class F>
+F moduleEntry(const char* name) {
+    return reinterpret_cast<F>(reinterpret_cast<void*>(GetProcAddress(controlModule(), name)));
+}
 
 /// The folder the test layout sits in (where the registered module is), without a separator.
 std::wstring layoutFolder();
@@ -128,6 +134,9 @@ struct Var {
     ~Var() { VariantClear(&v); }
     VARIANT* get() { return &v; }
 };
+
+/// A VT_I4 VARIANT (nothing to free).
+VARIANT longVariant(LONG value);
 
 std::wstring wide(const std::u16string& s);
 std::u16string narrowToU16(const wchar_t* s);
