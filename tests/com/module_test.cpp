@@ -5,7 +5,7 @@
 // their language, the version block and the toolbox bitmap.
 #include "wine_support.h"
 
-#include "localisation/string_table.h"
+#include "platform/string_resources.h"
 
 #include <gtest/gtest.h>
 

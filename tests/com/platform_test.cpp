@@ -6,7 +6,7 @@
 
 #include "automation/conversions.h"
 #include "automation/errors.h"
-#include "localisation/string_table.h"
+#include "platform/string_resources.h"
 
 #include <gtest/gtest.h>
 

@@ -3,7 +3,7 @@
 #include "automation/conversions.h"
 #include "helpers.h"
 #include "localisation/language_codes.h"
-#include "localisation/string_table.h"
+#include "platform/string_resources.h"
 #include "profile_reader.h"
 
 #include <gtest/gtest.h>

@@ -3,7 +3,7 @@
 
 #include "automation/conversions.h"
 #include "automation/errors.h"
-#include "localisation/string_table.h"
+#include "platform/string_resources.h"
 #include "profile_reader.h"
 
 namespace seg4::test {

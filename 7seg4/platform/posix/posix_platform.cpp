@@ -11,7 +11,7 @@
 #include "automation/conversions.h"
 #include "automation/errors.h"
 #include "code_pages.h"
-#include "localisation/string_table.h"
+#include "platform/string_resources.h"
 #include "profile_reader.h"
 #include "registry.h"
 

@@ -1,4 +1,5 @@
-// The module's string table compiled into the core: 23 language blocks of 200 identifiers.
+// The module's string resources compiled into the core, for platforms whose modules carry no
+// resource section: 23 language blocks of 200 identifiers, generated from localisation/strings/.
 #pragma once
 
 #include <cstdint>

@@ -1,5 +1,5 @@
-// The module's string table, generated at build time from one source file per language.
-#include "localisation/string_table.h"
+// The module's string resources compiled in: lookups in the generated table.
+#include "platform/string_resources.h"
 
 #include <algorithm>
 
