@@ -7,6 +7,8 @@
 #include "display/compositor.h"
 #include "posix_platform.h"
 
+#include "ratio_reporter.h"
+
 #include <benchmark/benchmark.h>
 
 #include <cstdio>
@@ -106,29 +108,17 @@ BENCHMARK(Composite)->Arg(20)->Arg(50)->Arg(85);
 BENCHMARK(CompositeAllUnlit)->Arg(20)->Arg(50)->Arg(85);
 BENCHMARK(CompositeOneDigit)->Arg(20)->Arg(50)->Arg(85);
 
-/// Shows the usual table and keeps each benchmark's time per iteration for the ratios.
-class RatioReporter : public benchmark::ConsoleReporter {
-public:
-    std::map<std::string, double> times;
-    void ReportRuns(const std::vector<Run>& runs) override {
-        ConsoleReporter::ReportRuns(runs);
-        for (const Run& run : runs)
-            if (run.run_type == Run::RT_Iteration && !run.error_occurred)
-                times[run.benchmark_name()] = run.GetAdjustedCPUTime();
-    }
-};
-
 } // namespace
 
 int main(int argc, char** argv) {
     benchmark::Initialize(&argc, argv);
-    RatioReporter reporter;
+    seg4::bench::RatioReporter reporter;
     benchmark::RunSpecifiedBenchmarks(&reporter);
 
     const auto ratio = [&](const std::string& what, const std::string& floor, double target) {
-        const auto a = reporter.times.find(what), b = reporter.times.find(floor);
-        if (a == reporter.times.end() || b == reporter.times.end() || b->second <= 0) return;
-        const double r = a->second / b->second;
+        const std::optional<double> found = reporter.ratio(what, floor);
+        if (!found) return;
+        const double r = *found;
         std::printf("%-22s %8.2fx %-22s (target %.0fx: %s)\n", what.c_str(), r, ("of " + floor).c_str(),
                     target, r <= target ? "met" : "MISSED");
     };

@@ -9,6 +9,8 @@
 #include "component/led7seg4.h"
 #include "posix_platform.h"
 
+#include "ratio_reporter.h"
+
 #include <benchmark/benchmark.h>
 
 #include <algorithm>
@@ -89,23 +91,11 @@ BENCHMARK(Override<Text::Code>)->Name("OverrideCode")->Apply(sizes);
 BENCHMARK(Override<Text::Dense>)->Name("OverrideDense")->Apply(sizes);
 BENCHMARK(Override<Text::PercentPort>)->Name("OverridePercentPort")->Apply(sizes);
 
-/// Shows the usual table and keeps each benchmark's time per iteration for the ratios.
-class RatioReporter : public benchmark::ConsoleReporter {
-public:
-    std::map<std::string, double> times;
-    void ReportRuns(const std::vector<Run>& runs) override {
-        ConsoleReporter::ReportRuns(runs);
-        for (const Run& run : runs)
-            if (run.run_type == Run::RT_Iteration && !run.error_occurred)
-                times[run.benchmark_name()] = run.GetAdjustedCPUTime();
-    }
-};
-
 } // namespace
 
 int main(int argc, char** argv) {
     benchmark::Initialize(&argc, argv);
-    RatioReporter reporter;
+    seg4::bench::RatioReporter reporter;
     benchmark::RunSpecifiedBenchmarks(&reporter);
 
     std::printf("\nratios against FloorCopyScan of the same length:\n");
@@ -115,10 +105,9 @@ int main(int argc, char** argv) {
         std::vector<double> ratios;
         for (long n : kSizes) {
             const std::string arg = "/" + std::to_string(n);
-            const auto a = reporter.times.find(std::string(name) + arg),
-                       f = reporter.times.find("FloorCopyScan" + arg);
-            if (a == reporter.times.end() || f == reporter.times.end() || f->second <= 0) continue;
-            ratios.push_back(a->second / f->second);
+            const std::optional<double> r = reporter.ratio(std::string(name) + arg, "FloorCopyScan" + arg);
+            if (!r) continue;
+            ratios.push_back(*r);
             std::printf("%-20s %8ld chars %8.2fx (target %.0fx: %s)\n", name, n, ratios.back(), target,
                         ratios.back() <= target ? "met" : "MISSED");
         }
