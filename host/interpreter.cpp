@@ -157,6 +157,18 @@ void Interpreter::execute(const Block& block) {
 }
 
 void Interpreter::execute(const Statement& s) {
+    // A member failing where the script has no way to show the answer (a loop's count or span,
+    // an elapse, a clock) stops the script at that line instead of escaping the interpreter.
+    try {
+        dispatch(s);
+    } catch (const ComError& e) {
+        char code[16];
+        std::snprintf(code, sizeof code, "0x%08X", static_cast<unsigned>(e.code()));
+        throw ScriptFault(s.line, s.text + " failed with " + code + " " + seg4::toUtf8(e.description()));
+    }
+}
+
+void Interpreter::dispatch(const Statement& s) {
     switch (s.kind) {
     case Statement::Kind::Evaluate: evaluateStatement(s); break;
     case Statement::Kind::Assign: assign(s); break;

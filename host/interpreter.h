@@ -94,6 +94,7 @@ private:
 
     void execute(const Block& block);
     void execute(const Statement& s);
+    void dispatch(const Statement& s);
     void evaluateStatement(const Statement& s);
     void assign(const Statement& s);
     void expectFails(const Statement& s);

@@ -56,6 +56,11 @@ TEST(Interpreter, ScriptFaultsStopTheRunWithStatusTwo) {
         {"place\nuse other\n", "t.qhs:2: no display named 'other'"},
         {"place a\nplace a\n", "t.qhs:2: a display named 'a' is placed already"},
         {"place\nduring 1ms\n  x = 1\nend\n", "t.qhs:2: the body of 'during' lets no simulated time pass"},
+        // A member failing in a loop's head or an elapse has nowhere to print its error.
+        {"place\nduring 5ms * SimMacroCall(0, Array(0), r, a, c)\n  elapse 1ms\nend\n",
+         "t.qhs:2: during 5ms * SimMacroCall(0, Array(0), r, a, c) failed with 0x800A0009 Subscript out of range"},
+        {"place\nrepeat 2\n  elapse PinName(12)\nend\n",
+         "t.qhs:3: elapse PinName(12) failed with 0x800A000D Type mismatch"},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.script);
