@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <stdexcept>
 #include <string>
+#include <utility>
 
 namespace seg4 {
 
@@ -53,13 +54,21 @@ class ComError : public std::runtime_error {
 public:
     explicit ComError(HResult code);
     ComError(HResult code, std::u16string description);
+    /// With the object that raised it, as IErrorInfo's source ("ARM_7seg4.ucComboBoxEx").
+    ComError(HResult code, std::u16string description, std::u16string source)
+        : ComError(code, std::move(description)) {
+        source_ = std::move(source);
+    }
 
     HResult code() const noexcept { return code_; }
     const std::u16string& description() const noexcept { return description_; }
+    /// Empty unless the raiser named itself.
+    const std::u16string& source() const noexcept { return source_; }
 
 private:
     HResult code_;
     std::u16string description_;
+    std::u16string source_;
 };
 
 [[noreturn]] void raise(HResult code);

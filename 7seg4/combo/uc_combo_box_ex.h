@@ -149,6 +149,13 @@ public:
 private:
     bool onComboNotification(ComboNotification& n) override;
     void createWindow();
+    /// The style the window is made with: 0, 1 or 2, any other stored value counting as 1.
+    std::int32_t effectiveStyle() const noexcept;
+    /// The control's height from the selection field (drop-down styles), then the window's size.
+    void layout(bool fitHeight);
+    void reportChange(const char16_t* name);
+    /// The window and item `iIndex`, for the item field members; false without either.
+    bool withItem(std::int32_t iIndex, ComboItem& item);
 
     Platform& platform_;
     ComboWindowFactory& windows_;
@@ -167,6 +174,7 @@ private:
     bool redraw_ = false;
     bool enabled_ = true;
     std::int32_t newIndex_ = 0;
+    bool inLayout_ = false; // the container may resize the control while it is laid out
 };
 
 } // namespace seg4
