@@ -1,13 +1,14 @@
 // A combo control in a container of its own, on the posix window, with every event recorded.
 #pragma once
 
+#include "automation/conversions.h"
 #include "combo/uc_combo_box_ex.h"
 #include "fake_platform.h"
 #include "persistence/property_bag.h"
 #include "posix_combo_window.h"
 
 #include <cmath>
-#include <map>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -34,11 +35,9 @@ struct TestSite : ComboSite {
 /// Records each event by name; the by-reference arguments can be answered.
 struct EventLog : ComboBoxExEvents {
     std::vector<std::string> names;
-    bool cancelResize = false;
-    std::int32_t widenBy = 0;
-    bool swallowKeys = false;
+    bool cancelResize = false, swallowKeys = false;
+    std::int32_t widenBy = 0, endWhy = 0;
     std::u16string endText;
-    std::int32_t endWhy = 0;
 
     void DropDown() override { names.push_back("DropDown"); }
     void CloseUp() override { names.push_back("CloseUp"); }
@@ -75,12 +74,34 @@ struct MemoryBag : PropertyBag {
     void WriteProperty(const std::u16string& name, const Variant& value) override {
         entries.emplace_back(name, value);
     }
-    std::vector<std::u16string> names() const {
-        std::vector<std::u16string> out;
-        for (auto& e : entries) out.push_back(e.first);
-        return out;
-    }
 };
+
+/// A person's actions, one word each: "pick:2", "type:ab", "key:40" or "key:40+4" (with shift
+/// state), "drop", "close", "lose" (the focus); and the program's: "select:2", "insert:0" (an item
+/// "z" there), "delete:1", "text:abc".
+inline void act(PosixComboWindow& w, const std::string& script) {
+    std::istringstream words(script);
+    for (std::string word; words >> word;) {
+        const auto colon = word.find(':');
+        const std::string arg = colon == std::string::npos ? "" : word.substr(colon + 1);
+        const std::string verb = word.substr(0, colon);
+        if (verb == "pick") w.choose(std::stoi(arg));
+        if (verb == "type") w.typeText(fromUtf8(arg));
+        if (verb == "key") {
+            const auto plus = arg.find('+');
+            w.pressKey(
+                static_cast<std::int16_t>(std::stoi(arg)),
+                static_cast<std::int16_t>(plus == std::string::npos ? 0 : std::stoi(arg.substr(plus + 1))));
+        }
+        if (verb == "drop") w.dropDown();
+        if (verb == "close") w.closeUp();
+        if (verb == "lose") w.loseFocus();
+        if (verb == "select") w.select(std::stoi(arg));
+        if (verb == "insert") w.insertItem(std::stoi(arg), ComboItem{u"z"});
+        if (verb == "delete") w.deleteItem(std::stoi(arg));
+        if (verb == "text") w.setEditText(fromUtf8(arg));
+    }
+}
 
 struct ComboHarness {
     FakePlatform platform;
