@@ -5,12 +5,14 @@
 #include "automation/variant.h"
 #include "component/member_table.h"
 #include "display/frame.h"
+#include "page.h"
 #include "persistence/property_bag.h"
 
 #include <array>
 #include <functional>
 #include <memory>
 #include <optional>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -49,6 +51,13 @@ public:
     virtual void onMessageBox(std::function<void(const std::u16string& text)> handler) = 0;
     /// Short name of the build behind the displays ("native", "ocx").
     virtual std::string name() const = 0;
+    /// Opens the displays' property page in its frame, as the host does for a selection on its
+    /// panel: the first display is the one the page reads and changes. The displays outlive
+    /// the session.
+    virtual std::unique_ptr<PageSession> openPage(std::vector<Display*> selected) {
+        (void)selected;
+        throw std::runtime_error("the property page is not available in this build");
+    }
 };
 
 } // namespace qhost

@@ -5,6 +5,7 @@
 #include "codegen/program.h"
 #include "documents.h"
 #include "interpreter.h"
+#include "page.h"
 #include "value_format.h"
 
 #include <filesystem>
@@ -88,6 +89,8 @@ void runCommand(Interpreter& in, const std::string& word, const std::vector<std:
         needArgs(word, args, 0, 1, "[NAME]");
         const std::string name = in.removeDisplay(args.empty() ? std::string() : args[0], line);
         in.out() << "removed " << name << "\n";
+    } else if (word == "page") {
+        runPageCommand(in, args, line);
     } else if (word == "history") {
         needArgs(word, args, 0, 0, "");
         history(in, line);

@@ -4,6 +4,7 @@
 #include "automation/errors.h"
 #include "interpreter.h"
 #include "names.h"
+#include "page.h"
 
 #include <cmath>
 #include <fstream>
@@ -104,6 +105,7 @@ Variant Interpreter::evaluateName(const Expr& e) {
                                           (count == 1 ? "" : "s"));
     };
     if (!e.hasArgumentList || e.args.empty()) {
+        if (std::optional<Variant> value = pageValue(*this, n, e.line)) return *value;
         if (n == "true") return Variant::boolean(true);
         if (n == "false") return Variant::boolean(false);
         if (n == "empty") return Variant();

@@ -147,6 +147,14 @@ std::string Interpreter::removeDisplay(const std::string& name, int line) {
         index = static_cast<std::size_t>(it - displays_.begin());
     }
     std::string removed = displays_[index].name;
+    // The page's frame closes with a display it edits, as the host closes it when the display
+    // leaves the panel.
+    const Display* leaving = displays_[index].display.get();
+    if (page_.session &&
+        std::find(page_.displays.begin(), page_.displays.end(), leaving) != page_.displays.end()) {
+        page_ = {};
+        out_ << "page closed: " << removed << " was removed\n";
+    }
     displays_.erase(displays_.begin() + static_cast<std::ptrdiff_t>(index));
     if (current_ >= index && current_ > 0) --current_;
     return removed;
@@ -386,7 +394,7 @@ void Interpreter::loop(const Statement& s) {
 
 void Interpreter::command(const Statement& s) {
     try {
-        const bool writes = s.word != "history" && !(s.word == "scan" && s.words.empty());
+        const bool writes = s.word != "history" && s.word != "page" && !(s.word == "scan" && s.words.empty());
         if (!limits_.fileCommands && writes)
             throw CommandError("'" + s.word + "' is not allowed in this run");
         runCommand(*this, s.word, s.words, s.line);

@@ -4,6 +4,7 @@
 
 #include "automation/errors.h"
 #include "backend.h"
+#include "page.h"
 #include "script_ast.h"
 
 #include <array>
@@ -69,6 +70,15 @@ public:
     seg4::Variant call(const std::string& member, std::vector<seg4::Variant> args, int line = 0);
     /// The same with arguments the callee may write back (in/out).
     seg4::Variant callByReference(const std::string& member, std::vector<seg4::Variant*> args, int line = 0);
+    /// The open property page and the names of the displays it was opened on; no session when
+    /// no page is open.
+    struct OpenPage {
+        std::unique_ptr<PageSession> session;
+        std::vector<Display*> displays;
+        std::vector<std::string> names;
+    };
+    OpenPage& page() { return page_; }
+    Backend& backend() { return backend_; }
     /// Writes what failed and counts it.
     void fail(int line, const std::string& what);
     int failures() const { return failures_; }
@@ -80,6 +90,7 @@ private:
     std::ostream& out_;
     RunLimits limits_;
     std::vector<PlacedDisplay> displays_;
+    OpenPage page_; // after the displays: it closes before the displays it edits go
     std::size_t current_ = 0;
     std::map<std::string, seg4::Variant> variables_; // by lower-cased name
     std::deque<std::u16string> unchecked_;           // message boxes not yet checked by expect

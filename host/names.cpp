@@ -1,6 +1,8 @@
 // Resolution of the script's names.
 #include "names.h"
 
+#include "page.h"
+
 #include <algorithm>
 #include <cctype>
 #include <iterator>
@@ -46,7 +48,8 @@ const char* const kFunctions[] = {"typename", "array", "chr",  "chrw",   "cint",
 
 bool isBuiltIn(std::string_view name) {
     const std::string n = lower(std::string(name));
-    return std::find(std::begin(kConstants), std::end(kConstants), n) != std::end(kConstants) ||
+    return isPageValueName(n) ||
+           std::find(std::begin(kConstants), std::end(kConstants), n) != std::end(kConstants) ||
            std::find(std::begin(kFunctions), std::end(kFunctions), n) != std::end(kFunctions);
 }
 

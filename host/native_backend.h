@@ -17,6 +17,8 @@ public:
     std::unique_ptr<Display> create() override;
     void onMessageBox(std::function<void(const std::u16string& text)> handler) override;
     std::string name() const override { return "native"; }
+    /// The page of the linked core over the in-memory colour list (page_native.cpp).
+    std::unique_ptr<PageSession> openPage(std::vector<Display*> selected) override;
 
 private:
     seg4::PosixPlatform& platform_;

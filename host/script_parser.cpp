@@ -407,7 +407,7 @@ private:
 };
 
 const char* const kCommands[] = {"snapshot", "save", "load",    "codegen", "eye",
-                                 "animate",  "scan", "history", "remove"};
+                                 "animate",  "scan", "history", "remove",  "page"};
 
 std::vector<std::string> splitWords(std::string_view s) {
     std::vector<std::string> words;

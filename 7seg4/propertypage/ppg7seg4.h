@@ -38,7 +38,9 @@ struct PageLabel {
 };
 
 /// The vertical scroll bar: the value stays inside min..max whatever is asked of it.
+/// The top end holds max, so the up arrow makes the digit bigger, as a user expects of "up".
 struct PageScrollBar {
+    static constexpr bool kLargestAtTop = true;
     std::int32_t min = 20;
     std::int32_t max = 85;
     std::int32_t smallChange = 1;
@@ -79,14 +81,21 @@ public:
     // ---- the frame's events ----
     void Initialize();
     /// The frame hands over its selection; only the first control is read and later changed.
+    /// A stored colour that is not in the list leaves the list without a selection; a stored
+    /// size outside the bar's range puts the thumb at the nearer end and keeps the text as
+    /// stored, so applying an untouched page changes nothing.
     void SelectionChanged(std::vector<PageTarget*> selected);
+    /// Writes the colour (unless none is selected) and the size text. Size text that is no
+    /// whole number fails with the conversion's ComError before anything is written, and the
+    /// page stays marked changed.
     void ApplyChanges();
 
     // ---- the user's actions, as the view reports them ----
     /// The scroll bar moved to `value` (clamped to its range); raises its change event when the
     /// value changed.
     void setScrollValue(std::int32_t value);
-    /// One arrow click: +1 or -1 step; one page click: +5 or -5.
+    /// One arrow click: +1 or -1 step; one page click: +5 or -5. Positive is towards the top,
+    /// the larger sizes; past either end the value stays at that end.
     void scrollBy(std::int32_t steps);
     /// Text typed into the size box: kept as it stands, shown nowhere else until applied.
     void setSizeText(const std::u16string& text);

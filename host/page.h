@@ -1,0 +1,67 @@
+// The display's property page as a script drives it: what the page shows and what a user does on
+// it, the same for every build that can show the page.
+#pragma once
+
+#include "automation/variant.h"
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace qhost {
+
+class Interpreter;
+
+struct PageLabelState {
+    std::u16string caption;
+    std::u16string fontFace;
+    double fontPoints = 0;
+    std::int32_t charset = 0;
+};
+
+/// What the page shows now.
+struct PageState {
+    std::u16string caption; // the frame's tab
+    std::u16string version;
+    PageLabelState colourLabel;
+    PageLabelState sizeLabel;
+    std::vector<std::u16string> items; // the colour list
+    std::int32_t listIndex = -1;       // -1: nothing selected
+    std::u16string sizeText;
+    std::int32_t scrollValue = 0;
+    std::int32_t preview = -1; // the visible preview image, -1 for none
+    std::int32_t previewWidthPixels = 0;
+    std::int32_t previewHeightPixels = 0;
+    bool changed = false; // the frame's Apply button is enabled
+};
+
+/// One open page in its frame. Closing the frame is destroying the session.
+class PageSession {
+public:
+    virtual ~PageSession() = default;
+    virtual PageState state() = 0;
+    /// The user picks item `index` of the colour list with the mouse (it must be an item).
+    virtual void pick(std::int32_t index) = 0;
+    /// Clicks on the scroll bar's arrows (positive: the up arrow, larger sizes).
+    virtual void scrollArrows(std::int32_t clicks) = 0;
+    /// Clicks in the scroll bar's trough above (positive) or below the thumb: a page each.
+    virtual void scrollPages(std::int32_t clicks) = 0;
+    /// The thumb dragged to `value`.
+    virtual void scrollTo(std::int32_t value) = 0;
+    /// The size box's text replaced by typing.
+    virtual void typeSize(const std::u16string& text) = 0;
+    /// The frame's Apply button: the page applies when it is marked changed; false when it was
+    /// not (the button is disabled). A failing apply throws seg4::ComError.
+    virtual bool apply() = 0;
+};
+
+/// Runs `page <action> [arguments]`. Usage errors throw CommandError.
+void runPageCommand(Interpreter& interpreter, const std::vector<std::string>& args, int line);
+
+/// The script's names for the open page's values (PageListIndex, PageSizeText, ...), by
+/// lower-cased name; nothing when `lowerName` is none of them.
+bool isPageValueName(const std::string& lowerName);
+std::optional<seg4::Variant> pageValue(Interpreter& interpreter, const std::string& lowerName, int line);
+
+} // namespace qhost
