@@ -62,6 +62,8 @@ inline bool isOmitted(const Variant& v) {
     return v.type() == VarType::Error && v.asSigned() == static_cast<std::int32_t>(0x80020004U);
 }
 
+/// Until InitProperties or ReadProperties makes the native window, the members that need it
+/// answer 0, false or "" and change nothing (FindItem too answers 0).
 class UcComboBoxEx : private ComboWindowEvents {
 public:
     /// `events` may be null (nobody listens).
