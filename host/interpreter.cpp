@@ -394,7 +394,8 @@ void Interpreter::loop(const Statement& s) {
 
 void Interpreter::command(const Statement& s) {
     try {
-        const bool writes = s.word != "history" && s.word != "page" && !(s.word == "scan" && s.words.empty());
+        const bool writes = s.word != "history" && !(s.word == "scan" && s.words.empty()) &&
+                            !(s.word == "page" && !(s.words.size() > 1 && lower(s.words[0]) == "snapshot"));
         if (!limits_.fileCommands && writes)
             throw CommandError("'" + s.word + "' is not allowed in this run");
         runCommand(*this, s.word, s.words, s.line);

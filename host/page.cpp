@@ -20,7 +20,7 @@ namespace {
 
 constexpr const char* kUsage =
     "usage: page open [DISPLAY...] | pick INDEX|NAME | scroll +N|-N [page] | scrollto N | type TEXT | "
-    "apply | ok | cancel | show";
+    "apply | ok | cancel | show | snapshot FILE.png";
 
 /// A whole number written in the script, with an optional sign.
 std::int32_t integerWord(const std::string& word, const char* what) {
@@ -164,6 +164,18 @@ void runPageCommand(Interpreter& in, const std::vector<std::string>& args, int l
         session(in);
         in.page() = {};
         in.out() << "page closed without applying\n";
+    } else if (action == "snapshot") {
+        need(1, 1);
+        seg4::Frame picture;
+        try {
+            picture = session(in).picture();
+        } catch (const CommandError&) {
+            throw;
+        } catch (const std::runtime_error& e) {
+            throw CommandError(std::string("page snapshot: ") + e.what());
+        }
+        writeSnapshot(picture, rest[0]);
+        in.out() << "wrote " << rest[0] << "\n";
     } else if (action == "show") {
         need(0, 0);
         show(in);

@@ -3,9 +3,11 @@
 #pragma once
 
 #include "automation/variant.h"
+#include "display/frame.h"
 
 #include <cstdint>
 #include <optional>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -54,6 +56,10 @@ public:
     /// The frame's Apply button: the page applies when it is marked changed; false when it was
     /// not (the button is disabled). A failing apply throws seg4::ComError.
     virtual bool apply() = 0;
+    /// The page as its window shows it now.
+    virtual seg4::Frame picture() {
+        throw std::runtime_error("a picture of the page is not available in this build");
+    }
 };
 
 /// Runs `page <action> [arguments]`. Usage errors throw CommandError.

@@ -4,6 +4,7 @@
 #include "automation/errors.h"
 #include "native_backend.h"
 #include "page.h"
+#include "page_picture.h"
 #include "posix_combo_window.h"
 #include "posix_platform.h"
 #include "propertypage/ppg7seg4.h"
@@ -88,6 +89,9 @@ public:
     void scrollPages(std::int32_t clicks) override { click(clicks, page_.scrollBar().largeChange); }
     void scrollTo(std::int32_t value) override { page_.setScrollValue(value); }
     void typeSize(const std::u16string& text) override { page_.setSizeText(text); }
+    seg4::Frame picture() override {
+        return drawPage(state(), platform_.twipsPerPixelX(), platform_.twipsPerPixelY());
+    }
     bool apply() override {
         if (!page_.changed()) return false;
         page_.ApplyChanges();

@@ -1,7 +1,11 @@
 // The page as a script drives it: what a session reports, and scripts that use it wrongly.
+#include "display/pictures.h"
+#include "helpers.h"
 #include "host/host_fixture.h"
 
 #include <gtest/gtest.h>
+
+#include <tuple>
 
 namespace qhost::test {
 namespace {
@@ -29,6 +33,32 @@ TEST(PageCommands, AnswersAndFaults) {
         const ScriptRun run = runScript(std::string("place\n") + row.script);
         EXPECT_EQ(run.status, row.status) << run.output;
         EXPECT_TRUE(contains(run.output, row.shows)) << run.output;
+    }
+}
+
+TEST(PageCommands, TheSnapshotShowsThePreviewInTheChosenColour) {
+    seg4::test::TempDir dir;
+    const std::string file = (dir / "page.png").string();
+    for (const auto& [colour, red, green, blue] : {std::tuple{"Yellow", 255, 216, 0}, {"Red", 255, 0, 0}}) {
+        SCOPED_TRACE(colour);
+        const ScriptRun run =
+            runScript(std::string("place\npage open\npage pick ") + colour + "\npage snapshot " + file);
+        ASSERT_EQ(run.status, 0) << run.output;
+        const std::string png = seg4::test::readText(file);
+        const seg4::Frame page =
+            seg4::decodePng({reinterpret_cast<const std::uint8_t*>(png.data()), png.size()});
+        ASSERT_EQ(page.width, 320); // 4800 x 3600 twips at 15 twips per pixel
+        ASSERT_EQ(page.height, 240);
+        int lit = 0; // pixels of the lit segments' colour, all inside the 40 x 50 preview
+        for (int y = 0; y < page.height; ++y)
+            for (int x = 0; x < page.width; ++x) {
+                const std::uint32_t p = page.at(x, y);
+                if (seg4::px::red(p) != red || seg4::px::green(p) != green || seg4::px::blue(p) != blue)
+                    continue;
+                ++lit;
+                EXPECT_TRUE(x >= 174 && x < 214 && y >= 97 && y < 147) << x << "," << y;
+            }
+        EXPECT_GT(lit, 100);
     }
 }
 
