@@ -121,7 +121,7 @@ HRESULT ControlObject::DoVerb(LONG verb, LPMSG, IOleClientSite* activeSite, LONG
         return S_OK;
     case OLEIVERB_DISCARDUNDOSTATE: return S_OK;
     case OLEIVERB_OPEN:
-    case OLEIVERB_PROPERTIES: return E_NOTIMPL; // no open editing, no property pages
+    case OLEIVERB_PROPERTIES: return E_NOTIMPL; // no open editing; the container shows the pages
     default:
         if (verb < 0) return E_NOTIMPL;
         // An unknown positive verb runs the primary verb, as OLE asks of every object.
@@ -258,12 +258,15 @@ HRESULT ControlObject::unadviseEvents(DWORD cookie) {
     return eventSinks_.erase(cookie) == 1 ? S_OK : CONNECT_E_NOCONNECTION;
 }
 
-// ---- ISpecifyPropertyPages: an empty list (the page class is not served by this module) ----
+// ---- ISpecifyPropertyPages: the display's one page, ppg7seg4 ----
 
 HRESULT ControlObject::GetPages(CAUUID* pages) {
     if (!pages) return E_POINTER;
     pages->cElems = 0;
-    pages->pElems = nullptr;
+    pages->pElems = static_cast<GUID*>(CoTaskMemAlloc(sizeof(GUID)));
+    if (!pages->pElems) return E_OUTOFMEMORY;
+    pages->pElems[0] = CLSID_ppg7seg4;
+    pages->cElems = 1;
     return S_OK;
 }
 

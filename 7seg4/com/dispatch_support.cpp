@@ -21,6 +21,7 @@ struct TypeInfoCache {
     ComPtr<ITypeLib> hostLib;
     ComPtr<ITypeInfo> hostInterface;
     ComPtr<ITypeInfo> controlInterface;
+    ComPtr<ITypeInfo> pageInterface;
 };
 
 TypeInfoCache& cache() {
@@ -102,9 +103,22 @@ HRESULT controlClassInfo(ITypeInfo** info) {
     return c.controlLib->GetTypeInfoOfGuid(CLSID_led7seg4, info);
 }
 
+HRESULT pageInterfaceInfo(ITypeInfo** info) {
+    if (!info) return E_POINTER;
+    *info = nullptr;
+    TypeInfoCache& c = cache();
+    std::lock_guard lock(c.mutex);
+    HRESULT hr = loadLibrary(kControlTypeLibId, c.controlLib);
+    if (SUCCEEDED(hr)) hr = vtableInfoOf(c.controlLib.get(), IID__ppg7seg4, c.pageInterface);
+    if (FAILED(hr)) return hr;
+    *info = ComPtr<ITypeInfo>(c.pageInterface.get()).detach();
+    return S_OK;
+}
+
 void releaseTypeInformation() {
     TypeInfoCache& c = cache();
     std::lock_guard lock(c.mutex);
+    c.pageInterface.reset();
     c.hostInterface.reset();
     c.controlInterface.reset();
     c.hostLib.reset();

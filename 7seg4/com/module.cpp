@@ -1,10 +1,11 @@
-// The module's entry points: DllMain, the class factory of led7seg4, DllGetClassObject,
+// The module's entry points: DllMain, the class factories of led7seg4 and ppg7seg4, DllGetClassObject,
 // DllCanUnloadNow, and the help file path for hosts.
 #include "module.h"
 
 #include "com_base.h"
 #include "control_object.h"
 #include "dispatch_support.h"
+#include "property_page.h"
 
 #include <ARM_7seg4.h>
 
@@ -17,13 +18,17 @@ namespace {
 
 HMODULE g_module = nullptr;
 
+/// The factory of one class: `Create` makes an object of it.
 class ClassFactory final : public ComObject<ClassFactory, IClassFactory> {
 public:
+    using Create = HRESULT (*)(REFIID riid, void** ppv);
+    explicit ClassFactory(Create make) : create_(make) {}
+
     HRESULT STDMETHODCALLTYPE CreateInstance(IUnknown* outer, REFIID riid, void** ppv) override {
         if (!ppv) return E_POINTER;
         *ppv = nullptr;
         if (outer) return CLASS_E_NOAGGREGATION;
-        return ControlObject::create(riid, ppv);
+        return create_(riid, ppv);
     }
     HRESULT STDMETHODCALLTYPE LockServer(BOOL lock) override {
         if (lock)
@@ -32,6 +37,9 @@ public:
             ModuleCount::unlock();
         return S_OK;
     }
+
+private:
+    Create create_;
 };
 
 } // namespace
@@ -51,6 +59,7 @@ Win32Platform& modulePlatform() {
 void releaseModuleCaches() {
     releaseTypeInformation();
     unregisterControlWindowClass();
+    unregisterPageWindowClasses();
 }
 
 } // namespace seg4::com
@@ -70,9 +79,14 @@ BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID) {
 HRESULT STDAPICALLTYPE DllGetClassObject(REFCLSID clsid, REFIID riid, void** ppv) {
     if (!ppv) return E_POINTER;
     *ppv = nullptr;
-    // The property page class is not served by this module yet.
-    if (!IsEqualCLSID(clsid, CLSID_led7seg4)) return CLASS_E_CLASSNOTAVAILABLE;
-    auto* factory = seg4::com::ClassFactory::create();
+    seg4::com::ClassFactory::Create create = nullptr;
+    if (IsEqualCLSID(clsid, CLSID_led7seg4))
+        create = &seg4::com::ControlObject::create;
+    else if (IsEqualCLSID(clsid, CLSID_ppg7seg4))
+        create = &seg4::com::PropertyPage::create;
+    else
+        return CLASS_E_CLASSNOTAVAILABLE;
+    auto* factory = seg4::com::ClassFactory::create(create);
     if (!factory) return E_OUTOFMEMORY;
     const HRESULT hr = factory->QueryInterface(riid, ppv);
     factory->Release();

@@ -14,6 +14,8 @@ namespace seg4::com {
 inline constexpr wchar_t kControlProgId[] = L"Quorvane_ARM_7seg4.led7seg4";
 /// The control's readable name (the default value of its CLSID key).
 inline constexpr wchar_t kControlName[] = L"led7seg4";
+/// The property page's readable name (the default value of its CLSID key).
+inline constexpr wchar_t kPageName[] = L"ppg7seg4";
 /// MiscStatus of the control: recompose on resize, can't link inside, inside-out, activate when
 /// visible, set client site first.
 inline constexpr DWORD kControlMiscStatus = OLEMISC_RECOMPOSEONRESIZE | OLEMISC_CANTLINKINSIDE |

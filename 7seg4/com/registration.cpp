@@ -1,4 +1,5 @@
-// Self-registration: the class keys of led7seg4, its ProgID, and both embedded type libraries.
+// Self-registration: the class keys of led7seg4 and its ProgID, the class key of its property
+// page ppg7seg4, and both embedded type libraries.
 //
 // The host's library (QuorvaneCompV4Lib) belongs to the host. The module registers its own copy
 // only when no other is registered, and unregisters it only when the registration points at the
@@ -25,6 +26,7 @@ std::wstring guidText(REFGUID guid) {
 }
 
 std::wstring clsidKey() { return L"CLSID\\" + guidText(CLSID_led7seg4); }
+std::wstring pageClsidKey() { return L"CLSID\\" + guidText(CLSID_ppg7seg4); }
 
 std::wstring hostLibraryPath() { return modulePath() + L"\\" + std::to_wstring(kHostTypeLibId); }
 
@@ -126,6 +128,13 @@ HRESULT registerClass() {
     step(setValue(key + L"\\Version", nullptr, L"1.0"));
     step(setValue(progId, nullptr, kControlName));
     step(setValue(progId + L"\\CLSID", nullptr, guidText(CLSID_led7seg4)));
+
+    // The property page: created by the frame through its class, in the host's apartment.
+    const std::wstring page = pageClsidKey();
+    step(setValue(page, nullptr, kPageName));
+    step(setValue(page + L"\\InprocServer32", nullptr, path));
+    step(setValue(page + L"\\InprocServer32", L"ThreadingModel", L"Apartment"));
+    step(setValue(page + L"\\TypeLib", nullptr, libid));
     return hr;
 }
 
@@ -138,6 +147,7 @@ extern "C" {
 HRESULT STDAPICALLTYPE DllUnregisterServer() {
     using namespace seg4::com;
     deleteTree(clsidKey());
+    deleteTree(pageClsidKey());
     deleteTree(kControlProgId);
     const std::wstring foreign = foreignHostLibrary();
     const bool hostRegistered = !registeredHostLibrary().empty();

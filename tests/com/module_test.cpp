@@ -19,9 +19,11 @@ const std::wstring kControlLibId = L"{ACDA10C9-82D4-4CB6-A964-5D0A14181900}";
 const std::wstring kHostLibId = L"{CC30F52D-4274-48BD-B64E-DACAE5A244A6}";
 const std::wstring kClsid = L"CLSID\\{4DB172DB-1264-415E-9417-10B6459B4AEE}";
 const std::wstring kHostInterface = L"Interface\\{CC753F00-9625-45BB-8797-5141B3289F2A}";
+const std::wstring kPageClsid = L"CLSID\\{203E56B0-72FB-4E19-BB19-8F05D50226A3}";
 /// Every key registration makes, each with the type library it names ("" for none).
 const std::pair<std::wstring, std::wstring> kKeys[] = {
     {kClsid, kControlLibId},
+    {kPageClsid, kControlLibId},
     {L"Quorvane_ARM_7seg4.led7seg4", L""},
     {L"TypeLib\\" + kControlLibId, L""},
     {L"TypeLib\\" + kHostLibId, L""},
@@ -73,6 +75,9 @@ TEST(Registered, ClassKeysNameTheModuleAndItsTraits) {
         {clsid + L"\\ToolboxBitmap32", nullptr, path + L", 1"},
         {clsid + L"\\Version", nullptr, L"1.0"},
         {L"Quorvane_ARM_7seg4.led7seg4\\CLSID", nullptr, L"{4DB172DB-1264-415E-9417-10B6459B4AEE}"},
+        {kPageClsid, nullptr, L"ppg7seg4"},
+        {kPageClsid + L"\\InprocServer32", nullptr, path},
+        {kPageClsid + L"\\InprocServer32", L"ThreadingModel", L"Apartment"},
     };
     for (const auto& [key, name, expected] : rows)
         EXPECT_EQ(classesValue(key, name), expected) << testing::PrintToString(key);
@@ -120,8 +125,9 @@ TEST(Unregistered, NoKeyOfTheModuleIsLeft) {
     for (const auto& [key, library] : kKeys)
         EXPECT_FALSE(classesKeyExists(key)) << testing::PrintToString(key);
     Ref<IUnknown> none;
-    EXPECT_EQ(CoCreateInstance(CLSID_led7seg4, nullptr, CLSCTX_INPROC_SERVER, IID_IUnknown, none.putVoid()),
-              REGDB_E_CLASSNOTREG);
+    for (const CLSID* clsid : {&CLSID_led7seg4, &CLSID_ppg7seg4})
+        EXPECT_EQ(CoCreateInstance(*clsid, nullptr, CLSCTX_INPROC_SERVER, IID_IUnknown, none.putVoid()),
+                  REGDB_E_CLASSNOTREG);
 }
 
 BOOL CALLBACK collectLanguage(HMODULE, LPCWSTR, LPCWSTR, WORD language, LONG_PTR param) {

@@ -97,15 +97,24 @@ TEST(Lifetime, FactoryRefusesWhatItCannotMake) {
         moduleEntry<HRESULT(STDAPICALLTYPE*)(REFCLSID, REFIID, void**)>("DllGetClassObject");
     ASSERT_NE(getClassObject, nullptr);
     Ref<IClassFactory> factory;
-    EXPECT_EQ(getClassObject(CLSID_ppg7seg4, IID_IClassFactory, factory.putVoid()),
-              CLASS_E_CLASSNOTAVAILABLE);
-    ASSERT_EQ(getClassObject(CLSID_led7seg4, IID_IClassFactory, factory.putVoid()), S_OK);
-    Ref<IUnknown> object, outer;
-    ASSERT_EQ(factory.query(outer), S_OK); // any IUnknown will do as a would-be aggregator
-    EXPECT_EQ(factory->CreateInstance(outer.get(), IID_IUnknown, object.putVoid()), CLASS_E_NOAGGREGATION);
-    EXPECT_EQ(factory->CreateInstance(nullptr, IID_IClassFactory, object.putVoid()), E_NOINTERFACE);
-    EXPECT_EQ(object.get(), nullptr);
-    EXPECT_EQ(factory->CreateInstance(nullptr, IID_IUnknown, nullptr), E_POINTER);
+    EXPECT_EQ(getClassObject(IID__ppg7seg4, IID_IClassFactory, factory.putVoid()), CLASS_E_CLASSNOTAVAILABLE)
+        << "an interface is no class";
+    // The display and its property page: each factory makes its own class and nothing else.
+    for (const CLSID* clsid : {&CLSID_led7seg4, &CLSID_ppg7seg4}) {
+        ASSERT_EQ(getClassObject(*clsid, IID_IClassFactory, factory.putVoid()), S_OK);
+        Ref<IUnknown> object, outer;
+        ASSERT_EQ(factory.query(outer), S_OK); // any IUnknown will do as a would-be aggregator
+        EXPECT_EQ(factory->CreateInstance(outer.get(), IID_IUnknown, object.putVoid()),
+                  CLASS_E_NOAGGREGATION);
+        EXPECT_EQ(factory->CreateInstance(nullptr, IID_IClassFactory, object.putVoid()), E_NOINTERFACE);
+        EXPECT_EQ(object.get(), nullptr);
+        EXPECT_EQ(factory->CreateInstance(nullptr, IID_IUnknown, nullptr), E_POINTER);
+        ASSERT_EQ(factory->CreateInstance(nullptr, IID_IPersist, object.putVoid()),
+                  *clsid == CLSID_led7seg4 ? S_OK : E_NOINTERFACE);
+        Ref<IPropertyPage> page;
+        EXPECT_EQ(factory->CreateInstance(nullptr, IID_IPropertyPage, page.putVoid()),
+                  *clsid == CLSID_ppg7seg4 ? S_OK : E_NOINTERFACE);
+    }
 }
 
 TEST(Lifetime, ConnectionPointOfferedForTheEventInterfaceOnly) {
@@ -300,9 +309,10 @@ TEST(Container, StatusExtentClassInformationAndPages) {
     Ref<ISpecifyPropertyPages> pages;
     ASSERT_EQ(host.query(pages), S_OK);
     CAUUID list{5, reinterpret_cast<GUID*>(1)};
-    EXPECT_EQ(pages->GetPages(&list), S_OK);
-    EXPECT_EQ(list.cElems, 0u);
-    EXPECT_EQ(list.pElems, nullptr);
+    ASSERT_EQ(pages->GetPages(&list), S_OK);
+    ASSERT_EQ(list.cElems, 1u) << "the display's one property page";
+    EXPECT_TRUE(IsEqualCLSID(list.pElems[0], CLSID_ppg7seg4));
+    CoTaskMemFree(list.pElems);
 }
 
 } // namespace

@@ -1,0 +1,713 @@
+// The property page object: the frame's interfaces, the selected objects reached by name, and
+// the page window with its child windows.
+#include "property_page.h"
+
+#include "automation/errors.h"
+#include "dispatch_support.h"
+#include "display/compositor.h"
+#include "display/pictures.h"
+#include "facets.h"
+#include "module.h"
+#include "variant_bridge.h"
+#include "win32_combo_window.h"
+
+#include <commctrl.h>
+#include <olectl.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+#include <functional>
+#include <mutex>
+
+namespace seg4::com {
+
+// ---- a selected object, reached through its IDispatch by property name ----
+
+class DispatchTarget final : public PageTarget {
+public:
+    explicit DispatchTarget(ComPtr<IDispatch> object) : object_(std::move(object)) {}
+
+    /// The frame took the object back: later reads and writes fail instead of reaching it.
+    void release() { object_.reset(); }
+
+    Variant getProperty(const std::u16string& name) override {
+        VariantHolder result;
+        DISPPARAMS none{};
+        invoke(name, DISPATCH_PROPERTYGET, none, result.get());
+        ByRefTargets refs;
+        return refs.convertIn(*result.get());
+    }
+
+    void putProperty(const std::u16string& name, const Variant& value) override {
+        VariantHolder argument;
+        toVariant(value, *argument.get());
+        DISPID named = DISPID_PROPERTYPUT;
+        DISPPARAMS params{argument.get(), &named, 1, 1};
+        invoke(name, DISPATCH_PROPERTYPUT, params, nullptr);
+    }
+
+private:
+    void invoke(const std::u16string& name, WORD flags, DISPPARAMS& params, VARIANT* result) {
+        if (!object_) raise(E_UNEXPECTED);
+        std::wstring text(name.begin(), name.end());
+        LPOLESTR names[] = {text.data()};
+        DISPID id = DISPID_UNKNOWN;
+        HRESULT hr = object_->GetIDsOfNames(IID_NULL, names, 1, LOCALE_USER_DEFAULT, &id);
+        if (FAILED(hr)) raise(hr);
+        EXCEPINFO exception{};
+        UINT argError = 0;
+        hr =
+            object_->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, flags, &params, result, &exception, &argError);
+        if (hr == DISP_E_EXCEPTION) raiseException(exception);
+        if (FAILED(hr)) raise(hr);
+    }
+
+    /// The error an exception describes, with the object's own description when it gave one.
+    [[noreturn]] static void raiseException(EXCEPINFO& exception) {
+        if (exception.pfnDeferredFillIn) exception.pfnDeferredFillIn(&exception);
+        Bstr description = Bstr::adopt(exception.bstrDescription);
+        Bstr source = Bstr::adopt(exception.bstrSource);
+        Bstr help = Bstr::adopt(exception.bstrHelpFile);
+        HRESULT code = exception.scode;
+        if (code == S_OK)
+            code = exception.wCode ? MAKE_HRESULT(SEVERITY_ERROR, FACILITY_CONTROL, exception.wCode)
+                                   : DISP_E_EXCEPTION;
+        std::u16string text = description.text();
+        if (text.empty()) raise(code);
+        raise(code, std::move(text));
+    }
+
+    ComPtr<IDispatch> object_;
+};
+
+namespace {
+
+// ---- the colour list's windows: every notification brings the page's windows up to date ----
+
+/// Passes each notification of a colour list window to the list, then lets the page redraw
+/// what the list's events changed in the model (the preview, after a pick).
+class NotifyingEvents final : public ComboWindowEvents {
+public:
+    NotifyingEvents(ComboWindowEvents& inner, std::function<void()> after)
+        : inner_(inner), after_(std::move(after)) {}
+    bool onComboNotification(ComboNotification& n) override {
+        const bool result = inner_.onComboNotification(n);
+        after_();
+        return result;
+    }
+
+private:
+    ComboWindowEvents& inner_;
+    std::function<void()> after_;
+};
+
+class NotifyingWindow final : public ComboWindow {
+public:
+    NotifyingWindow(std::unique_ptr<NotifyingEvents> events, std::unique_ptr<ComboWindow> inner)
+        : events_(std::move(events)), inner_(std::move(inner)) {}
+    std::int32_t insertItem(std::int32_t position, const ComboItem& item) override {
+        return inner_->insertItem(position, item);
+    }
+    bool deleteItem(std::int32_t index) override { return inner_->deleteItem(index); }
+    void clear() override { inner_->clear(); }
+    std::int32_t count() const override { return inner_->count(); }
+    std::optional<ComboItem> item(std::int32_t index) const override { return inner_->item(index); }
+    bool setItem(std::int32_t index, const ComboItem& item) override { return inner_->setItem(index, item); }
+    std::int32_t findString(const std::u16string& text, bool exact) const override {
+        return inner_->findString(text, exact);
+    }
+    std::int32_t selection() const override { return inner_->selection(); }
+    bool select(std::int32_t index) override { return inner_->select(index); }
+    bool hasEditField() const override { return inner_->hasEditField(); }
+    std::u16string editText() const override { return inner_->editText(); }
+    void setEditText(const std::u16string& text) override { inner_->setEditText(text); }
+    std::int32_t selectionStart() const override { return inner_->selectionStart(); }
+    std::int32_t selectionEnd() const override { return inner_->selectionEnd(); }
+    void setEditSelection(std::int32_t start, std::int32_t end) override {
+        inner_->setEditSelection(start, end);
+    }
+    bool dropped() const override { return inner_->dropped(); }
+    void setDropped(bool dropped) override { inner_->setDropped(dropped); }
+    void setDroppedWidth(std::int32_t pixels) override { inner_->setDroppedWidth(pixels); }
+    void setMaxLength(std::int32_t chars) override { inner_->setMaxLength(chars); }
+    void setExtendedUI(bool on) override { inner_->setExtendedUI(on); }
+    void setRedraw(bool on) override { inner_->setRedraw(on); }
+    void setEnabled(bool on) override { inner_->setEnabled(on); }
+    void setFont(const ComboFont& font) override { inner_->setFont(font); }
+    std::int32_t selectionFieldHeight() const override { return inner_->selectionFieldHeight(); }
+    void layout(std::int32_t widthPixels, std::int32_t heightPixels) override {
+        inner_->layout(widthPixels, heightPixels);
+    }
+    std::int32_t addBitmap(std::uintptr_t bitmap, std::int32_t maskColour) override {
+        return inner_->addBitmap(bitmap, maskColour);
+    }
+    std::int32_t addIcon(std::uintptr_t icon) override { return inner_->addIcon(icon); }
+    void attachImageList(std::uintptr_t imageList) override { inner_->attachImageList(imageList); }
+    std::uintptr_t controlWindow() const override { return inner_->controlWindow(); }
+    std::uintptr_t comboExWindow() const override { return inner_->comboExWindow(); }
+    std::uintptr_t comboWindow() const override { return inner_->comboWindow(); }
+
+private:
+    std::unique_ptr<NotifyingEvents> events_; // declared first: outlives the window
+    std::unique_ptr<ComboWindow> inner_;
+};
+
+class NotifyingFactory final : public ComboWindowFactory {
+public:
+    NotifyingFactory(std::unique_ptr<ComboWindowFactory> inner, std::function<void()> after)
+        : inner_(std::move(inner)), after_(std::move(after)) {}
+    std::unique_ptr<ComboWindow> create(const ComboWindowSpec& spec, ComboWindowEvents& events) override {
+        auto notifying = std::make_unique<NotifyingEvents>(events, after_);
+        std::unique_ptr<ComboWindow> window = inner_->create(spec, *notifying);
+        if (!window) return nullptr;
+        return std::make_unique<NotifyingWindow>(std::move(notifying), std::move(window));
+    }
+
+private:
+    std::unique_ptr<ComboWindowFactory> inner_;
+    std::function<void()> after_;
+};
+
+// ---- window classes ----
+
+LRESULT CALLBACK pageProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == WM_NCCREATE) {
+        const auto* create = reinterpret_cast<const CREATESTRUCTW*>(lParam);
+        SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(create->lpCreateParams));
+    }
+    auto* page = reinterpret_cast<PropertyPage*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
+    if (message == WM_NCDESTROY) SetWindowLongPtrW(hwnd, GWLP_USERDATA, 0);
+    if (page) return page->onPageMessage(hwnd, message, wParam, lParam);
+    return DefWindowProcW(hwnd, message, wParam, lParam);
+}
+
+LRESULT CALLBACK previewProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
+    auto* page = reinterpret_cast<PropertyPage*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
+    switch (message) {
+    case WM_NCCREATE: {
+        const auto* create = reinterpret_cast<const CREATESTRUCTW*>(lParam);
+        SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(create->lpCreateParams));
+        break;
+    }
+    case WM_NCDESTROY: SetWindowLongPtrW(hwnd, GWLP_USERDATA, 0); break;
+    case WM_ERASEBKGND: return 1; // painting covers the whole window
+    case WM_PAINT: {
+        PAINTSTRUCT ps;
+        HDC dc = BeginPaint(hwnd, &ps);
+        RECT client;
+        GetClientRect(hwnd, &client);
+        if (page && dc) page->paintPreview(GetDlgCtrlID(hwnd) - page_ids::PreviewFirst, dc, client);
+        EndPaint(hwnd, &ps);
+        return 0;
+    }
+    case WM_PRINTCLIENT: {
+        RECT client;
+        GetClientRect(hwnd, &client);
+        if (page)
+            page->paintPreview(GetDlgCtrlID(hwnd) - page_ids::PreviewFirst, reinterpret_cast<HDC>(wParam),
+                               client);
+        return 0;
+    }
+    default: break;
+    }
+    return DefWindowProcW(hwnd, message, wParam, lParam);
+}
+
+std::mutex classMutex;
+bool classesRegistered = false;
+
+bool ensureWindowClasses() {
+    std::lock_guard lock(classMutex);
+    if (classesRegistered) return true;
+    auto registerClass = [](const wchar_t* name, WNDPROC proc) {
+        WNDCLASSEXW wc{};
+        wc.cbSize = sizeof wc;
+        wc.lpfnWndProc = proc;
+        wc.hInstance = moduleHandle();
+        wc.hCursor = LoadCursorW(nullptr, reinterpret_cast<LPCWSTR>(IDC_ARROW));
+        wc.hbrBackground = reinterpret_cast<HBRUSH>(static_cast<INT_PTR>(COLOR_BTNFACE + 1));
+        wc.lpszClassName = name;
+        return RegisterClassExW(&wc) != 0 || GetLastError() == ERROR_CLASS_ALREADY_EXISTS;
+    };
+    classesRegistered =
+        registerClass(kPageWindowClass, pageProc) && registerClass(kPreviewWindowClass, previewProc);
+    return classesRegistered;
+}
+
+/// Premultiplied RGBA (R in the low byte) to the premultiplied BGRA of a 32-bit DIB.
+std::uint32_t toBgra(std::uint32_t p) {
+    return (p & 0xFF00FF00u) | ((p & 0xFFu) << 16) | ((p >> 16) & 0xFFu);
+}
+
+std::wstring wideOf(const std::u16string& s) { return std::wstring(s.begin(), s.end()); }
+
+std::u16string windowText(HWND hwnd) {
+    const int n = GetWindowTextLengthW(hwnd);
+    std::wstring text(static_cast<std::size_t>(std::max(n, 0)) + 1, L'\0');
+    const int got = GetWindowTextW(hwnd, text.data(), n + 1);
+    return std::u16string(text.begin(), text.begin() + std::max(got, 0));
+}
+
+/// Sets a window's text only when it differs (setting an edit field's text raises EN_CHANGE).
+void setText(HWND hwnd, const std::u16string& text) {
+    if (hwnd && windowText(hwnd) != text) SetWindowTextW(hwnd, wideOf(text).c_str());
+}
+
+} // namespace
+
+void unregisterPageWindowClasses() {
+    std::lock_guard lock(classMutex);
+    if (classesRegistered) {
+        UnregisterClassW(kPageWindowClass, moduleHandle());
+        UnregisterClassW(kPreviewWindowClass, moduleHandle());
+    }
+    classesRegistered = false;
+}
+
+// ---- creation ----
+
+HRESULT PropertyPage::create(REFIID riid, void** ppv) {
+    if (!ppv) return E_POINTER;
+    *ppv = nullptr;
+    if (!ensureWindowClasses()) return HRESULT_FROM_WIN32(GetLastError());
+    PropertyPage* page = ComObject::create();
+    if (!page) return E_OUTOFMEMORY;
+    HRESULT hr = guarded(IID_IPropertyPage, [page] {
+        // The colour list's window is made now, before the frame has a window for the page: it
+        // waits in a hidden window of its own until the page is shown.
+        page->parking_.reset(CreateWindowExW(0, kPageWindowClass, L"", WS_POPUP, 0, 0, 0, 0, nullptr, nullptr,
+                                             moduleHandle(), nullptr));
+        if (!page->parking_.get()) raise(HRESULT_FROM_WIN32(GetLastError()));
+        page->comboWindows_ = std::make_unique<NotifyingFactory>(
+            std::make_unique<Win32ComboWindowFactory>(modulePlatform(), moduleHandle(), page->parking_.get()),
+            [page] { page->refreshFromModel(); });
+        page->model_ = std::make_unique<Ppg7Seg4>(modulePlatform(), *page->comboWindows_);
+        page->model_->Initialize();
+    });
+    if (SUCCEEDED(hr)) hr = page->QueryInterface(riid, ppv);
+    page->Release();
+    return hr;
+}
+
+PropertyPage::PropertyPage() = default;
+
+PropertyPage::~PropertyPage() {
+    Deactivate();
+    releaseTargets();
+    model_.reset(); // the colour list's window goes before its parking window
+    comboWindows_.reset();
+}
+
+void PropertyPage::releaseTargets() {
+    for (auto& target : targets_) target->release();
+}
+
+int PropertyPage::pixelsX(float twips) const {
+    return pixelsFromTwips(twips, modulePlatform().twipsPerPixelX());
+}
+int PropertyPage::pixelsY(float twips) const {
+    return pixelsFromTwips(twips, modulePlatform().twipsPerPixelY());
+}
+
+// ---- IPropertyPage ----
+
+HRESULT PropertyPage::SetPageSite(IPropertyPageSite* site) {
+    site_ = ComPtr<IPropertyPageSite>(site);
+    reportedDirty_ = false;
+    return S_OK;
+}
+
+HRESULT PropertyPage::GetPageInfo(PROPPAGEINFO* info) {
+    if (!info) return E_POINTER;
+    const std::wstring title = wideOf(model_->caption());
+    const std::size_t bytes = (title.size() + 1) * sizeof(wchar_t);
+    auto* text = static_cast<LPOLESTR>(CoTaskMemAlloc(bytes));
+    if (!text) return E_OUTOFMEMORY;
+    std::memcpy(text, title.c_str(), bytes);
+    info->cb = sizeof(PROPPAGEINFO);
+    info->pszTitle = text;
+    info->size = SIZE{pixelsX(Ppg7Seg4::kWidthTwips), pixelsY(Ppg7Seg4::kHeightTwips)};
+    info->pszDocString = nullptr;
+    info->pszHelpFile = nullptr;
+    info->dwHelpContext = 0;
+    return S_OK;
+}
+
+HRESULT PropertyPage::SetObjects(ULONG count, IUnknown** objects) {
+    if (count > 0 && !objects) return E_POINTER;
+    std::vector<std::unique_ptr<DispatchTarget>> targets;
+    for (ULONG i = 0; i < count; ++i) {
+        if (!objects[i]) return E_POINTER;
+        ComPtr<IDispatch> dispatch;
+        const HRESULT hr = objects[i]->QueryInterface(IID_IDispatch, dispatch.putVoid());
+        if (FAILED(hr)) return hr;
+        targets.push_back(std::make_unique<DispatchTarget>(dispatch));
+    }
+    // The targets the model still holds stay alive (released) until it has the new ones.
+    releaseTargets();
+    std::vector<PageTarget*> selected;
+    for (auto& target : targets) selected.push_back(target.get());
+    if (selected.empty()) {
+        targets_.insert(targets_.end(), std::make_move_iterator(targets.begin()),
+                        std::make_move_iterator(targets.end()));
+        return S_OK; // the frame lets go of its objects; the model reads nothing
+    }
+    HRESULT hr = guarded(IID_IPropertyPage, [&] { model_->SelectionChanged(selected); });
+    targets_ = std::move(targets);
+    refreshFromModel();
+    return hr;
+}
+
+HRESULT PropertyPage::Activate(HWND parent, LPCRECT rect, BOOL) {
+    if (!rect) return E_POINTER;
+    if (page_.get()) return E_UNEXPECTED;
+    HWND hwnd = CreateWindowExW(WS_EX_CONTROLPARENT, kPageWindowClass, wideOf(model_->caption()).c_str(),
+                                WS_CHILD | WS_CLIPCHILDREN, rect->left, rect->top, rect->right - rect->left,
+                                rect->bottom - rect->top, parent, nullptr, moduleHandle(), this);
+    if (!hwnd) return HRESULT_FROM_WIN32(GetLastError());
+    page_.reset(hwnd);
+    const HRESULT hr = guarded(IID_IPropertyPage, [this] {
+        const HRESULT created = createChildren();
+        if (FAILED(created)) raise(created);
+    });
+    if (FAILED(hr)) {
+        Deactivate();
+        return hr;
+    }
+    refreshFromModel();
+    if (focusOnActivate_ != DISPID_UNKNOWN) EditProperty(std::exchange(focusOnActivate_, DISPID_UNKNOWN));
+    return S_OK;
+}
+
+HWND PropertyPage::createChild(const wchar_t* cls, DWORD style, const PageBox& box, int id,
+                               const wchar_t* text) {
+    const DWORD exStyle = std::wcscmp(cls, L"EDIT") == 0 ? WS_EX_CLIENTEDGE : 0;
+    HWND hwnd = CreateWindowExW(exStyle, cls, text, WS_CHILD | WS_VISIBLE | style, pixelsX(box.left),
+                                pixelsY(box.top), pixelsX(box.width), pixelsY(box.height), page_.get(),
+                                reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), moduleHandle(),
+                                std::wcscmp(cls, kPreviewWindowClass) == 0 ? this : nullptr);
+    if (!hwnd) raise(HRESULT_FROM_WIN32(GetLastError()));
+    return hwnd;
+}
+
+HRESULT PropertyPage::createChildren() {
+    // Created in tab order: the size box, its label, the scroll bar, the colour label, the
+    // version label, the colour list.
+    sizeText_ =
+        createChild(L"EDIT", WS_TABSTOP | ES_AUTOHSCROLL, Ppg7Seg4::kSizeTextBox, page_ids::SizeText, L"");
+    sizeLabel_ = createChild(L"STATIC", SS_LEFT, Ppg7Seg4::kSizeLabelBox, page_ids::SizeLabel, L"");
+    scroll_ =
+        createChild(L"SCROLLBAR", SBS_VERT | WS_TABSTOP, Ppg7Seg4::kScrollBox, page_ids::SizeScroll, nullptr);
+    colourLabel_ = createChild(L"STATIC", SS_LEFT, Ppg7Seg4::kColourLabelBox, page_ids::ColourLabel, L"");
+    versionLabel_ = createChild(L"STATIC", SS_LEFT, Ppg7Seg4::kVersionBox, page_ids::VersionLabel, L"");
+    // The four preview images lie on each other; the model says which one shows, and how big.
+    for (std::size_t i = 0; i < previews_.size(); ++i)
+        previews_[i] =
+            createChild(kPreviewWindowClass, 0, PageBox{Ppg7Seg4::kPreviewLeft, Ppg7Seg4::kPreviewTop, 0, 0},
+                        page_ids::PreviewFirst + static_cast<int>(i), L"");
+
+    const PageScrollBar& bar = model_->scrollBar();
+    SCROLLINFO info{};
+    info.cbSize = sizeof info;
+    info.fMask = SIF_RANGE;
+    info.nMin = bar.min;
+    info.nMax = bar.max;
+    SetScrollInfo(scroll_, SB_CTL, &info, FALSE);
+
+    applyLabel(sizeText_, PageLabel{}, textFont_); // the size box has the labels' design font
+
+    // The colour list's own window moves from its parking window into the page.
+    if (auto list = reinterpret_cast<HWND>(model_->colourList().get_hWnd())) {
+        SetParent(list, page_.get());
+        SetWindowLongPtrW(list, GWLP_ID, page_ids::ColourList);
+        // Last in the tab order, as the list is on the page's form.
+        SetWindowPos(list, HWND_BOTTOM, pixelsX(Ppg7Seg4::kColourListBox.left),
+                     pixelsY(Ppg7Seg4::kColourListBox.top), 0, 0,
+                     SWP_NOSIZE | SWP_NOACTIVATE | SWP_SHOWWINDOW);
+    }
+    return S_OK;
+}
+
+void PropertyPage::applyLabel(HWND label, const PageLabel& model, Font& font) {
+    if (!label) return;
+    setText(label, model.caption);
+    // The label's font size as given (the window's font holds it rounded to whole pixels).
+    std::uintptr_t bits = 0;
+    static_assert(sizeof bits == sizeof model.fontPoints);
+    std::memcpy(&bits, &model.fontPoints, sizeof bits);
+    SetPropW(label, kFontPointsProperty, reinterpret_cast<HANDLE>(bits));
+    const double points = std::clamp(model.fontPoints, 1.0, 1000.0); // a damaged font file asks for anything
+    const int height = -static_cast<int>(std::lround(points * modulePlatform().pixelsPerInchY() / 72.0));
+    LOGFONTW wanted{};
+    wanted.lfHeight = height;
+    wanted.lfWeight = FW_NORMAL;
+    wanted.lfCharSet = static_cast<BYTE>(model.charset);
+    const std::wstring face = wideOf(model.fontFace);
+    face.copy(wanted.lfFaceName, LF_FACESIZE - 1);
+    LOGFONTW current{};
+    if (font && GetObjectW(font.get(), sizeof current, &current) == sizeof current &&
+        current.lfHeight == height && current.lfCharSet == wanted.lfCharSet &&
+        std::wcscmp(current.lfFaceName, wanted.lfFaceName) == 0)
+        return;
+    HFONT made = CreateFontIndirectW(&wanted);
+    if (!made) return; // the window keeps the font it has
+    SendMessageW(label, WM_SETFONT, reinterpret_cast<WPARAM>(made), TRUE);
+    font.reset(made);
+}
+
+HRESULT PropertyPage::Deactivate() {
+    // The colour list's window goes back to waiting; destroying the page would destroy it.
+    if (page_.get() && model_ && parking_.get()) {
+        if (auto list = reinterpret_cast<HWND>(model_->colourList().get_hWnd());
+            list && GetParent(list) == page_.get()) {
+            ShowWindow(list, SW_HIDE);
+            SetParent(list, parking_.get());
+        }
+    }
+    for (HWND label : {versionLabel_, colourLabel_, sizeLabel_, sizeText_})
+        if (label) RemovePropW(label, kFontPointsProperty);
+    page_.reset();
+    for (Font* font : {&versionFont_, &colourFont_, &sizeFont_, &textFont_}) font->reset();
+    versionLabel_ = colourLabel_ = sizeLabel_ = sizeText_ = scroll_ = nullptr;
+    previews_.fill(nullptr);
+    return S_OK;
+}
+
+HRESULT PropertyPage::Show(UINT command) {
+    if (!page_.get()) return E_UNEXPECTED;
+    ShowWindow(page_.get(), command == SW_HIDE ? SW_HIDE : SW_SHOWNA);
+    return S_OK;
+}
+
+HRESULT PropertyPage::Move(LPCRECT rect) {
+    if (!rect) return E_POINTER;
+    if (!page_.get()) return E_UNEXPECTED;
+    MoveWindow(page_.get(), rect->left, rect->top, rect->right - rect->left, rect->bottom - rect->top, TRUE);
+    return S_OK;
+}
+
+HRESULT PropertyPage::IsPageDirty() { return model_->changed() ? S_OK : S_FALSE; }
+
+HRESULT PropertyPage::Apply() {
+    if (!model_->changed()) return S_OK;
+    if (targets_.empty()) return E_UNEXPECTED; // nothing to write to
+    const HRESULT hr = guarded(IID_IPropertyPage, [this] { model_->ApplyChanges(); });
+    refreshFromModel();
+    return hr;
+}
+
+HRESULT PropertyPage::Help(LPCOLESTR) { return E_NOTIMPL; } // the frame shows the page's help file
+
+HRESULT PropertyPage::TranslateAccelerator(MSG* msg) {
+    if (!msg) return E_POINTER;
+    if (!page_.get() || !model_) return S_FALSE;
+    if (msg->message != WM_KEYDOWN && msg->message != WM_KEYUP && msg->message != WM_CHAR) return S_FALSE;
+    // Keys for the colour list (arrows, and Enter or Escape while its list is dropped) go to the
+    // list rather than to the frame's dialog navigation.
+    auto list = reinterpret_cast<HWND>(model_->colourList().get_hWnd());
+    if (!list || !msg->hwnd || (msg->hwnd != list && !IsChild(list, msg->hwnd))) return S_FALSE;
+    const LRESULT wants = SendMessageW(msg->hwnd, WM_GETDLGCODE, msg->wParam, reinterpret_cast<LPARAM>(msg));
+    const bool arrow = msg->wParam == VK_UP || msg->wParam == VK_DOWN || msg->wParam == VK_LEFT ||
+                       msg->wParam == VK_RIGHT || msg->wParam == VK_HOME || msg->wParam == VK_END ||
+                       msg->wParam == VK_PRIOR || msg->wParam == VK_NEXT;
+    const bool dropped = model_->colourList().get_Dropped();
+    const bool confirm = msg->wParam == VK_RETURN || msg->wParam == VK_ESCAPE;
+    if ((wants & DLGC_WANTALLKEYS) || ((wants & DLGC_WANTARROWS) && arrow) || (dropped && confirm)) {
+        TranslateMessage(msg);
+        DispatchMessageW(msg);
+        return S_OK;
+    }
+    return S_FALSE;
+}
+
+HRESULT PropertyPage::EditProperty(DISPID id) {
+    // The control's own members: LEDColour is edited in the colour list, LEDSize in the size box.
+    constexpr DISPID kColour = 11, kSize = 12;
+    if (id != kColour && id != kSize) return E_NOTIMPL;
+    if (!page_.get()) {
+        focusOnActivate_ = id;
+        return S_OK;
+    }
+    HWND target = id == kSize ? sizeText_ : reinterpret_cast<HWND>(model_->colourList().get_hWndCombo());
+    if (target) SetFocus(target);
+    return S_OK;
+}
+
+// ---- IDispatch ----
+
+HRESULT PropertyPage::GetTypeInfoCount(UINT* count) {
+    if (!count) return E_POINTER;
+    *count = 1;
+    return S_OK;
+}
+
+HRESULT PropertyPage::GetTypeInfo(UINT index, LCID, ITypeInfo** info) {
+    if (!info) return E_POINTER;
+    *info = nullptr;
+    if (index != 0) return DISP_E_BADINDEX;
+    return pageInterfaceInfo(info);
+}
+
+HRESULT PropertyPage::GetIDsOfNames(REFIID riid, LPOLESTR* names, UINT count, LCID, DISPID* ids) {
+    if (!IsEqualIID(riid, IID_NULL)) return DISP_E_UNKNOWNINTERFACE;
+    ComPtr<ITypeInfo> info;
+    const HRESULT hr = pageInterfaceInfo(info.put());
+    if (FAILED(hr)) return hr;
+    return DispGetIDsOfNames(info.get(), names, count, ids);
+}
+
+HRESULT PropertyPage::Invoke(DISPID member, REFIID riid, LCID, WORD flags, DISPPARAMS* params,
+                             VARIANT* result, EXCEPINFO* exception, UINT* argError) {
+    if (!IsEqualIID(riid, IID_NULL)) return DISP_E_UNKNOWNINTERFACE;
+    ComPtr<ITypeInfo> info;
+    const HRESULT hr = pageInterfaceInfo(info.put());
+    if (FAILED(hr)) return hr;
+    return DispInvoke(static_cast<_ppg7seg4*>(this), info.get(), member, flags, params, result, exception,
+                      argError);
+}
+
+HRESULT PropertyPage::InterfaceSupportsErrorInfo(REFIID riid) {
+    return IsEqualIID(riid, IID_IPropertyPage) || IsEqualIID(riid, IID_IPropertyPage2) ? S_OK : S_FALSE;
+}
+
+// ---- the page window ----
+
+LRESULT PropertyPage::onPageMessage(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (hwnd == page_.get()) {
+        switch (message) {
+        case WM_VSCROLL:
+            if (reinterpret_cast<HWND>(lParam) == scroll_ && scroll_) onScroll(wParam);
+            return 0;
+        case WM_COMMAND:
+            if (LOWORD(wParam) == page_ids::SizeText && HIWORD(wParam) == EN_CHANGE) onSizeTextChanged();
+            return 0;
+        default: break;
+        }
+    }
+    return DefWindowProcW(hwnd, message, wParam, lParam);
+}
+
+template <class Action>
+void PropertyPage::userAction(Action&& action) {
+    if (refreshing_ || !model_) return;
+    std::u16string failure;
+    try {
+        action();
+    } catch (const ComError& e) {
+        failure = e.description().empty() ? describeHResult(e.code()) : e.description();
+        if (failure.empty()) failure = u"Unexpected error";
+    } catch (...) {
+        failure = u"Unexpected error";
+    }
+    refreshFromModel();
+    if (!failure.empty()) {
+        MessageBoxRequest box;
+        box.text = failure;
+        box.title = modulePlatform().moduleBaseName();
+        modulePlatform().messageBox(box);
+    }
+}
+
+void PropertyPage::onScroll(WPARAM wParam) {
+    const PageScrollBar& bar = model_->scrollBar();
+    // The scroll bar holds 85 at its top: up makes the digit bigger. The window's positions run
+    // from the top, so a position p stands for the value min + max - p.
+    switch (LOWORD(wParam)) {
+    case SB_LINEUP: userAction([this] { model_->scrollBy(+1); }); break;
+    case SB_LINEDOWN: userAction([this] { model_->scrollBy(-1); }); break;
+    case SB_PAGEUP: userAction([this] { model_->scrollBy(+5); }); break;
+    case SB_PAGEDOWN: userAction([this] { model_->scrollBy(-5); }); break;
+    case SB_TOP: userAction([this, &bar] { model_->setScrollValue(bar.max); }); break;
+    case SB_BOTTOM: userAction([this, &bar] { model_->setScrollValue(bar.min); }); break;
+    case SB_THUMBTRACK:
+    case SB_THUMBPOSITION: {
+        const int position = static_cast<short>(HIWORD(wParam));
+        userAction([this, &bar, position] { model_->setScrollValue(bar.min + bar.max - position); });
+        break;
+    }
+    default: break;
+    }
+}
+
+void PropertyPage::onSizeTextChanged() {
+    if (!sizeText_) return;
+    const std::u16string text = windowText(sizeText_);
+    if (text == model_->sizeText()) return;
+    userAction([this, &text] { model_->setSizeText(text); });
+}
+
+void PropertyPage::refreshFromModel() {
+    if (!model_) return;
+    if (page_.get() && !refreshing_) {
+        refreshing_ = true;
+        SetWindowTextW(page_.get(), wideOf(model_->caption()).c_str());
+        applyLabel(versionLabel_, model_->versionLabel(), versionFont_);
+        applyLabel(colourLabel_, model_->colourLabel(), colourFont_);
+        applyLabel(sizeLabel_, model_->sizeLabel(), sizeFont_);
+        setText(sizeText_, model_->sizeText());
+        const PageScrollBar& bar = model_->scrollBar();
+        SCROLLINFO info{};
+        info.cbSize = sizeof info;
+        info.fMask = SIF_POS;
+        info.nPos = bar.min + bar.max - bar.value;
+        SetScrollInfo(scroll_, SB_CTL, &info, TRUE);
+        for (std::size_t i = 0; i < previews_.size(); ++i) {
+            const PagePreview& image = model_->previews()[i];
+            if (!image.visible) {
+                ShowWindow(previews_[i], SW_HIDE);
+                continue;
+            }
+            SetWindowPos(previews_[i], nullptr, 0, 0, pixelsX(image.widthTwips), pixelsY(image.heightTwips),
+                         SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE | SWP_SHOWWINDOW);
+            InvalidateRect(previews_[i], nullptr, FALSE);
+        }
+        refreshing_ = false;
+    }
+    reportDirty();
+}
+
+void PropertyPage::reportDirty() {
+    if (!model_->changed()) {
+        reportedDirty_ = false;
+        return;
+    }
+    if (reportedDirty_ || !site_) return;
+    reportedDirty_ = true;
+    site_->OnStatusChange(PROPPAGESTATUS_DIRTY);
+}
+
+void PropertyPage::paintPreview(int index, HDC dc, const RECT& client) {
+    const int width = client.right - client.left;
+    const int height = client.bottom - client.top;
+    if (!dc || width <= 0 || height <= 0) return;
+    FillRect(dc, &client, GetSysColorBrush(COLOR_BTNFACE));
+    if (index < 0 || index >= pictureCount(PictureKind::Preview)) return;
+    guarded(IID_IPropertyPage, [&] {
+        // The digit's picture stretched to the window, over the page's background.
+        Frame frame;
+        frame.width = width;
+        frame.height = height;
+        frame.pixels.assign(static_cast<std::size_t>(width) * static_cast<std::size_t>(height), 0);
+        drawPicture(frame, picture(PictureKind::Preview, index), 0, 0, width, height);
+
+        BITMAPINFO info{};
+        info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
+        info.bmiHeader.biWidth = width;
+        info.bmiHeader.biHeight = -height; // top-down, as the frame
+        info.bmiHeader.biPlanes = 1;
+        info.bmiHeader.biBitCount = 32;
+        info.bmiHeader.biCompression = BI_RGB;
+        void* bits = nullptr;
+        GdiObject<HBITMAP> bitmap(CreateDIBSection(dc, &info, DIB_RGB_COLORS, &bits, nullptr, 0));
+        if (!bitmap || !bits) throw std::bad_alloc();
+        auto* out = static_cast<std::uint32_t*>(bits);
+        for (std::size_t i = 0; i < frame.pixels.size(); ++i) out[i] = toBgra(frame.pixels[i]);
+        MemoryDc memory(dc);
+        SelectObjectScope select(memory.get(), bitmap.get());
+        const BLENDFUNCTION blend{AC_SRC_OVER, 0, 255, AC_SRC_ALPHA};
+        AlphaBlend(dc, client.left, client.top, width, height, memory.get(), 0, 0, width, height, blend);
+    });
+}
+
+} // namespace seg4::com

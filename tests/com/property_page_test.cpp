@@ -1,0 +1,434 @@
+// The property page ppg7seg4 as a frame uses it: created through its class, given a page site,
+// activated into a hidden window and handed displays; its child windows read and driven with the
+// messages a user's actions send; applied; and shown by the system's property frame.
+#include "wine_support.h"
+
+#include "display/compositor.h"
+#include "display/pictures.h"
+#include "property_page.h"
+
+#include <commctrl.h>
+#include <olectl.h>
+
+#include <gtest/gtest.h>
+
+#include <functional>
+
+namespace seg4::wine {
+namespace {
+
+using com::page_ids::ColourLabel;
+using com::page_ids::ColourList;
+using com::page_ids::PreviewFirst;
+using com::page_ids::SizeLabel;
+using com::page_ids::SizeScroll;
+using com::page_ids::SizeText;
+using com::page_ids::VersionLabel;
+
+/// The frame's side: records what the page reports.
+class FakeSite : public IPropertyPageSite {
+public:
+    virtual ~FakeSite() = default;
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** ppv) override {
+        if (!ppv) return E_POINTER;
+        *ppv = IsEqualIID(riid, IID_IUnknown) || IsEqualIID(riid, IID_IPropertyPageSite) ? this : nullptr;
+        return *ppv ? S_OK : E_NOINTERFACE;
+    }
+    ULONG STDMETHODCALLTYPE AddRef() override { return 2; } // lives on the test's stack
+    ULONG STDMETHODCALLTYPE Release() override { return 1; }
+    HRESULT STDMETHODCALLTYPE OnStatusChange(DWORD flags) override {
+        statusChanges.push_back(flags);
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE GetLocaleID(LCID* lcid) override {
+        *lcid = 0x409;
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE GetPageContainer(IUnknown** container) override {
+        *container = nullptr;
+        return E_NOTIMPL;
+    }
+    HRESULT STDMETHODCALLTYPE TranslateAccelerator(MSG*) override { return S_FALSE; }
+    std::vector<DWORD> statusChanges;
+};
+
+/// A selected object that records the puts it receives and may refuse one by name.
+class RecordingObject : public IDispatch {
+public:
+    virtual ~RecordingObject() = default;
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** ppv) override {
+        if (!ppv) return E_POINTER;
+        *ppv = IsEqualIID(riid, IID_IUnknown) || IsEqualIID(riid, IID_IDispatch) ? this : nullptr;
+        return *ppv ? S_OK : E_NOINTERFACE;
+    }
+    ULONG STDMETHODCALLTYPE AddRef() override { return 2; }
+    ULONG STDMETHODCALLTYPE Release() override { return 1; }
+    HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT* count) override {
+        *count = 0;
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE GetTypeInfo(UINT, LCID, ITypeInfo**) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID, LPOLESTR* names, UINT, LCID, DISPID* ids) override {
+        const std::wstring name = names[0];
+        *ids = name == L"LEDColour" ? 11 : name == L"LEDSize" ? 12 : DISPID_UNKNOWN;
+        return *ids == DISPID_UNKNOWN ? DISP_E_UNKNOWNNAME : S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE Invoke(DISPID id, REFIID, LCID, WORD flags, DISPPARAMS* params, VARIANT* result,
+                                     EXCEPINFO* exception, UINT*) override {
+        const std::wstring name = id == 11 ? L"LEDColour" : L"LEDSize";
+        if (flags & DISPATCH_PROPERTYGET) {
+            gets.push_back(name);
+            *result = longVariant(id == 11 ? colour : size);
+            return S_OK;
+        }
+        if (!(flags & DISPATCH_PROPERTYPUT) || params->cNamedArgs != 1 ||
+            params->rgdispidNamedArgs[0] != DISPID_PROPERTYPUT || params->cArgs != 1)
+            return DISP_E_PARAMNOTOPTIONAL;
+        if (name == refuse) {
+            *exception = EXCEPINFO{};
+            exception->scode = refuseWith;
+            exception->bstrDescription = SysAllocString(L"refused by the object");
+            return DISP_E_EXCEPTION;
+        }
+        Var copy;
+        VariantCopy(copy.get(), &params->rgvarg[0]);
+        VariantChangeType(copy.get(), copy.get(), 0, VT_BSTR);
+        puts.push_back(name + L"=" + std::wstring(V_VT(copy.get()) == VT_BSTR ? V_BSTR(copy.get()) : L"?") +
+                       (V_VT(&params->rgvarg[0]) == VT_BSTR ? L" (text)" : L""));
+        return S_OK;
+    }
+    LONG colour = 2, size = 50;
+    std::wstring refuse;
+    HRESULT refuseWith = S_OK;
+    std::vector<std::wstring> gets, puts;
+};
+
+std::wstring textOf(HWND hwnd) {
+    wchar_t text[256] = {};
+    GetWindowTextW(hwnd, text, 256);
+    return text;
+}
+
+HRESULT dispatchPut(IUnknown* object, const wchar_t* name, LONG value) {
+    Ref<IDispatch> dispatch;
+    HRESULT hr = object->QueryInterface(IID_IDispatch, dispatch.putVoid());
+    if (FAILED(hr)) return hr;
+    LPOLESTR names[] = {const_cast<LPOLESTR>(name)};
+    DISPID id = 0;
+    hr = dispatch->GetIDsOfNames(IID_NULL, names, 1, 0, &id);
+    if (FAILED(hr)) return hr;
+    VARIANT arg = longVariant(value);
+    DISPID named = DISPID_PROPERTYPUT;
+    DISPPARAMS params{&arg, &named, 1, 1};
+    return dispatch->Invoke(id, IID_NULL, 0, DISPATCH_PROPERTYPUT, &params, nullptr, nullptr, nullptr);
+}
+
+LONG dispatchGet(IUnknown* object, const wchar_t* name) {
+    Ref<IDispatch> dispatch;
+    if (FAILED(object->QueryInterface(IID_IDispatch, dispatch.putVoid()))) return -999;
+    LPOLESTR names[] = {const_cast<LPOLESTR>(name)};
+    DISPID id = 0;
+    if (FAILED(dispatch->GetIDsOfNames(IID_NULL, names, 1, 0, &id))) return -999;
+    Var result;
+    DISPPARAMS none{};
+    if (FAILED(
+            dispatch->Invoke(id, IID_NULL, 0, DISPATCH_PROPERTYGET, &none, result.get(), nullptr, nullptr)))
+        return -999;
+    return V_I4(result.get());
+}
+
+/// A display with the given colour and size, reached as the frame reaches it.
+void makeDisplay(Ref<IUnknown>& display, LONG colour, LONG size) {
+    Ref<IQuorvaneComponentV4> host;
+    createControl(host);
+    ASSERT_EQ(host.query(display), S_OK);
+    ASSERT_EQ(dispatchPut(display.get(), L"LEDColour", colour), S_OK);
+    ASSERT_EQ(dispatchPut(display.get(), L"LEDSize", size), S_OK);
+}
+
+/// A page activated into a hidden top-level window, as a frame would show it.
+class PageTest : public testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_EQ(CoCreateInstance(CLSID_ppg7seg4, nullptr, CLSCTX_INPROC_SERVER, IID_IPropertyPage2,
+                                   page.putVoid()),
+                  S_OK);
+        ASSERT_EQ(page->SetPageSite(&site), S_OK);
+        PROPPAGEINFO info{};
+        ASSERT_EQ(page->GetPageInfo(&info), S_OK);
+        title = info.pszTitle ? info.pszTitle : L"<none>";
+        size = info.size;
+        CoTaskMemFree(info.pszTitle);
+        frame = CreateWindowExW(0, L"STATIC", L"frame", WS_OVERLAPPED, 0, 0, 400, 300, nullptr, nullptr,
+                                nullptr, nullptr);
+        ASSERT_NE(frame, nullptr);
+        const RECT rect{0, 0, size.cx, size.cy};
+        ASSERT_EQ(page->Activate(frame, &rect, TRUE), S_OK);
+        pageWindow = FindWindowExW(frame, nullptr, com::kPageWindowClass, nullptr);
+        ASSERT_NE(pageWindow, nullptr);
+        ASSERT_EQ(page->Show(SW_SHOW), S_OK);
+    }
+    void TearDown() override {
+        if (page.get()) {
+            page->Deactivate();
+            page->SetObjects(0, nullptr);
+            page->SetPageSite(nullptr);
+        }
+        if (frame) DestroyWindow(frame);
+        MessageBoxWatcher::instance().take();
+    }
+
+    HWND child(int id) const { return GetDlgItem(pageWindow, id); }
+    /// The colour list's inner combo box (the window the user's keys and clicks reach).
+    HWND combo() const {
+        HWND comboEx = FindWindowExW(child(ColourList), nullptr, WC_COMBOBOXEXW, nullptr);
+        return comboEx ? reinterpret_cast<HWND>(SendMessageW(comboEx, CBEM_GETCOMBOCONTROL, 0, 0)) : nullptr;
+    }
+    std::vector<std::wstring> items() const {
+        HWND comboEx = GetParent(combo());
+        std::vector<std::wstring> texts;
+        const auto count = static_cast<int>(SendMessageW(comboEx, CB_GETCOUNT, 0, 0));
+        for (int i = 0; i < count; ++i) {
+            wchar_t text[64] = {};
+            COMBOBOXEXITEMW item{};
+            item.mask = CBEIF_TEXT;
+            item.iItem = i;
+            item.pszText = text;
+            item.cchTextMax = 64;
+            SendMessageW(comboEx, CBEM_GETITEMW, 0, reinterpret_cast<LPARAM>(&item));
+            texts.emplace_back(text);
+        }
+        return texts;
+    }
+    int selected() const { return static_cast<int>(SendMessageW(combo(), CB_GETCURSEL, 0, 0)); }
+    /// The value the scroll bar shows: its top holds 85.
+    int scrollValue() const { return 20 + 85 - GetScrollPos(child(SizeScroll), SB_CTL); }
+    /// The visible preview image (-1 for none) and its size; no second one may show. (The hidden
+    /// frame hides every window in it, so the page's own choice is in each window's style.)
+    int preview() const {
+        int shown = -1;
+        for (int i = 0; i < 4; ++i)
+            if (GetWindowLongW(child(PreviewFirst + i), GWL_STYLE) & WS_VISIBLE) shown = shown == -1 ? i : -2;
+        return shown;
+    }
+    SIZE previewSize() const {
+        RECT r{};
+        GetClientRect(child(PreviewFirst + std::max(preview(), 0)), &r);
+        return SIZE{r.right - r.left, r.bottom - r.top};
+    }
+    void select(IUnknown* object) {
+        IUnknown* objects[] = {object};
+        ASSERT_EQ(page->SetObjects(1, objects), S_OK);
+    }
+    /// The user moves the list's selection one item down with the keyboard.
+    void pickNext() { SendMessageW(combo(), WM_KEYDOWN, VK_DOWN, 0); }
+    void scroll(WORD code, WORD position = 0) {
+        SendMessageW(pageWindow, WM_VSCROLL, MAKEWPARAM(code, position),
+                     reinterpret_cast<LPARAM>(child(SizeScroll)));
+    }
+    void type(const wchar_t* text) { SetWindowTextW(child(SizeText), text); }
+
+    FakeSite site;
+    Ref<IPropertyPage2> page;
+    std::wstring title;
+    SIZE size{};
+    HWND frame = nullptr;
+    HWND pageWindow = nullptr;
+};
+
+TEST_F(PageTest, OpensWithTheDisplaysColourAndSize) {
+    const int dpi = Win32Platform(controlModule()).pixelsPerInchY();
+    EXPECT_EQ(title, L"LED7SEG1");
+    EXPECT_EQ(std::pair(size.cx, size.cy),
+              (std::pair<LONG, LONG>(MulDiv(4800, dpi, 1440), MulDiv(3600, dpi, 1440))));
+    Ref<IUnknown> display;
+    makeDisplay(display, 2, 50);
+    select(display.get());
+
+    const std::pair<int, std::wstring> labels[] = {
+        {VersionLabel, L"v4.0.1"}, {ColourLabel, L"Color"}, {SizeLabel, L"Size"}, {SizeText, L"50"}};
+    for (const auto& [id, text] : labels) EXPECT_EQ(textOf(child(id)), text) << "child " << id;
+    EXPECT_EQ(items(), (std::vector<std::wstring>{L"Red", L"Green", L"Yellow", L"Blue"}));
+    EXPECT_EQ(selected(), 2);
+    EXPECT_EQ(scrollValue(), 50);
+    EXPECT_EQ(preview(), 2);
+    EXPECT_EQ(std::pair(previewSize().cx, previewSize().cy), std::pair(40L, 50L));
+    EXPECT_EQ(page->IsPageDirty(), S_OK) << "the page is changed from the moment it is loaded";
+    EXPECT_EQ(site.statusChanges, std::vector<DWORD>{PROPPAGESTATUS_DIRTY});
+}
+
+TEST_F(PageTest, TheScrollBarMovesTheSizeInsideItsRange) {
+    Ref<IUnknown> display;
+    makeDisplay(display, 0, 50);
+    select(display.get());
+    struct Row {
+        WORD code, position;
+        int value;
+    };
+    // Window positions count from the top, where 85 is: position p is the value 105 - p.
+    const Row rows[] = {{SB_LINEUP, 0, 51},      {SB_PAGEDOWN, 0, 46}, {SB_PAGEUP, 0, 51},
+                        {SB_THUMBTRACK, 21, 84}, {SB_LINEUP, 0, 85},   {SB_LINEUP, 0, 85},
+                        {SB_PAGEUP, 0, 85},      {SB_BOTTOM, 0, 20},   {SB_LINEDOWN, 0, 20},
+                        {SB_PAGEDOWN, 0, 20},    {SB_TOP, 0, 85},      {SB_THUMBPOSITION, 65, 40}};
+    for (const Row& row : rows) {
+        scroll(row.code, row.position);
+        EXPECT_EQ(scrollValue(), row.value) << "code " << row.code;
+        EXPECT_EQ(textOf(child(SizeText)), std::to_wstring(row.value)) << "code " << row.code;
+        EXPECT_EQ(previewSize().cy, row.value);
+        EXPECT_EQ(previewSize().cx, pixelsFromTwips(static_cast<float>(row.value * 4) * 15 / 5, 15));
+    }
+    EXPECT_EQ(dispatchGet(display.get(), L"LEDSize"), 50) << "nothing is written before apply";
+    ASSERT_EQ(page->Apply(), S_OK);
+    EXPECT_EQ(dispatchGet(display.get(), L"LEDSize"), 40);
+    EXPECT_EQ(page->IsPageDirty(), S_FALSE);
+}
+
+TEST_F(PageTest, PickingBlueShowsItsPreviewAndApplyWritesIt) {
+    Ref<IUnknown> display;
+    makeDisplay(display, 2, 50);
+    select(display.get());
+    pickNext();
+    EXPECT_EQ(selected(), 3);
+    EXPECT_EQ(preview(), 3);
+
+    // The preview window draws the blue digit at 40 x 50 over the page's background.
+    const SIZE shown = previewSize();
+    ASSERT_EQ(std::pair(shown.cx, shown.cy), std::pair(40L, 50L));
+    Frame expected;
+    expected.width = shown.cx;
+    expected.height = shown.cy;
+    expected.pixels.assign(static_cast<std::size_t>(shown.cx * shown.cy), 0);
+    drawPicture(expected, picture(PictureKind::Preview, 3), 0, 0, shown.cx, shown.cy);
+    HDC screen = GetDC(nullptr);
+    HDC memory = CreateCompatibleDC(screen);
+    BITMAPINFO info{};
+    info.bmiHeader = {sizeof(BITMAPINFOHEADER), shown.cx, -shown.cy, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
+    void* bits = nullptr;
+    HBITMAP bitmap = CreateDIBSection(screen, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+    ASSERT_NE(bitmap, nullptr);
+    HGDIOBJ previous = SelectObject(memory, bitmap);
+    SendMessageW(child(PreviewFirst + 3), WM_PRINTCLIENT, reinterpret_cast<WPARAM>(memory), PRF_CLIENT);
+    const COLORREF face = GetSysColor(COLOR_BTNFACE);
+    int wrong = 0;
+    for (int i = 0; i < shown.cx * shown.cy; ++i) {
+        const std::uint32_t src = expected.pixels[static_cast<std::size_t>(i)];
+        const std::uint32_t got = static_cast<const std::uint32_t*>(bits)[i];
+        const int a = px::alpha(src);
+        const int want[3] = {px::red(src) + GetRValue(face) * (255 - a) / 255,
+                             px::green(src) + GetGValue(face) * (255 - a) / 255,
+                             px::blue(src) + GetBValue(face) * (255 - a) / 255};
+        const int have[3] = {static_cast<int>((got >> 16) & 0xFF), static_cast<int>((got >> 8) & 0xFF),
+                             static_cast<int>(got & 0xFF)};
+        for (int c = 0; c < 3; ++c) wrong += std::abs(want[c] - have[c]) > 2;
+    }
+    SelectObject(memory, previous);
+    DeleteObject(bitmap);
+    DeleteDC(memory);
+    ReleaseDC(nullptr, screen);
+    EXPECT_EQ(wrong, 0) << "channels off the blue digit over the page's background";
+
+    EXPECT_EQ(dispatchGet(display.get(), L"LEDColour"), 2) << "a pick writes nothing yet";
+    ASSERT_EQ(page->Apply(), S_OK);
+    EXPECT_EQ(dispatchGet(display.get(), L"LEDColour"), 3);
+    EXPECT_EQ(dispatchGet(display.get(), L"LEDSize"), 50);
+}
+
+TEST_F(PageTest, OnlyTheFirstOfTwoDisplaysIsReadAndChanged) {
+    Ref<IUnknown> first, second;
+    makeDisplay(first, 1, 30);
+    makeDisplay(second, 0, 70);
+    IUnknown* objects[] = {first.get(), second.get()};
+    ASSERT_EQ(page->SetObjects(2, objects), S_OK);
+    EXPECT_EQ(selected(), 1);
+    EXPECT_EQ(textOf(child(SizeText)), L"30");
+    pickNext();
+    scroll(SB_LINEUP);
+    ASSERT_EQ(page->Apply(), S_OK);
+    EXPECT_EQ(std::pair(dispatchGet(first.get(), L"LEDColour"), dispatchGet(first.get(), L"LEDSize")),
+              (std::pair<LONG, LONG>(2, 31)));
+    EXPECT_EQ(std::pair(dispatchGet(second.get(), L"LEDColour"), dispatchGet(second.get(), L"LEDSize")),
+              (std::pair<LONG, LONG>(0, 70)));
+}
+
+TEST_F(PageTest, ApplyWritesByNameAndHandsBackTheObjectsError) {
+    struct Row {
+        const wchar_t* typed;
+        const wchar_t* refuse;
+        HRESULT refuseWith;
+        HRESULT applied;
+        std::vector<std::wstring> puts;
+        HRESULT dirty;
+    };
+    const Row rows[] = {
+        {nullptr, L"", S_OK, S_OK, {L"LEDColour=2", L"LEDSize=50 (text)"}, S_FALSE},
+        {L"64", L"", S_OK, S_OK, {L"LEDColour=2", L"LEDSize=64 (text)"}, S_FALSE},
+        // Text that is no number fails before anything is written; the page stays changed.
+        {L"big", L"", S_OK, static_cast<HRESULT>(0x800A000D), {}, S_OK},
+        {nullptr,
+         L"LEDSize",
+         static_cast<HRESULT>(0x800A0006),
+         static_cast<HRESULT>(0x800A0006),
+         {L"LEDColour=2"},
+         S_OK},
+        {nullptr, L"LEDColour", E_INVALIDARG, E_INVALIDARG, {}, S_OK},
+    };
+    for (const Row& row : rows) {
+        RecordingObject object;
+        object.refuse = row.refuse;
+        object.refuseWith = row.refuseWith;
+        select(&object);
+        if (row.typed) type(row.typed);
+        EXPECT_EQ(page->Apply(), row.applied) << testing::PrintToString(row.typed);
+        EXPECT_EQ(object.puts, row.puts);
+        EXPECT_EQ(page->IsPageDirty(), row.dirty);
+        ASSERT_EQ(page->SetObjects(0, nullptr), S_OK);
+    }
+}
+
+TEST(PropertyFrame, TheSystemFrameShowsThePageOnTheSelectedObject) {
+    // The watcher presses OK on the frame's dialog as it does on message boxes.
+    MessageBoxWatcher::instance().take();
+    RecordingObject object;
+    object.colour = 1;
+    object.size = 33;
+    IUnknown* objects[] = {&object};
+    CLSID pages[] = {CLSID_ppg7seg4};
+    ASSERT_EQ(OleCreatePropertyFrame(nullptr, 0, 0, L"display", 1, objects, 1, pages, 0x409, 0, nullptr),
+              S_OK);
+    EXPECT_EQ(object.gets, (std::vector<std::wstring>{L"LEDColour", L"LEDSize"}))
+        << "read once, in this order";
+    // A frame that applies on OK writes what the page holds; Wine's frame closes without applying.
+    if (!object.puts.empty()) {
+        EXPECT_EQ(object.puts, (std::vector<std::wstring>{L"LEDColour=1", L"LEDSize=33 (text)"}));
+    }
+    const std::vector<SeenBox> seen = MessageBoxWatcher::instance().take();
+    ASSERT_EQ(seen.size(), 1u) << "the frame, and no message box";
+}
+
+TEST(PropertyPageObject, TheDispatchInterfaceIsItsOwn) {
+    Ref<IDispatch> dispatch;
+    ASSERT_EQ(
+        CoCreateInstance(CLSID_ppg7seg4, nullptr, CLSCTX_INPROC_SERVER, IID_IDispatch, dispatch.putVoid()),
+        S_OK);
+    Ref<ITypeInfo> info;
+    ASSERT_EQ(dispatch->GetTypeInfo(0, 0, info.put()), S_OK);
+    TYPEATTR* attr = nullptr;
+    ASSERT_EQ(info->GetTypeAttr(&attr), S_OK);
+    EXPECT_TRUE(IsEqualGUID(attr->guid, IID__ppg7seg4));
+    info->ReleaseTypeAttr(attr);
+    LPOLESTR names[] = {const_cast<LPOLESTR>(L"LEDColour")};
+    DISPID id = 0;
+    EXPECT_EQ(dispatch->GetIDsOfNames(IID_NULL, names, 1, 0, &id), DISP_E_UNKNOWNNAME);
+
+    Ref<IPropertyPage> page;
+    ASSERT_EQ(dispatch.query(page), S_OK);
+    EXPECT_EQ(page->Apply(), S_OK) << "nothing changed, nothing to write";
+    EXPECT_EQ(page->Show(SW_SHOW), E_UNEXPECTED) << "not active";
+    EXPECT_EQ(page->Activate(nullptr, nullptr, TRUE), E_POINTER);
+    IUnknown* none[] = {nullptr};
+    EXPECT_EQ(page->SetObjects(1, none), E_POINTER);
+    EXPECT_EQ(page->IsPageDirty(), S_FALSE);
+}
+
+} // namespace
+} // namespace seg4::wine
