@@ -15,6 +15,7 @@ TableResult MessageTable::add(std::int32_t message) {
     }
     const auto value = static_cast<std::uint32_t>(message);
     if (std::find(slots_.begin(), slots_.end(), value) != slots_.end()) return TableResult::Ok;
+    if (all_) return TableResult::Ok; // covered by the wildcard: no slot needed
     const auto free = std::find(slots_.begin(), slots_.end(), std::nullopt);
     if (free == slots_.end()) return TableResult::Overflow;
     *free = value;

@@ -35,7 +35,7 @@ enum class TableResult { Ok, Overflow, NotFound };
 class MessageTable {
 public:
     /// Records `message` (ALL_MESSAGES makes the table match everything). A message already
-    /// recorded is not recorded twice; the first empty slot is reused.
+    /// recorded, or covered by the wildcard, takes no slot; the first empty slot is reused.
     TableResult add(std::int32_t message);
     /// Clears the entry of `message`; ALL_MESSAGES empties the table.
     TableResult remove(std::int32_t message);

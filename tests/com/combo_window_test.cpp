@@ -1,24 +1,27 @@
 // Window interception and the combo control's real "ComboBoxEx32" window: the order in which the
-// owner and the window's own procedure see a message, the refusals as the user sees them, and
-// what the native window reports when it is driven as a user drives it.
+// owner and the window's own procedure see a message, the refusals as the user sees them, and the
+// control over the real window answering as it does over the in-memory window.
 #include "wine_support.h"
 
+#include "automation/conversions.h"
+#include "automation/errors.h"
+#include "combo/uc_combo_box_ex.h"
+#include "posix_combo_window.h"
 #include "win32_combo_window.h"
 #include "window_interception.h"
 
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <functional>
 #include <string>
 #include <vector>
 
 namespace seg4::wine {
 namespace {
 
-using interception::ALL_MESSAGES;
 using interception::PhaseAfter;
 using interception::PhaseBefore;
-using interception::PhaseBoth;
 
 void pump() {
     MSG msg;
@@ -28,8 +31,7 @@ void pump() {
     }
 }
 
-/// The platform with what the interception writes to the event log kept for the test; the
-/// message boxes are real (the watcher reads and closes them).
+/// The real platform, with what goes to the event log also kept for the test.
 class LoggingPlatform : public Win32Platform {
 public:
     LoggingPlatform() : Win32Platform(GetModuleHandleW(nullptr)) {}
@@ -40,596 +42,418 @@ public:
     std::vector<std::pair<EventLogType, std::u16string>> events;
 };
 
-// ---- a window that records what its own procedure sees ----
+// ---- a window that logs what its own procedure sees, and an owner that logs its callbacks ----
 
-std::vector<std::string> probeLog;
+std::string probeLog;
 
-std::string name(UINT message) { return "m" + std::to_string(message - WM_APP); }
+void log(const std::string& entry) { probeLog += (probeLog.empty() ? "" : ", ") + entry; }
 
+template <bool Unicode>
 LRESULT CALLBACK probeProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-    if (message >= WM_APP && message < WM_APP + 100) {
-        probeLog.push_back("proc " + name(message));
-        return 100 + (message - WM_APP);
-    }
-    return DefWindowProcW(window, message, wParam, lParam);
-}
-
-LRESULT CALLBACK probeProcA(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-    if (message >= WM_APP && message < WM_APP + 100) {
-        probeLog.push_back("procA " + name(message));
-        return 100 + (message - WM_APP);
-    }
-    return DefWindowProcA(window, message, wParam, lParam);
+    if (message < WM_APP || message >= WM_APP + 100)
+        return Unicode ? DefWindowProcW(window, message, wParam, lParam)
+                       : DefWindowProcA(window, message, wParam, lParam);
+    log(std::string(Unicode ? "proc " : "procA ") + std::to_string(message - WM_APP));
+    return 100 + (message - WM_APP);
 }
 
 HWND makeProbe(bool unicode) {
     static const bool registered = [] {
-        WNDCLASSW w{};
-        w.lpfnWndProc = probeProc;
-        w.hInstance = GetModuleHandleW(nullptr);
-        w.lpszClassName = L"Seg4Probe";
-        RegisterClassW(&w);
-        WNDCLASSA a{};
-        a.lpfnWndProc = probeProcA;
-        a.hInstance = GetModuleHandleW(nullptr);
-        a.lpszClassName = "Seg4ProbeA";
-        RegisterClassA(&a);
-        return true;
+        WNDCLASSW w{0,       probeProc<true>, 0,       0,       GetModuleHandleW(nullptr),
+                    nullptr, nullptr,         nullptr, nullptr, L"Probe"};
+        WNDCLASSA a{0,       probeProc<false>, 0,       0,       GetModuleHandleW(nullptr),
+                    nullptr, nullptr,          nullptr, nullptr, "ProbeA"};
+        return RegisterClassW(&w) && RegisterClassA(&a);
     }();
-    (void)registered;
-    return unicode ? CreateWindowExW(0, L"Seg4Probe", L"", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr,
-                                     GetModuleHandleW(nullptr), nullptr)
-                   : CreateWindowExA(0, "Seg4ProbeA", "", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr,
-                                     GetModuleHandleW(nullptr), nullptr);
+    EXPECT_TRUE(registered);
+    return unicode
+               ? CreateWindowExW(0, L"Probe", L"", WS_POPUP, 0, 0, 9, 9, nullptr, nullptr, nullptr, nullptr)
+               : CreateWindowExA(0, "ProbeA", "", WS_POPUP, 0, 0, 9, 9, nullptr, nullptr, nullptr, nullptr);
 }
 
-/// The owner's side: logs application messages and answers as the row says.
-class RecordingClient : public InterceptionClient {
-public:
-    UINT handleBefore = 0;
-    UINT changeAfter = 0;
+struct LoggingClient : InterceptionClient {
+    bool handleBefore = false, changeAfter = false;
     void onInterceptedMessage(bool before, bool& handled, LRESULT& result, HWND, UINT message, WPARAM, LPARAM,
                               LONG_PTR user) override {
         if (message < WM_APP || message >= WM_APP + 100) return;
-        probeLog.push_back(std::string(before ? "before " : "after ") + name(message) + " r" +
-                           std::to_string(result) + " u" + std::to_string(user));
-        if (before && message == handleBefore) {
-            handled = true;
-            result = 7;
-        }
-        if (!before && message == changeAfter) result = 9;
+        log(std::string(before ? "before " : "after ") + std::to_string(message - WM_APP) + " r" +
+            std::to_string(result) + " u" + std::to_string(user));
+        if (before && handleBefore) handled = true, result = 7;
+        if (!before && changeAfter) result = 9;
     }
 };
 
 TEST(WindowInterception, PhasesHandledAndResults) {
-    const UINT m1 = WM_APP + 1, m2 = WM_APP + 2;
+    // Message 1 is sent to a window intercepted with user value 5 and `message` in `phase`.
     const struct {
-        const char* name;
         bool unicode;
-        std::vector<std::pair<std::int32_t, int>> registrations;
-        UINT handleBefore, changeAfter;
-        std::vector<std::string> log;
+        std::int32_t message;
+        int phase;
+        bool handleBefore, changeAfter;
+        std::string log;
         LRESULT answer;
     } cases[] = {
-        {"not registered", true, {{static_cast<std::int32_t>(m2), PhaseBoth}}, 0, 0, {"proc m1"}, 101},
-        {"before",
-         true,
-         {{static_cast<std::int32_t>(m1), PhaseBefore}},
-         0,
-         0,
-         {"before m1 r0 u5", "proc m1"},
-         101},
-        {"after sees the result",
-         true,
-         {{static_cast<std::int32_t>(m1), PhaseAfter}},
-         0,
-         0,
-         {"proc m1", "after m1 r101 u5"},
-         101},
-        {"both",
-         true,
-         {{static_cast<std::int32_t>(m1), PhaseBoth}},
-         0,
-         0,
-         {"before m1 r0 u5", "proc m1", "after m1 r101 u5"},
-         101},
-        {"handled before skips the procedure and the after phase",
-         true,
-         {{static_cast<std::int32_t>(m1), PhaseBoth}},
-         m1,
-         0,
-         {"before m1 r0 u5"},
-         7},
-        {"after changes the answer",
-         true,
-         {{static_cast<std::int32_t>(m1), PhaseAfter}},
-         0,
-         m1,
-         {"proc m1", "after m1 r101 u5"},
-         9},
-        {"every message before",
-         true,
-         {{ALL_MESSAGES, PhaseBefore}},
-         0,
-         0,
-         {"before m1 r0 u5", "proc m1"},
-         101},
-        {"ANSI window, both",
-         false,
-         {{static_cast<std::int32_t>(m1), PhaseBoth}},
-         0,
-         m1,
-         {"before m1 r0 u5", "procA m1", "after m1 r101 u5"},
-         9},
+        {true, WM_APP + 2, 3, false, false, "proc 1", 101},
+        {true, WM_APP + 1, PhaseBefore, false, false, "before 1 r0 u5, proc 1", 101},
+        {true, WM_APP + 1, PhaseAfter, false, false, "proc 1, after 1 r101 u5", 101},
+        {true, WM_APP + 1, 3, false, false, "before 1 r0 u5, proc 1, after 1 r101 u5", 101},
+        {true, WM_APP + 1, 3, true, false, "before 1 r0 u5", 7}, // handled: neither procedure nor after
+        {true, WM_APP + 1, PhaseAfter, false, true, "proc 1, after 1 r101 u5", 9},
+        {true, interception::ALL_MESSAGES, PhaseBefore, false, false, "before 1 r0 u5, proc 1", 101},
+        {false, WM_APP + 1, 3, false, true, "before 1 r0 u5, procA 1, after 1 r101 u5", 9},
     };
     LoggingPlatform platform;
     for (const auto& c : cases) {
-        RecordingClient client;
+        const std::string row = std::to_string(&c - cases);
+        LoggingClient client;
         client.handleBefore = c.handleBefore;
         client.changeAfter = c.changeAfter;
         WindowInterception in(platform, client);
         HWND probe = makeProbe(c.unicode);
-        ASSERT_EQ(IsWindowUnicode(probe) != FALSE, c.unicode) << c.name;
-        ASSERT_TRUE(in.ssc_Subclass(probe, 5)) << c.name;
-        for (const auto& [message, phase] : c.registrations)
-            ASSERT_TRUE(in.ssc_AddMessage(probe, message, phase));
+        ASSERT_EQ(IsWindowUnicode(probe) != FALSE, c.unicode) << row;
+        ASSERT_TRUE(in.ssc_Subclass(probe, 5) && in.ssc_AddMessage(probe, c.message, c.phase)) << row;
         probeLog.clear();
-        EXPECT_EQ(SendMessageW(probe, m1, 0, 0), c.answer) << c.name;
-        EXPECT_EQ(probeLog, c.log) << c.name;
+        EXPECT_EQ(SendMessageW(probe, WM_APP + 1, 0, 0), c.answer) << row;
+        EXPECT_EQ(probeLog, c.log) << row;
         // Stopped, the window answers as before and the owner hears nothing.
-        ASSERT_TRUE(in.ssc_Stop(probe)) << c.name;
+        ASSERT_TRUE(in.ssc_Stop(probe)) << row;
         probeLog.clear();
-        EXPECT_EQ(SendMessageW(probe, m1, 0, 0), 101) << c.name;
-        EXPECT_EQ(probeLog, std::vector<std::string>{c.unicode ? "proc m1" : "procA m1"}) << c.name;
+        EXPECT_EQ(SendMessageW(probe, WM_APP + 1, 0, 0), 101) << row;
+        EXPECT_EQ(probeLog, c.unicode ? "proc 1" : "procA 1") << row;
+        // A window destroyed while intercepted leaves by itself.
+        in.ssc_Subclass(probe, 5);
         DestroyWindow(probe);
+        EXPECT_TRUE(in.windows().empty()) << row;
     }
-    EXPECT_TRUE(platform.events.empty());
-}
-
-// A procedure that someone else put in front of ours after we started.
-WNDPROC laterPrevious = nullptr;
-LRESULT CALLBACK laterProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-    if (message >= WM_APP && message < WM_APP + 100) probeLog.push_back("later " + name(message));
-    return CallWindowProcW(laterPrevious, window, message, wParam, lParam);
-}
-
-TEST(WindowInterception, ChainsStopAllAndDestroyedWindows) {
-    LoggingPlatform platform;
-    RecordingClient client;
-    const UINT m3 = WM_APP + 3;
-    HWND a = makeProbe(true), b = makeProbe(true);
-    {
-        WindowInterception in(platform, client);
-        ASSERT_TRUE(in.ssc_Subclass(a, 1));
-        ASSERT_TRUE(in.ssc_Subclass(b, 2));
-        in.ssc_AddMessage(a, static_cast<std::int32_t>(m3), PhaseBefore);
-        in.ssc_AddMessage(b, static_cast<std::int32_t>(m3), PhaseBefore);
-        laterPrevious = reinterpret_cast<WNDPROC>(
-            SetWindowLongPtrW(a, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&laterProc)));
-        // Stopping a window whose procedure was replaced after ours keeps the chain whole.
-        EXPECT_TRUE(in.ssc_Stop(a));
-        probeLog.clear();
-        EXPECT_EQ(SendMessageW(a, m3, 0, 0), 103);
-        EXPECT_EQ(probeLog, (std::vector<std::string>{"later m3", "proc m3"}));
-        // Ours is still in that chain: starting again takes it up with empty tables.
-        EXPECT_TRUE(in.ssc_Subclass(a, 4));
-        in.ssc_AddMessage(a, static_cast<std::int32_t>(m3), PhaseAfter);
-        probeLog.clear();
-        SendMessageW(a, m3, 0, 0);
-        EXPECT_EQ(probeLog, (std::vector<std::string>{"later m3", "proc m3", "after m3 r103 u4"}));
-        EXPECT_EQ(in.windows().size(), 2u);
-        // The owner's end stops everything it intercepts.
-    }
-    probeLog.clear();
-    SendMessageW(a, m3, 0, 0);
-    SendMessageW(b, m3, 0, 0);
-    EXPECT_EQ(probeLog, (std::vector<std::string>{"later m3", "proc m3", "proc m3"}));
-
-    // A window destroyed while intercepted leaves by itself; its handle can be intercepted anew
-    // by nobody (it is no window any more).
-    WindowInterception in(platform, client);
-    ASSERT_TRUE(in.ssc_Subclass(b, 2));
-    DestroyWindow(b);
-    EXPECT_FALSE(in.intercepting(b));
-    EXPECT_TRUE(in.windows().empty());
-    EXPECT_FALSE(in.ssc_Stop(b));
-    DestroyWindow(a);
     EXPECT_TRUE(platform.events.empty());
 }
 
 TEST(WindowInterception, RefusalsAsTheUserSeesThem) {
     LoggingPlatform platform;
-    RecordingClient client;
+    LoggingClient client;
     WindowInterception in(platform, client);
-    HWND probe = makeProbe(true);
-    HWND other = GetDesktopWindow();
-    DWORD otherProcess = 0;
-    GetWindowThreadProcessId(other, &otherProcess);
-    ASSERT_NE(otherProcess, GetCurrentProcessId()) << "the desktop window is expected in another process";
-    ASSERT_TRUE(in.ssc_Subclass(probe, 0));
-    const std::u16string overflow = interception::overflowMessage();
+    HWND probe = makeProbe(true), desktop = GetDesktopWindow();
+    DWORD desktopProcess = 0;
+    GetWindowThreadProcessId(desktop, &desktopProcess);
+    ASSERT_NE(desktopProcess, GetCurrentProcessId());
+    ASSERT_TRUE(in.ssc_Subclass(probe, 0) && in.ssc_AddMessage(probe, WM_APP + 1, PhaseAfter));
+    const auto fill = [&] {
+        for (std::int32_t m = 2; m <= interception::MSG_ENTRIES; ++m)
+            in.ssc_AddMessage(probe, WM_APP + m, PhaseAfter);
+        return in.ssc_AddMessage(probe, WM_APP + 40, PhaseAfter);
+    };
     const struct {
-        const char* name;
         std::function<bool()> call;
         std::u16string routine, text;
     } cases[] = {
-        {"no handle", [&] { return in.ssc_Subclass(nullptr, 0); }, u"ssc_Subclass", u"Invalid window handle"},
-        {"not a window", [&] { return in.ssc_Subclass(reinterpret_cast<HWND>(0x7FFF1234), 0); },
-         u"ssc_Subclass", u"Invalid window handle"},
-        {"another process", [&] { return in.ssc_Subclass(other, 0); }, u"ssc_Subclass",
+        {[&] { return in.ssc_Subclass(nullptr, 0); }, u"ssc_Subclass", u"Invalid window handle"},
+        {[&] { return in.ssc_Subclass(reinterpret_cast<HWND>(0x7FFF1234), 0); }, u"ssc_Subclass",
+         u"Invalid window handle"},
+        {[&] { return in.ssc_Subclass(desktop, 0); }, u"ssc_Subclass",
          u"Window handle belongs to another process"},
-        {"twice", [&] { return in.ssc_Subclass(probe, 0); }, u"ssc_Subclass",
-         u"Window handle is already subclassed"},
-        {"full table",
-         [&] {
-             for (std::int32_t m = 1; m <= interception::MSG_ENTRIES; ++m)
-                 if (!in.ssc_AddMessage(probe, static_cast<std::int32_t>(WM_APP) + m, PhaseAfter))
-                     return true;
-             return in.ssc_AddMessage(probe, static_cast<std::int32_t>(WM_APP) + 40, PhaseAfter);
-         },
-         u"zAddMsg", overflow},
-        {"missing message", [&] { return in.ssc_RemoveMessage(probe, 0x8001, PhaseBefore); }, u"zDelMsg",
+        {[&] { return in.ssc_Subclass(probe, 0); }, u"ssc_Subclass", u"Window handle is already subclassed"},
+        {fill, u"zAddMsg", interception::overflowMessage()},
+        {[&] { return in.ssc_RemoveMessage(probe, 0x8001, PhaseBefore); }, u"zDelMsg",
          u"Message &H8001 not found in table"},
-        {"window not intercepted", [&] { return in.ssc_AddMessage(other, 5, PhaseBefore); }, u"zAddMsg",
+        {[&] { return in.ssc_AddMessage(desktop, 5, PhaseBefore); }, u"zAddMsg",
          u"Window handle is not subclassed"},
     };
     MessageBoxWatcher::instance().take();
     for (const auto& c : cases) {
+        const std::string row = toUtf8(c.text);
         platform.events.clear();
-        EXPECT_FALSE(c.call()) << c.name;
-        ASSERT_EQ(platform.events.size(), 1u) << c.name;
-        EXPECT_EQ(platform.events[0].first, EventLogType::Error) << c.name;
-        EXPECT_EQ(platform.events[0].second, u"ucComboBoxEx." + c.routine + u": " + c.text) << c.name;
+        EXPECT_FALSE(c.call()) << row;
+        ASSERT_EQ(platform.events.size(), 1u) << row;
+        EXPECT_EQ(platform.events[0].first, EventLogType::Error) << row;
+        EXPECT_EQ(platform.events[0].second, u"ucComboBoxEx." + c.routine + u": " + c.text) << row;
         const auto boxes = MessageBoxWatcher::instance().take();
-        ASSERT_EQ(boxes.size(), 1u) << c.name;
-        EXPECT_EQ(boxes[0].title, wide(u"Error in ucComboBoxEx." + c.routine)) << c.name;
-        EXPECT_EQ(boxes[0].text, wide(c.text + u".")) << c.name;
+        ASSERT_EQ(boxes.size(), 1u) << row;
+        EXPECT_EQ(boxes[0].title, wide(u"Error in ucComboBoxEx." + c.routine)) << row;
+        EXPECT_EQ(boxes[0].text, wide(c.text + u".")) << row;
     }
-    // The refusals changed nothing: the window is still intercepted once, with its first table.
+    // The refusals changed nothing: the window is intercepted once, with its first table.
     probeLog.clear();
     SendMessageW(probe, WM_APP + 1, 0, 0);
-    EXPECT_EQ(probeLog, (std::vector<std::string>{"proc m1", "after m1 r101 u0"}));
+    EXPECT_EQ(probeLog, "proc 1, after 1 r101 u0");
     DestroyWindow(probe);
 }
 
-// ---- the native window ----
-
-/// What the window reported, in order; ListFirstShown is answered from `moveListTo` (moved
-/// there) or cancelled.
-class RecordingEvents : public ComboWindowEvents {
-public:
-    std::vector<ComboNotification> seen;
-    bool cancelList = false;
-    RECT moveListTo{};
-    bool onComboNotification(ComboNotification& n) override {
-        seen.push_back(n);
-        if (n.kind == ComboNotificationKind::ListFirstShown && !cancelList) {
-            n.left = moveListTo.left;
-            n.top = moveListTo.top;
-            n.right = moveListTo.right;
-            n.bottom = moveListTo.bottom;
-        }
-        return !cancelList;
-    }
-    std::vector<ComboNotificationKind> kinds() {
-        std::vector<ComboNotificationKind> out;
-        for (const auto& n : seen) out.push_back(n.kind);
-        seen.clear();
-        return out;
-    }
-};
-
-using K = ComboNotificationKind;
+// ---- the control over the real window and over the in-memory window ----
 
 /// A visible top-level window holding the control, as a property page holds it.
 struct Host {
-    HWND window = nullptr;
-    Host() {
-        static const bool registered = [] {
-            WNDCLASSW w{};
-            w.lpfnWndProc = DefWindowProcW;
-            w.hInstance = GetModuleHandleW(nullptr);
-            w.lpszClassName = L"Seg4ComboHost";
-            return RegisterClassW(&w) != 0;
-        }();
-        (void)registered;
-        window = CreateWindowExW(0, L"Seg4ComboHost", L"host", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 10, 10, 400,
-                                 300, nullptr, nullptr, GetModuleHandleW(nullptr), nullptr);
-        SetForegroundWindow(window);
-        pump();
-    }
+    HWND window = CreateWindowExW(0, L"Static", L"host", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 10, 10, 400, 300,
+                                  nullptr, nullptr, nullptr, nullptr);
     ~Host() { DestroyWindow(window); }
 };
 
-std::unique_ptr<Win32ComboWindow> makeWindow(Platform& platform, Host& host, RecordingEvents& events,
-                                             std::int32_t comboStyle, bool designMode = false) {
-    Win32ComboWindowFactory factory(platform, GetModuleHandleW(nullptr), host.window);
-    ComboWindowSpec spec;
-    spec.comboStyle = comboStyle;
-    spec.widthPixels = 120;
-    spec.heightPixels = 8 * 21;
-    spec.designMode = designMode;
-    auto made = factory.create(spec, events);
-    EXPECT_TRUE(made);
-    return std::unique_ptr<Win32ComboWindow>(static_cast<Win32ComboWindow*>(made.release()));
-}
+struct Site : ComboSite {
+    float width = 2295, height = 330;
+    bool designMode() override { return false; }
+    ComboFont ambientFont() override { return ComboFont{u"Arial", 12, true, false, false, false, 0}; }
+    float widthTwips() override { return width; }
+    float heightTwips() override { return height; }
+    void setHeightTwips(float twips) override { height = twips; }
+    void propertyChanged(const char16_t*) override {}
+    float pixelsToContainerX(std::int32_t pixels) override { return static_cast<float>(pixels) * 15; }
+    std::int32_t containerToPixelsX(float units) override { return static_cast<std::int32_t>(units / 15); }
+};
 
-TEST(Win32ComboWindow, ItemsSearchAndSelection) {
-    LoggingPlatform platform;
-    Host host;
-    RecordingEvents events;
-    auto w = makeWindow(platform, host, events, CBS_DROPDOWNLIST);
-    const std::u16string names[] = {u"Red", u"Green", u"Yellow", u"Light blue", u"red"};
-    for (std::int32_t i = 0; i < 5; ++i) {
-        ComboItem item;
-        item.text = names[i];
-        item.image = i;
-        item.selectedImage = i + 10;
-        item.indent = i % 3;
-        item.data = -1000 * i;
-        EXPECT_EQ(w->insertItem(-1, item), i);
+/// The events as words; RequestDropDownResize moves the list to (50, 60)-(250, 160).
+struct Transcript : ComboBoxExEvents {
+    std::string words;
+    void add(const std::string& w) { words += " " + w; }
+    void DropDown() override { add("DropDown"); }
+    void CloseUp() override { add("CloseUp"); }
+    void EditChange() override { add("EditChange"); }
+    void Click() override { add("Click"); }
+    void BeginEdit() override { add("BeginEdit"); }
+    void ListIndexChange() override { add("ListIndexChange"); }
+    void EndEdit(bool changed, std::int32_t& index, std::u16string& text, std::int32_t why) override {
+        add("EndEdit:" + std::to_string(changed) + "," + std::to_string(index) + "," + toUtf8(text) + "," +
+            std::to_string(why));
     }
-    ComboItem first;
-    first.text = u"Blue \u00E9\u4E2D";
-    EXPECT_EQ(w->insertItem(0, first), 0);
-    EXPECT_EQ(w->insertItem(7, first), -1) << "past the end";
-    EXPECT_EQ(w->count(), 6);
-    const auto third = w->item(3);
-    ASSERT_TRUE(third);
-    EXPECT_EQ(third->text, u"Yellow");
-    EXPECT_EQ(third->image, 2);
-    EXPECT_EQ(third->selectedImage, 12);
-    EXPECT_EQ(third->indent, 2);
-    EXPECT_EQ(third->data, -2000);
-    EXPECT_EQ(w->item(0)->text, u"Blue \u00E9\u4E2D");
-    EXPECT_FALSE(w->item(6));
-    EXPECT_FALSE(w->item(-1));
-    ComboItem longer;
-    longer.text = std::u16string(1000, u'x');
-    EXPECT_TRUE(w->setItem(5, longer));
-    EXPECT_EQ(w->item(5)->text, longer.text);
-    EXPECT_FALSE(w->setItem(6, longer));
-    EXPECT_TRUE(w->setItem(5, ComboItem{u"red", 4, 14, -1, 1, -4000}));
+    void KeyDown(std::int16_t& code, std::int16_t shift) override {
+        add("KeyDown:" + std::to_string(code) + "+" + std::to_string(shift));
+    }
+    void KeyUp(std::int16_t& code, std::int16_t shift) override {
+        add("KeyUp:" + std::to_string(code) + "+" + std::to_string(shift));
+    }
+    void RequestDropDownResize(std::int32_t& l, std::int32_t& t, std::int32_t& r, std::int32_t& b,
+                               bool&) override {
+        add("RequestDropDownResize");
+        l = 50, t = 60, r = 250, b = 160;
+    }
+};
 
-    // Items: 0 "Blue..", 1 Red, 2 Green, 3 Yellow, 4 Light blue, 5 red. The search starts after
-    // item 0 and ignores case.
-    const struct {
-        std::u16string text;
-        bool exact;
-        std::int32_t found;
-    } searches[] = {
-        {u"RED", true, 1},   {u"red", false, 1},   {u"Re", true, -1}, {u"gr", false, 2},
-        {u"Blue", false, 0}, {u"light", false, 4}, {u"x", false, -1}, {u"", true, -1},
-    };
-    for (const auto& s : searches)
-        EXPECT_EQ(w->findString(s.text, s.exact), s.found) << testing::PrintToString(wide(s.text)) << s.exact;
+/// One control, and how a user reaches its window.
+struct Side {
+    Site site;
+    Transcript events;
+    std::unique_ptr<UcComboBoxEx> combo;
+    virtual ~Side() = default;
+    void start(Platform& platform, ComboWindowFactory& windows, std::int32_t style) {
+        combo = std::make_unique<UcComboBoxEx>(platform, windows, site, &events);
+        combo->InitProperties();
+        combo->put_Style(style);
+    }
+    /// A key going down and up where the user types (the edit field, else the combo).
+    virtual void key(std::int16_t code, std::int16_t shift) = 0;
+    /// A mouse pick of item `index` in the list.
+    virtual void pick(std::int32_t index) = 0;
+};
 
-    EXPECT_EQ(w->selection(), -1);
-    EXPECT_TRUE(w->select(3));
-    EXPECT_EQ(w->selection(), 3);
-    EXPECT_FALSE(w->select(6));
-    EXPECT_EQ(w->selection(), -1) << "an index that is not an item clears the selection";
-    EXPECT_TRUE(w->select(2));
-    EXPECT_FALSE(w->select(-2));
-    EXPECT_TRUE(w->select(-1));
-    EXPECT_EQ(w->selection(), -1);
-    EXPECT_TRUE(w->deleteItem(0));
-    EXPECT_FALSE(w->deleteItem(5));
-    EXPECT_EQ(w->count(), 5);
-    w->clear();
-    EXPECT_EQ(w->count(), 0);
-    pump();
-    EXPECT_TRUE(events.kinds().empty()) << "the owner's own changes are not reported";
+struct NativeSide : Side {
+    Win32ComboWindowFactory factory;
+    NativeSide(Platform& platform, HWND parent, std::int32_t style)
+        : factory(platform, GetModuleHandleW(nullptr), parent) {
+        start(platform, factory, style);
+    }
+    ~NativeSide() override { combo.reset(); } // before the factory it was made with
+    Win32ComboWindow& window() { return *static_cast<Win32ComboWindow*>(combo->window()); }
+    HWND child() { return reinterpret_cast<HWND>(window().comboWindow()); }
+    void key(std::int16_t code, std::int16_t shift) override {
+        BYTE state[256] = {};
+        state[VK_SHIFT] = shift & 1 ? 0x80 : 0;
+        state[VK_CONTROL] = shift & 2 ? 0x80 : 0;
+        state[VK_MENU] = shift & 4 ? 0x80 : 0;
+        SetKeyboardState(state);
+        HWND target = window().hasEditField() ? window().editWindow() : child();
+        SendMessageW(target, WM_KEYDOWN, static_cast<WPARAM>(code), 0);
+        SendMessageW(target, WM_KEYUP, static_cast<WPARAM>(code), static_cast<LPARAM>(0xC0000000));
+        state[VK_SHIFT] = state[VK_CONTROL] = state[VK_MENU] = 0;
+        SetKeyboardState(state);
+        pump();
+    }
+    void pick(std::int32_t index) override {
+        // What a click in the list does: the combo child selects the item and tells its parent.
+        SendMessageW(child(), CB_SETCURSEL, static_cast<WPARAM>(index), 0);
+        SendMessageW(reinterpret_cast<HWND>(window().comboExWindow()), WM_COMMAND,
+                     MAKEWPARAM(GetDlgCtrlID(child()), CBN_SELCHANGE), reinterpret_cast<LPARAM>(child()));
+        pump();
+    }
+};
+
+struct ModelSide : Side {
+    PosixComboWindowFactory factory;
+    ModelSide(Platform& platform, std::int32_t style) : factory(platform.pixelsPerInchY()) {
+        start(platform, factory, style);
+    }
+    ~ModelSide() override { combo.reset(); }
+    PosixComboWindow& window() { return *PosixComboWindow::of(combo->window()); }
+    void key(std::int16_t code, std::int16_t shift) override { window().pressKey(code, shift); }
+    void pick(std::int32_t index) override { window().choose(index); }
+};
+
+template <class T>
+std::string num(T v) {
+    return std::to_string(v);
 }
 
-void addColours(ComboWindow& w) {
-    for (const char16_t* text : {u"Red", u"Green", u"Yellow", u"Light blue"})
-        w.insertItem(-1, ComboItem{text});
+/// AddItem's answer and the new index.
+std::string added(Side& s, const std::u16string& item, std::int32_t before = -1) {
+    const bool ok = s.combo->AddItem(item, Variant::i4(before));
+    return num(ok) + num(s.combo->get_NewIndex());
 }
 
-TEST(Win32ComboWindow, UserActionsReported) {
+using Step = std::function<std::string(Side&)>;
+struct Row {
+    const char* what;
+    Step step;
+    std::string expected; // the answer, then the events it raised
+};
+
+/// Runs the rows on the control over the real window and over the in-memory one.
+void compare(const std::vector<Row>& rows, std::int32_t style) {
     LoggingPlatform platform;
     Host host;
-    RecordingEvents events;
-    auto w = makeWindow(platform, host, events, CBS_DROPDOWNLIST);
-    addColours(*w);
-    EXPECT_FALSE(w->hasEditField());
-    HWND combo = reinterpret_cast<HWND>(w->comboWindow());
-    ASSERT_TRUE(combo);
+    NativeSide native(platform, host.window, style);
+    ModelSide model(platform, style);
+    for (const Row& row : rows) {
+        for (Side* side : {static_cast<Side*>(&native), static_cast<Side*>(&model)}) {
+            side->events.words.clear();
+            const std::string got = row.step(*side) + side->events.words;
+            EXPECT_EQ(got, row.expected) << (side == &native ? "native: " : "in memory: ") << row.what;
+        }
+    }
+    EXPECT_TRUE(platform.events.empty());
+}
 
-    // Keys on the closed list move the selection as a user's do.
-    SendMessageW(combo, WM_KEYDOWN, VK_DOWN, 0);
-    pump();
-    EXPECT_EQ(w->selection(), 0);
-    EXPECT_EQ(events.kinds(), std::vector<K>{K::SelectionChanged});
-    SendMessageW(combo, WM_KEYDOWN, VK_END, 0);
-    pump();
-    EXPECT_EQ(w->selection(), 3);
-    EXPECT_EQ(events.kinds(), std::vector<K>{K::SelectionChanged});
+TEST(UcComboBoxExWin32, DropDownListAnswersAsInMemory) {
+    const auto index = [](Side& s) { return num(s.combo->get_ListIndex()); };
+    const auto find = [](const char16_t* text, bool exact) {
+        return [=](Side& s) { return num(s.combo->FindItem(text, Variant::boolean(exact))); };
+    };
+    const auto findUnicode = [](const char16_t* text, bool exact) {
+        return [=](Side& s) { return num(s.combo->FindItem_Unicode(text, Variant::boolean(exact))); };
+    };
+    compare(
+        {
+            {"add Red", [](Side& s) { return added(s, u"Red"); }, "10"},
+            {"add Green", [](Side& s) { return added(s, u"Green"); }, "11"},
+            {"add Yellow", [](Side& s) { return added(s, u"Yellow"); }, "12"},
+            {"add Blue", [](Side& s) { return added(s, u"Blue"); }, "13"},
+            {"in order", [](Side& s) { return toUtf8(s.combo->get_List(0) + s.combo->get_List(3)); },
+             "RedBlue"},
+            {"no selection", index, "-1"},
+            {"ListIndex raises nothing", [&](Side& s) { return s.combo->put_ListIndex(2), index(s); }, "2"},
+            {"ListIndex 4",
+             [](Side& s) {
+                 try {
+                     s.combo->put_ListIndex(4);
+                 } catch (const ComError& e) {
+                     return "error " + num(static_cast<std::uint32_t>(e.code()) & 0xFFFF);
+                 }
+                 return std::string("no error");
+             },
+             "error 381"},
+            {"ListIndex kept", index, "2"},
+            {"key Down", [&](Side& s) { return s.key(VK_DOWN, 0), index(s); },
+             "3 EditChange Click ListIndexChange"},
+            {"ListIndex -1", [&](Side& s) { return s.combo->put_ListIndex(-1), index(s); }, "-1"},
+            {"mouse pick", [&](Side& s) { return s.pick(1), index(s) + toUtf8(s.combo->get_Text()); },
+             "1Green EditChange Click ListIndexChange"},
+            {"key Up", [&](Side& s) { return s.key(VK_UP, 0), index(s); },
+             "0 EditChange Click ListIndexChange"},
+            {"add Reddish", [](Side& s) { return added(s, u"Reddish"); }, "14"},
+            {"prefix found after item 0", find(u"red", false), "4"},
+            {"exact comes round to item 0", find(u"RED", true), "0"},
+            {"exact needs the whole text", find(u"Re", true), "-1"},
+            {"not found", find(u"Purple", false), "-1"},
+            {"Unicode: contains", findUnicode(u"ell", false), "2"},
+            {"Unicode: case counts", findUnicode(u"red", true), "-1"},
+            {"Unicode: from item 0", findUnicode(u"Red", true), "0"},
+            {"Text selects", [&](Side& s) { return s.combo->put_Text(u"yellow"), index(s); }, "2"},
+            {"insert before",
+             [](Side& s) {
+                 const std::string a = added(s, u"Black", 0);
+                 return a + toUtf8(s.combo->get_List(0));
+             },
+             "10Black"},
+            {"remove",
+             [](Side& s) {
+                 const bool ok = s.combo->RemoveItem(5);
+                 return num(ok) + num(s.combo->get_ListCount());
+             },
+             "15"},
+            {"remove missing", [](Side& s) { return num(s.combo->RemoveItem(5)); }, "0"},
+            {"item fields",
+             [](Side& s) {
+                 s.combo->put_ItemData(1, -7), s.combo->put_ItemIndent(1, 2),
+                     s.combo->put_ItemIconIndex(1, 3);
+                 return num(s.combo->get_ItemData(1)) + num(s.combo->get_ItemIndent(1)) +
+                        num(s.combo->get_ItemIconIndex(1)) + num(s.combo->get_ItemIconIndexSelected(1));
+             },
+             "-723-1"},
+            {"clear", [&](Side& s) { return s.combo->Clear(), num(s.combo->get_ListCount()) + index(s); },
+             "0-1"},
+        },
+        2);
+}
 
-    // Dropping the list: the drop-down, then its first colour request with the list's screen
-    // rectangle, which the owner moves; closing forgets the list.
-    events.moveListTo = RECT{50, 60, 250, 160};
-    w->setDropped(true);
+TEST(UcComboBoxExWin32, EditFieldKeysAsInMemory) {
+    // Key codes keep their low byte; Shift, Ctrl and Alt add 1, 2 and 4.
+    const auto key = [](std::int16_t code, std::int16_t shift) {
+        return [=](Side& s) { return s.key(code, shift), std::string("key"); };
+    };
+    compare({{"A", key('A', 0), "key KeyDown:65+0 KeyUp:65+0"},
+             {"Shift F2", key(VK_F2, 1), "key KeyDown:113+1 KeyUp:113+1"},
+             {"Ctrl Alt, high byte", key(0x1A5, 6), "key KeyDown:165+6 KeyUp:165+6"},
+             {"all three", key('Q', 7), "key KeyDown:81+7 KeyUp:81+7"},
+             {"edit text and selection",
+              [](Side& s) {
+                  s.combo->put_Text(u"Yellow"), s.combo->put_SelStart(1), s.combo->put_SelLength(3);
+                  return toUtf8(s.combo->get_Text() + u":" + s.combo->get_SelText()) +
+                         num(s.combo->get_SelEnd());
+              },
+              "Yellow:ell4"}},
+            1);
+}
+
+TEST(Win32ComboWindow, ListFirstShownMovedFontAndEnd) {
+    LoggingPlatform platform;
+    Host host;
+    NativeSide side(platform, host.window, 2);
+    for (const char16_t* colour : {u"Red", u"Green", u"Yellow", u"Light blue"}) side.combo->AddItem(colour);
+    side.combo->put_ListIndex(3);
+    Win32ComboWindow& w = side.window();
+
+    // The font of a new control: 12 points bold, a negative height in pixels.
+    LOGFONTW font{};
+    ASSERT_TRUE(GetObjectW(w.font(), sizeof font, &font));
+    EXPECT_EQ(font.lfHeight, -std::lround(12.0 * platform.pixelsPerInchY() / 72));
+    EXPECT_EQ(font.lfWeight, 700);
+    EXPECT_EQ(std::wstring(font.lfFaceName), L"Arial");
+
+    // Dropping: the first colour request of the list reports its rectangle, and the list is
+    // moved where the handler said; painting it again reports nothing more.
+    side.combo->put_Dropped(true);
     pump();
-    HWND list = w->listWindow();
-    std::vector<K> dropped = events.kinds();
-    if (!list) { // the list asks for its colours when it paints
-        RedrawWindow(combo, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW | RDW_ALLCHILDREN);
+    if (!w.listWindow()) {
         COMBOBOXINFO info{};
         info.cbSize = sizeof info;
-        GetComboBoxInfo(combo, &info);
-        if (info.hwndList) RedrawWindow(info.hwndList, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW);
+        GetComboBoxInfo(side.child(), &info);
+        RedrawWindow(info.hwndList, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW);
         pump();
-        list = w->listWindow();
-        for (K k : events.kinds()) dropped.push_back(k);
     }
-    EXPECT_TRUE(w->dropped());
-    ASSERT_EQ(dropped, (std::vector<K>{K::DroppedDown, K::ListFirstShown}));
-    ASSERT_TRUE(list);
+    EXPECT_EQ(side.events.words, " DropDown RequestDropDownResize");
+    ASSERT_TRUE(w.listWindow());
     RECT r{};
-    GetWindowRect(list, &r);
-    EXPECT_EQ(r.left, 50);
-    EXPECT_EQ(r.top, 60);
-    EXPECT_EQ(r.right - r.left, 200);
-    EXPECT_EQ(r.bottom - r.top, 100);
-    // Painted again while dropped: no second report.
-    RedrawWindow(list, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW);
+    GetWindowRect(w.listWindow(), &r);
+    EXPECT_EQ((std::vector<LONG>{r.left, r.top, r.right, r.bottom}), (std::vector<LONG>{50, 60, 250, 160}));
+    side.events.words.clear();
+    RedrawWindow(w.listWindow(), nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW);
+    side.combo->put_Dropped(false);
     pump();
-    EXPECT_TRUE(events.kinds().empty());
-    w->setDropped(false);
-    pump();
-    // The window may also end an edit because of the list (reason 4); its record names the
-    // selected item.
-    ASSERT_FALSE(events.seen.empty());
-    EXPECT_EQ(events.seen[0].kind, K::ClosedUp);
-    for (std::size_t i = 1; i < events.seen.size(); ++i) {
-        const auto& n = events.seen[i];
-        EXPECT_EQ(n.kind, K::EndEdit);
-        EXPECT_EQ(n.why, CBENF_DROPDOWN);
-        EXPECT_EQ(n.newIndex, 3);
-        EXPECT_EQ(n.text, u"Light blue");
-        EXPECT_FALSE(n.editChanged);
-    }
-    events.seen.clear();
-    EXPECT_FALSE(w->listWindow());
-}
+    // The window may end an edit because of the list (reason 4): its record names the item.
+    const std::string closed = side.events.words;
+    EXPECT_TRUE(closed == " CloseUp" || closed == " CloseUp EndEdit:0,3,Light blue,4") << closed;
+    EXPECT_FALSE(w.listWindow());
 
-TEST(Win32ComboWindow, EditFieldKeysAndEditing) {
-    LoggingPlatform platform;
-    Host host;
-    RecordingEvents events;
-    auto w = makeWindow(platform, host, events, CBS_DROPDOWN);
-    addColours(*w);
-    ASSERT_TRUE(w->hasEditField());
-    HWND edit = w->editWindow();
-
-    // Key codes keep their low byte; Shift, Ctrl and Alt add 1, 2 and 4 from the key state.
-    const struct {
-        std::vector<int> held;
-        WPARAM key;
-        std::int16_t code, shift;
-    } keys[] = {
-        {{}, 'A', 'A', 0},
-        {{VK_SHIFT}, VK_F4, VK_F4, 1},
-        {{VK_CONTROL, VK_MENU}, 0x1A5, 0xA5, 6},
-        {{VK_SHIFT, VK_CONTROL, VK_MENU}, VK_HOME, VK_HOME, 7},
-    };
-    for (const auto& k : keys) {
-        BYTE state[256] = {};
-        for (int v : k.held) state[v] = 0x80;
-        SetKeyboardState(state);
-        SendMessageW(edit, WM_KEYDOWN, k.key, 0);
-        SendMessageW(edit, WM_KEYUP, k.key, 0xC0000000);
-        ASSERT_EQ(events.seen.size(), 2u) << k.key;
-        EXPECT_EQ(events.seen[0].kind, K::KeyDown);
-        EXPECT_EQ(events.seen[1].kind, K::KeyUp);
-        for (const auto& n : events.seen) {
-            EXPECT_EQ(n.keyCode, k.code) << k.key;
-            EXPECT_EQ(n.shift, k.shift) << k.key;
-        }
-        events.seen.clear();
-    }
-    BYTE none[256] = {};
-    SetKeyboardState(none);
-
-    // Typing: editing begins with the focus, each change is reported, Enter ends it with the
-    // text and the reason.
-    SetFocus(edit);
-    pump();
-    SendMessageW(edit, WM_CHAR, 'Q', 0);
-    SendMessageW(edit, WM_CHAR, 'z', 0);
-    pump();
-    EXPECT_EQ(w->editText(), u"Qz");
-    SendMessageW(edit, WM_KEYDOWN, VK_RETURN, 0);
-    pump();
-    std::vector<K> got;
-    const ComboNotification* end = nullptr;
-    for (const auto& n : events.seen) {
-        if (n.kind == K::KeyDown || n.kind == K::KeyUp) continue;
-        got.push_back(n.kind);
-        if (n.kind == K::EndEdit) end = &n;
-    }
-    EXPECT_EQ(got, (std::vector<K>{K::BeginEdit, K::EditChanged, K::EditChanged, K::EndEdit}));
-    ASSERT_TRUE(end);
-    EXPECT_TRUE(end->editChanged);
-    EXPECT_EQ(end->text, u"Qz");
-    EXPECT_EQ(end->newIndex, -1);
-    EXPECT_EQ(end->why, CBENF_RETURN);
-    events.seen.clear();
-
-    // The edit field's selection.
-    w->setEditText(u"Yellow");
-    w->setEditSelection(1, 4);
-    EXPECT_EQ(w->selectionStart(), 1);
-    EXPECT_EQ(w->selectionEnd(), 4);
-    w->setMaxLength(3);
-    SetWindowTextW(edit, L"");
-    for (wchar_t c : std::wstring(L"abcdef")) SendMessageW(edit, WM_CHAR, c, 0);
-    EXPECT_EQ(w->editText(), u"abc");
-}
-
-TEST(Win32ComboWindow, FontLayoutAndDesignMode) {
-    LoggingPlatform platform;
-    Host host;
-    RecordingEvents events;
-    auto w = makeWindow(platform, host, events, CBS_DROPDOWN);
-    const int dpi = platform.pixelsPerInchY();
-    const struct {
-        ComboFont font;
-        LONG height, weight;
-    } fonts[] = {
-        {ComboFont{u"Arial", 12, true, false, false, false, 0},
-         -static_cast<LONG>(std::lround(12.0 * dpi / 72)), 700},
-        {ComboFont{u"Tahoma", 8.25, false, true, true, true, 161},
-         -static_cast<LONG>(std::lround(8.25 * dpi / 72)), 400},
-    };
-    std::int32_t lastHeight = 0;
-    for (const auto& f : fonts) {
-        w->setFont(f.font);
-        LOGFONTW made{};
-        ASSERT_TRUE(GetObjectW(w->font(), sizeof made, &made));
-        EXPECT_EQ(made.lfHeight, f.height);
-        EXPECT_EQ(made.lfWeight, f.weight);
-        EXPECT_EQ(made.lfItalic != 0, f.font.italic);
-        EXPECT_EQ(made.lfUnderline != 0, f.font.underline);
-        EXPECT_EQ(made.lfStrikeOut != 0, f.font.strikethrough);
-        EXPECT_EQ(made.lfCharSet, f.font.charset);
-        EXPECT_EQ(std::wstring(made.lfFaceName), wide(f.font.face));
-        EXPECT_EQ(SendMessageW(reinterpret_cast<HWND>(w->comboExWindow()), WM_GETFONT, 0, 0),
-                  reinterpret_cast<LRESULT>(w->font()));
-        EXPECT_GT(w->selectionFieldHeight(), 0);
-        EXPECT_NE(w->selectionFieldHeight(), lastHeight);
-        lastHeight = w->selectionFieldHeight();
-    }
-    events.seen.clear();
-    w->layout(150, 25);
-    pump();
-    RECT client{};
-    GetClientRect(reinterpret_cast<HWND>(w->controlWindow()), &client);
-    EXPECT_EQ(client.right, 150);
-    EXPECT_EQ(client.bottom, 25);
-    EXPECT_EQ(events.kinds(), std::vector<K>{K::Resized});
-    w->layout(150, 25);
-    EXPECT_TRUE(events.kinds().empty()) << "the same size moves nothing";
-
-    // While the container is designed nothing is intercepted and nothing is reported.
-    RecordingEvents quiet;
-    auto designed = makeWindow(platform, host, quiet, CBS_DROPDOWNLIST, true);
-    addColours(*designed);
-    EXPECT_FALSE(designed->interception());
-    SendMessageW(reinterpret_cast<HWND>(designed->comboWindow()), WM_KEYDOWN, VK_DOWN, 0);
-    designed->layout(90, 20);
-    pump();
-    EXPECT_EQ(designed->selection(), 0);
-    EXPECT_TRUE(quiet.kinds().empty());
-    EXPECT_TRUE(platform.events.empty());
-
-    // Termination takes every window with it.
-    const HWND handles[] = {reinterpret_cast<HWND>(w->controlWindow()),
-                            reinterpret_cast<HWND>(w->comboExWindow()),
-                            reinterpret_cast<HWND>(w->comboWindow()), w->editWindow()};
-    w.reset();
+    // The end of the control takes every window with it.
+    const HWND handles[] = {reinterpret_cast<HWND>(w.controlWindow()),
+                            reinterpret_cast<HWND>(w.comboExWindow()), side.child()};
+    side.combo.reset();
     for (HWND h : handles) EXPECT_FALSE(IsWindow(h));
 }
 

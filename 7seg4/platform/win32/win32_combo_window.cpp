@@ -271,7 +271,12 @@ std::u16string Win32ComboWindow::editText() const {
 }
 
 void Win32ComboWindow::setEditText(const std::u16string& text) {
-    if (edit_) SetWindowTextW(edit_, wide(text).c_str());
+    if (!edit_) return;
+    // The owner's own change is no user's edit: the change notification it causes is dropped.
+    const std::shared_ptr<bool> alive = alive_;
+    settingText_ = true;
+    SetWindowTextW(edit_, wide(text).c_str());
+    if (*alive) settingText_ = false;
 }
 
 std::int32_t Win32ComboWindow::selectionStart() const {
@@ -445,7 +450,7 @@ void Win32ComboWindow::onCommand(WPARAM wParam, LPARAM lParam) {
     case CBN_SELCHANGE: n.kind = ComboNotificationKind::SelectionChanged; break;
     case CBN_EDITCHANGE:
         // Only the combo child's own identifier counts: other edit changes are echoes.
-        if (!combo_ || LOWORD(wParam) != (GetDlgCtrlID(combo_) & 0xFFFF)) return;
+        if (settingText_ || !combo_ || LOWORD(wParam) != (GetDlgCtrlID(combo_) & 0xFFFF)) return;
         n.kind = ComboNotificationKind::EditChanged;
         break;
     case CBN_DROPDOWN: n.kind = ComboNotificationKind::DroppedDown; break;

@@ -98,6 +98,7 @@ private:
     HIMAGELIST images_ = nullptr;
     HFONT font_ = nullptr;
     bool passingFocus_ = false;
+    bool settingText_ = false;
     std::unique_ptr<WindowInterception> interception_;
     // Cleared by the destructor: a notification whose handler destroyed this window stops there.
     std::shared_ptr<bool> alive_ = std::make_shared<bool>(true);
