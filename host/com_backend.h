@@ -36,6 +36,9 @@ public:
     /// CoCreateInstance of the registered class (its Initialize runs there), sited in a container.
     std::unique_ptr<Display> create() override;
     void onMessageBox(std::function<void(const std::u16string& text)> handler) override;
+    /// The registered property page, activated into a hidden window and driven through its
+    /// child windows as a user drives them.
+    std::unique_ptr<PageSession> openPage(std::vector<Display*> selected) override;
     std::string name() const override { return "ocx"; }
 
     struct Shared; // what the backend and its displays share: the watcher, the dispatch ids
