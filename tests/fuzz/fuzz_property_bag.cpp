@@ -5,6 +5,7 @@
 #include "automation/errors.h"
 #include "component/led7seg4.h"
 #include "documents.h"
+#include "fuzz_values.h"
 #include "posix_platform.h"
 
 #include <cstddef>
@@ -13,54 +14,6 @@
 
 namespace {
 
-/// Reads values from the fuzzer's bytes: a type tag, then what the type needs.
-class Reader {
-public:
-    Reader(const std::uint8_t* data, std::size_t size) : p_(data), end_(data + size) {}
-    bool more() const { return p_ < end_; }
-    std::uint8_t byte() { return p_ < end_ ? *p_++ : 0; }
-    std::int64_t number() {
-        std::int64_t v = 0;
-        for (int i = 0; i < 8; ++i) v = (v << 8) | byte();
-        return v;
-    }
-    seg4::Variant value(int depth = 0) {
-        switch (byte() % 12) {
-        case 0: return {};
-        case 1: return seg4::Variant::null();
-        case 2: return seg4::Variant::i2(static_cast<std::int16_t>(number()));
-        case 3: return seg4::Variant::i4(static_cast<std::int32_t>(number()));
-        case 4: {
-            const std::int64_t bits = number();
-            double d;
-            static_assert(sizeof d == sizeof bits);
-            __builtin_memcpy(&d, &bits, sizeof d);
-            return seg4::Variant::r8(d);
-        }
-        case 5: return seg4::Variant::boolean(byte() & 1);
-        case 6: {
-            std::u16string s;
-            for (int n = byte() % 12; n > 0; --n) s += static_cast<char16_t>(byte() | byte() << 8);
-            return seg4::Variant::string(s);
-        }
-        case 7: return seg4::Variant::currency(number());
-        case 8: return seg4::Variant::error(static_cast<std::int32_t>(number()));
-        case 9: return seg4::Variant::ui1(byte());
-        default: {
-            std::vector<seg4::Variant> elements;
-            if (depth < 3)
-                for (int n = byte() % 4; n > 0; --n) elements.push_back(value(depth + 1));
-            return seg4::Variant::array(seg4::VarType::Variant, static_cast<std::int8_t>(byte()),
-                                        std::move(elements));
-        }
-        }
-    }
-
-private:
-    const std::uint8_t* p_;
-    const std::uint8_t* end_;
-};
-
 const char16_t* const kKeys[] = {u"Port0",  u"Bit0",  u"Port5",     u"Bit5",    u"Port10", u"Bit10",
                                  u"Port11", u"Bit11", u"LEDColour", u"LEDSize", u"Other"};
 
@@ -68,7 +21,7 @@ const char16_t* const kKeys[] = {u"Port0",  u"Bit0",  u"Port5",     u"Bit5",    
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     static seg4::PosixPlatform platform;
-    Reader in(data, size);
+    fuzz::Reader in(data, size);
     qhost::OrderedBag bag;
     while (in.more() && bag.entries.size() < 32)
         bag.WriteProperty(kKeys[in.byte() % std::size(kKeys)], in.value());

@@ -58,7 +58,8 @@ TEST(Interpreter, ScriptFaultsStopTheRunWithStatusTwo) {
         {"place\nduring 1ms\n  x = 1\nend\n", "t.qhs:2: the body of 'during' lets no simulated time pass"},
         // A member failing in a loop's head or an elapse has nowhere to print its error.
         {"place\nduring 5ms * SimMacroCall(0, Array(0), r, a, c)\n  elapse 1ms\nend\n",
-         "t.qhs:2: during 5ms * SimMacroCall(0, Array(0), r, a, c) failed with 0x800A0009 Subscript out of range"},
+         "t.qhs:2: during 5ms * SimMacroCall(0, Array(0), r, a, c) failed with 0x800A0009 Subscript out of "
+         "range"},
         {"place\nrepeat 2\n  elapse PinName(12)\nend\n",
          "t.qhs:3: elapse PinName(12) failed with 0x800A000D Type mismatch"},
     };
