@@ -137,11 +137,6 @@ TEST(WindowInterception, RefusalsAsTheUserSeesThem) {
     GetWindowThreadProcessId(desktop, &desktopProcess);
     ASSERT_NE(desktopProcess, GetCurrentProcessId());
     ASSERT_TRUE(in.ssc_Subclass(probe, 0) && in.ssc_AddMessage(probe, WM_APP + 1, PhaseAfter));
-    const auto fill = [&] {
-        for (std::int32_t m = 2; m <= interception::MSG_ENTRIES; ++m)
-            in.ssc_AddMessage(probe, WM_APP + m, PhaseAfter);
-        return in.ssc_AddMessage(probe, WM_APP + 40, PhaseAfter);
-    };
     const struct {
         std::function<bool()> call;
         std::u16string routine, text;
@@ -152,7 +147,6 @@ TEST(WindowInterception, RefusalsAsTheUserSeesThem) {
         {[&] { return in.ssc_Subclass(desktop, 0); }, u"ssc_Subclass",
          u"Window handle belongs to another process"},
         {[&] { return in.ssc_Subclass(probe, 0); }, u"ssc_Subclass", u"Window handle is already subclassed"},
-        {fill, u"zAddMsg", interception::overflowMessage()},
         {[&] { return in.ssc_RemoveMessage(probe, 0x8001, PhaseBefore); }, u"zDelMsg",
          u"Message &H8001 not found in table"},
         {[&] { return in.ssc_AddMessage(desktop, 5, PhaseBefore); }, u"zAddMsg",
@@ -320,7 +314,7 @@ void compare(const std::vector<Row>& rows, std::int32_t style) {
 }
 
 TEST(UcComboBoxExWin32, DropDownListAnswersAsInMemory) {
-    const auto index = [](Side& s) { return num(s.combo->get_ListIndex()); };
+    static const auto index = [](Side& s) { return num(s.combo->get_ListIndex()); };
     const auto find = [](const char16_t* text, bool exact) {
         return [=](Side& s) { return num(s.combo->FindItem(text, Variant::boolean(exact))); };
     };
@@ -329,10 +323,14 @@ TEST(UcComboBoxExWin32, DropDownListAnswersAsInMemory) {
     };
     compare(
         {
-            {"add Red", [](Side& s) { return added(s, u"Red"); }, "10"},
-            {"add Green", [](Side& s) { return added(s, u"Green"); }, "11"},
-            {"add Yellow", [](Side& s) { return added(s, u"Yellow"); }, "12"},
-            {"add Blue", [](Side& s) { return added(s, u"Blue"); }, "13"},
+            {"add four",
+             [](Side& s) {
+                 std::string answers;
+                 for (const char16_t* colour : {u"Red", u"Green", u"Yellow", u"Blue"})
+                     answers += added(s, colour);
+                 return answers;
+             },
+             "10111213"},
             {"in order", [](Side& s) { return toUtf8(s.combo->get_List(0) + s.combo->get_List(3)); },
              "RedBlue"},
             {"no selection", index, "-1"},
@@ -342,12 +340,11 @@ TEST(UcComboBoxExWin32, DropDownListAnswersAsInMemory) {
                  try {
                      s.combo->put_ListIndex(4);
                  } catch (const ComError& e) {
-                     return "error " + num(static_cast<std::uint32_t>(e.code()) & 0xFFFF);
+                     return "error " + num(static_cast<std::uint32_t>(e.code()) & 0xFFFF) + " " + index(s);
                  }
                  return std::string("no error");
              },
-             "error 381"},
-            {"ListIndex kept", index, "2"},
+             "error 381 2"},
             {"key Down", [&](Side& s) { return s.key(VK_DOWN, 0), index(s); },
              "3 EditChange Click ListIndexChange"},
             {"ListIndex -1", [&](Side& s) { return s.combo->put_ListIndex(-1), index(s); }, "-1"},
@@ -361,8 +358,6 @@ TEST(UcComboBoxExWin32, DropDownListAnswersAsInMemory) {
             {"exact needs the whole text", find(u"Re", true), "-1"},
             {"not found", find(u"Purple", false), "-1"},
             {"Unicode: contains", findUnicode(u"ell", false), "2"},
-            {"Unicode: case counts", findUnicode(u"red", true), "-1"},
-            {"Unicode: from item 0", findUnicode(u"Red", true), "0"},
             {"Text selects", [&](Side& s) { return s.combo->put_Text(u"yellow"), index(s); }, "2"},
             {"insert before",
              [](Side& s) {
@@ -399,7 +394,6 @@ TEST(UcComboBoxExWin32, EditFieldKeysAsInMemory) {
     compare({{"A", key('A', 0), "key KeyDown:65+0 KeyUp:65+0"},
              {"Shift F2", key(VK_F2, 1), "key KeyDown:113+1 KeyUp:113+1"},
              {"Ctrl Alt, high byte", key(0x1A5, 6), "key KeyDown:165+6 KeyUp:165+6"},
-             {"all three", key('Q', 7), "key KeyDown:81+7 KeyUp:81+7"},
              {"edit text and selection",
               [](Side& s) {
                   s.combo->put_Text(u"Yellow"), s.combo->put_SelStart(1), s.combo->put_SelLength(3);
