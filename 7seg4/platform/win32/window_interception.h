@@ -11,7 +11,7 @@
 // cannot happen here. A window destroyed while intercepted leaves the map by itself.
 #pragma once
 
-#include "combo/message_tables.h"
+#include "platform/message_tables.h"
 
 #include <windows.h>
 

@@ -1,5 +1,5 @@
 // Message tables of the window interception and its error reports.
-#include "combo/message_tables.h"
+#include "platform/message_tables.h"
 
 #include "platform/platform.h"
 

@@ -1,6 +1,6 @@
 // The interception's message tables: capacity, no duplicates, reuse of freed slots, the wildcard,
 // the phases, and the reports a failed add or remove leaves in the event log and on screen.
-#include "combo/message_tables.h"
+#include "platform/message_tables.h"
 
 #include "fake_platform.h"
 
