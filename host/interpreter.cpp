@@ -398,7 +398,7 @@ void Interpreter::command(const Statement& s) {
                             !(s.word == "page" && !(s.words.size() > 1 && lower(s.words[0]) == "snapshot"));
         if (!limits_.fileCommands && writes)
             throw CommandError("'" + s.word + "' is not allowed in this run");
-        runCommand(*this, s.word, s.words, s.line);
+        runCommand(*this, s.word, expandWords(s.words), s.line);
     } catch (const ComError& e) {
         print(s.text);
         printError(e);
@@ -420,6 +420,39 @@ void Interpreter::recordLevels() {
 }
 
 Variant& Interpreter::variable(const std::string& name) { return variables_[lower(name)]; }
+
+std::vector<std::string> Interpreter::expandWords(const std::vector<std::string>& words) {
+    // "${name}" in a command's word is the variable's value as text, so a loop can name a file per
+    // pass ("snapshot frame${i}.png"); "$${" stands for a literal "${".
+    std::vector<std::string> out;
+    out.reserve(words.size());
+    for (const std::string& w : words) {
+        std::string expanded;
+        for (std::size_t i = 0; i < w.size(); ++i) {
+            if (w.compare(i, 3, "$${") == 0) {
+                expanded += "${";
+                i += 2;
+                continue;
+            }
+            if (w.compare(i, 2, "${") != 0) {
+                expanded += w[i];
+                continue;
+            }
+            const std::size_t close = w.find('}', i + 2);
+            if (close == std::string::npos)
+                throw CommandError("'" + w + "' opens '${' without a closing '}'");
+            const std::string name = w.substr(i + 2, close - i - 2);
+            const auto found = variables_.find(lower(name));
+            if (found == variables_.end()) throw CommandError("'${" + name + "}' names no variable");
+            const Variant& value = found->second.deref();
+            if (value.isArray()) throw CommandError("'${" + name + "}' holds an array, not a word");
+            expanded += seg4::toUtf8(seg4::toString(value));
+            i = close;
+        }
+        out.push_back(std::move(expanded));
+    }
+    return out;
+}
 
 bool Interpreter::isVariableReference(const Expr& e) const {
     return e.kind == Expr::Kind::Name && !e.hasArgumentList && !isMemberName(e.name) && !isBuiltIn(e.name);

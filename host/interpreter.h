@@ -122,6 +122,7 @@ private:
                              const seg4::Variant* putValue);
     bool isVariableReference(const Expr& e) const;
     seg4::Variant& variable(const std::string& name);
+    std::vector<std::string> expandWords(const std::vector<std::string>& words);
     void print(const std::string& line);
     void echo(const std::string& line);
     void printError(const seg4::ComError& e);

@@ -60,6 +60,9 @@ TEST(Interpreter, ScriptFaultsStopTheRunWithStatusTwo) {
         {"place\nduring 5ms * SimMacroCall(0, Array(0), r, a, c)\n  elapse 1ms\nend\n",
          "t.qhs:2: during 5ms * SimMacroCall(0, Array(0), r, a, c) failed with 0x800A0009 Subscript out of "
          "range"},
+        {"place\nsave a${x}.json\n", "t.qhs:2: '${x}' names no variable"},
+        {"place\nsave a${x.json\n", "t.qhs:2: 'a${x.json' opens '${' without a closing '}'"},
+        {"place\nv = Array(1)\nsave a${v}.json\n", "t.qhs:3: '${v}' holds an array, not a word"},
         {"place\nrepeat 2\n  elapse PinName(12)\nend\n",
          "t.qhs:3: elapse PinName(12) failed with 0x800A000D Type mismatch"},
     };
@@ -115,6 +118,20 @@ TEST(Interpreter, DocumentsRoundTripAndABadEntryLosesNoOtherDisplay) {
     EXPECT_EQ(spoiled.status, 0) << spoiled.output;
     EXPECT_TRUE(contains(spoiled.output, "error: display \"a\", key \"Bit3\": 0x800A000D Type mismatch"))
         << spoiled.output;
+}
+
+TEST(Interpreter, CommandWordsTakeVariablesSoALoopCanNameAFilePerPass) {
+    const auto dir = std::filesystem::temp_directory_path() / "qhost_words_test";
+    std::filesystem::remove_all(dir);
+    const ScriptRun r = runScript("place\nfor i = 1 to 3\n  LEDSize = 20 * i\n  save " + dir.string() +
+                                  "/size${i}.json\nnext\nsave \"" + dir.string() + "/$${i}.json\"\n");
+    ASSERT_EQ(r.status, 0) << r.output;
+    for (int i = 1; i <= 3; ++i) {
+        std::ifstream in(dir / ("size" + std::to_string(i) + ".json"));
+        const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+        EXPECT_TRUE(contains(text, "\"value\": " + std::to_string(20 * i))) << i << text;
+    }
+    EXPECT_TRUE(std::filesystem::exists(dir / "${i}.json")) << "$${ is a literal ${";
 }
 
 } // namespace
