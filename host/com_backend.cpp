@@ -15,6 +15,7 @@
 #include "com_base.h"
 #include "com_holders.h"
 #include "display/compositor.h"
+#include "frame_dib.h"
 #include "registry.h"
 #include "variant_bridge.h"
 
@@ -755,18 +756,10 @@ public:
         if (width > seg4::kMaxFrameSide || height > seg4::kMaxFrameSide)
             seg4::raise(seg4::hr::InvalidArgument);
 
-        BITMAPINFO info{};
-        info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
-        info.bmiHeader.biWidth = width;
-        info.bmiHeader.biHeight = -height; // top-down, as a frame
-        info.bmiHeader.biPlanes = 1;
-        info.bmiHeader.biBitCount = 32;
-        info.bmiHeader.biCompression = BI_RGB;
         seg4::com::MemoryDc dc(nullptr);
+        if (!dc.get()) throw std::bad_alloc();
         void* bits = nullptr;
-        seg4::com::GdiObject<HBITMAP> bitmap(
-            CreateDIBSection(dc.get(), &info, DIB_RGB_COLORS, &bits, nullptr, 0));
-        if (!dc.get() || !bitmap || !bits) throw std::bad_alloc();
+        seg4::com::GdiObject<HBITMAP> bitmap = seg4::com::topDownDib(dc.get(), width, height, &bits);
         const std::size_t count = static_cast<std::size_t>(width) * static_cast<std::size_t>(height);
         // Transparent black under the control: its premultiplied pixels come out unchanged.
         std::memset(bits, 0, count * 4);
@@ -782,10 +775,7 @@ public:
         frame.height = static_cast<int>(height);
         frame.pixels.resize(count);
         const auto* bgra = static_cast<const std::uint32_t*>(bits);
-        for (std::size_t i = 0; i < count; ++i) {
-            const std::uint32_t p = bgra[i];
-            frame.pixels[i] = (p & 0xFF00FF00u) | ((p & 0xFFu) << 16) | ((p >> 16) & 0xFFu);
-        }
+        for (std::size_t i = 0; i < count; ++i) frame.pixels[i] = seg4::com::swapRedBlue(bgra[i]);
         return frame;
     }
 

@@ -214,6 +214,7 @@ class GdiObject {
 public:
     GdiObject() = default;
     explicit GdiObject(H h) : h_(h) {}
+    GdiObject(GdiObject&& other) noexcept : h_(std::exchange(other.h_, nullptr)) {}
     GdiObject(const GdiObject&) = delete;
     GdiObject& operator=(const GdiObject&) = delete;
     ~GdiObject() {

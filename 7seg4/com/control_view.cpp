@@ -4,6 +4,7 @@
 #include "control_object.h"
 
 #include "display/compositor.h"
+#include "frame_dib.h"
 #include "module.h"
 
 #include <ARM_7seg4.h>
@@ -57,11 +58,6 @@ bool ensureWindowClass() {
     return classRegistered;
 }
 
-/// Premultiplied RGBA (R in the low byte) to the premultiplied BGRA of a 32-bit DIB.
-std::uint32_t toBgra(std::uint32_t p) {
-    return (p & 0xFF00FF00u) | ((p & 0xFFu) << 16) | ((p >> 16) & 0xFFu);
-}
-
 } // namespace
 
 void unregisterControlWindowClass() {
@@ -86,24 +82,7 @@ HRESULT ControlObject::render(HDC dc, const RECT& rect) {
             twipsY = core_.extentHeightTwips() / static_cast<float>(height);
         compositor_.draw(core_.layers(), width, height, twipsX, twipsY, frame_);
 
-        BITMAPINFO info{};
-        info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
-        info.bmiHeader.biWidth = width;
-        info.bmiHeader.biHeight = -height; // top-down, as the frame
-        info.bmiHeader.biPlanes = 1;
-        info.bmiHeader.biBitCount = 32;
-        info.bmiHeader.biCompression = BI_RGB;
-        void* bits = nullptr;
-        GdiObject<HBITMAP> bitmap(CreateDIBSection(dc, &info, DIB_RGB_COLORS, &bits, nullptr, 0));
-        if (!bitmap || !bits) throw std::bad_alloc();
-        auto* out = static_cast<std::uint32_t*>(bits);
-        for (std::size_t i = 0; i < frame_.pixels.size(); ++i) out[i] = toBgra(frame_.pixels[i]);
-
-        MemoryDc memory(dc);
-        SelectObjectScope select(memory.get(), bitmap.get());
-        const BLENDFUNCTION blend{AC_SRC_OVER, 0, 255, AC_SRC_ALPHA};
-        if (!AlphaBlend(dc, rect.left, rect.top, width, height, memory.get(), 0, 0, width, height, blend))
-            raise(E_FAIL);
+        if (!blendFrame(dc, rect.left, rect.top, frame_)) raise(E_FAIL);
     });
 }
 

@@ -7,6 +7,7 @@
 #include "display/compositor.h"
 #include "display/pictures.h"
 #include "facets.h"
+#include "frame_dib.h"
 #include "module.h"
 #include "variant_bridge.h"
 #include "win32_combo_window.h"
@@ -233,11 +234,6 @@ bool ensureWindowClasses() {
     classesRegistered =
         registerClass(kPageWindowClass, pageProc) && registerClass(kPreviewWindowClass, previewProc);
     return classesRegistered;
-}
-
-/// Premultiplied RGBA (R in the low byte) to the premultiplied BGRA of a 32-bit DIB.
-std::uint32_t toBgra(std::uint32_t p) {
-    return (p & 0xFF00FF00u) | ((p & 0xFFu) << 16) | ((p >> 16) & 0xFFu);
 }
 
 std::wstring wideOf(const std::u16string& s) { return std::wstring(s.begin(), s.end()); }
@@ -691,22 +687,7 @@ void PropertyPage::paintPreview(int index, HDC dc, const RECT& client) {
         frame.pixels.assign(static_cast<std::size_t>(width) * static_cast<std::size_t>(height), 0);
         drawPicture(frame, picture(PictureKind::Preview, index), 0, 0, width, height);
 
-        BITMAPINFO info{};
-        info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
-        info.bmiHeader.biWidth = width;
-        info.bmiHeader.biHeight = -height; // top-down, as the frame
-        info.bmiHeader.biPlanes = 1;
-        info.bmiHeader.biBitCount = 32;
-        info.bmiHeader.biCompression = BI_RGB;
-        void* bits = nullptr;
-        GdiObject<HBITMAP> bitmap(CreateDIBSection(dc, &info, DIB_RGB_COLORS, &bits, nullptr, 0));
-        if (!bitmap || !bits) throw std::bad_alloc();
-        auto* out = static_cast<std::uint32_t*>(bits);
-        for (std::size_t i = 0; i < frame.pixels.size(); ++i) out[i] = toBgra(frame.pixels[i]);
-        MemoryDc memory(dc);
-        SelectObjectScope select(memory.get(), bitmap.get());
-        const BLENDFUNCTION blend{AC_SRC_OVER, 0, 255, AC_SRC_ALPHA};
-        AlphaBlend(dc, client.left, client.top, width, height, memory.get(), 0, 0, width, height, blend);
+        blendFrame(dc, client.left, client.top, frame);
     });
 }
 

@@ -259,20 +259,13 @@ TEST_F(PageTest, PickingBlueShowsItsPreview) {
     expected.height = shown.cy;
     expected.pixels.assign(static_cast<std::size_t>(shown.cx * shown.cy), 0);
     drawPicture(expected, picture(PictureKind::Preview, 3), 0, 0, shown.cx, shown.cy);
-    HDC screen = GetDC(nullptr);
-    HDC memory = CreateCompatibleDC(screen);
-    BITMAPINFO info{};
-    info.bmiHeader = {sizeof(BITMAPINFOHEADER), shown.cx, -shown.cy, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
-    void* bits = nullptr;
-    HBITMAP bitmap = CreateDIBSection(screen, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
-    ASSERT_NE(bitmap, nullptr);
-    HGDIOBJ previous = SelectObject(memory, bitmap);
-    SendMessageW(child(PreviewFirst + 3), WM_PRINTCLIENT, reinterpret_cast<WPARAM>(memory), PRF_CLIENT);
+    Canvas canvas(shown.cx, shown.cy, 0);
+    SendMessageW(child(PreviewFirst + 3), WM_PRINTCLIENT, reinterpret_cast<WPARAM>(canvas.dc()), PRF_CLIENT);
     const COLORREF face = GetSysColor(COLOR_BTNFACE);
     int wrong = 0;
     for (int i = 0; i < shown.cx * shown.cy; ++i) {
         const std::uint32_t src = expected.pixels[static_cast<std::size_t>(i)];
-        const std::uint32_t got = static_cast<const std::uint32_t*>(bits)[i];
+        const std::uint32_t got = canvas.at(i % shown.cx, i / shown.cx);
         const int a = px::alpha(src);
         const int want[3] = {px::red(src) + GetRValue(face) * (255 - a) / 255,
                              px::green(src) + GetGValue(face) * (255 - a) / 255,
@@ -281,10 +274,6 @@ TEST_F(PageTest, PickingBlueShowsItsPreview) {
                              static_cast<int>(got & 0xFF)};
         for (int c = 0; c < 3; ++c) wrong += std::abs(want[c] - have[c]) > 2;
     }
-    SelectObject(memory, previous);
-    DeleteObject(bitmap);
-    DeleteDC(memory);
-    ReleaseDC(nullptr, screen);
     EXPECT_EQ(wrong, 0) << "channels off the blue digit over the page's background";
 }
 

@@ -14,34 +14,6 @@ namespace {
 
 constexpr std::uint32_t kBackground = 0xFF203040; // opaque BGRA behind the control
 
-/// A 32-bit top-down DIB selected into a memory DC, filled with the background.
-class Canvas {
-public:
-    Canvas(int width, int height) : width_(width), dc_(CreateCompatibleDC(nullptr)) {
-        BITMAPINFO info{};
-        info.bmiHeader = {sizeof(BITMAPINFOHEADER), width, -height, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
-        bitmap_ = CreateDIBSection(dc_, &info, DIB_RGB_COLORS, reinterpret_cast<void**>(&bits_), nullptr, 0);
-        old_ = SelectObject(dc_, bitmap_);
-        std::fill(bits_, bits_ + width * height, kBackground);
-    }
-    Canvas(const Canvas&) = delete;
-    Canvas& operator=(const Canvas&) = delete;
-    ~Canvas() {
-        SelectObject(dc_, old_);
-        DeleteObject(bitmap_);
-        DeleteDC(dc_);
-    }
-    HDC dc() const { return dc_; }
-    std::uint32_t at(int x, int y) const { return bits_[y * width_ + x]; }
-
-private:
-    int width_;
-    HDC dc_;
-    HBITMAP bitmap_ = nullptr;
-    HGDIOBJ old_ = nullptr;
-    std::uint32_t* bits_ = nullptr;
-};
-
 /// Every pixel equals the frame's (premultiplied RGBA) over the background; partly covered
 /// pixels may differ by one step of rounding in the blend.
 testing::AssertionResult sameAsFrame(const Canvas& canvas, const Frame& frame) {
@@ -86,12 +58,12 @@ TEST(View, DrawGivesTheCoreSnapshotAndStretchesIt) {
                                    ? own
                                    : composite(core.layers(), width, height, core.extentWidthTwips() / width,
                                                core.extentHeightTwips() / height);
-        Canvas canvas(width, height);
+        Canvas canvas(width, height, kBackground);
         const RECTL bounds{0, 0, width, height};
         ASSERT_EQ(draw(view.get(), canvas.dc(), &bounds), S_OK);
         EXPECT_TRUE(sameAsFrame(canvas, expected));
     }
-    Canvas canvas(4, 4);
+    Canvas canvas(4, 4, kBackground);
     const RECTL bounds{0, 0, 4, 4};
     EXPECT_EQ(draw(view.get(), canvas.dc(), &bounds, DVASPECT_ICON), DV_E_DVASPECT);
     EXPECT_EQ(draw(view.get(), canvas.dc(), nullptr), E_INVALIDARG);

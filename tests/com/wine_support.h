@@ -16,7 +16,9 @@
 #include <ARM_7seg4.h>
 #include <QuorvaneV4.h>
 
+#include <algorithm>
 #include <atomic>
+#include <cstdint>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -25,6 +27,34 @@
 #include <vector>
 
 namespace seg4::wine {
+
+/// A 32-bit top-down DIB selected into a memory DC, filled with one BGRA value.
+class Canvas {
+public:
+    Canvas(int width, int height, std::uint32_t fill) : width_(width), dc_(CreateCompatibleDC(nullptr)) {
+        BITMAPINFO info{};
+        info.bmiHeader = {sizeof(BITMAPINFOHEADER), width, -height, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
+        bitmap_ = CreateDIBSection(dc_, &info, DIB_RGB_COLORS, reinterpret_cast<void**>(&bits_), nullptr, 0);
+        old_ = SelectObject(dc_, bitmap_);
+        std::fill(bits_, bits_ + width * height, fill);
+    }
+    Canvas(const Canvas&) = delete;
+    Canvas& operator=(const Canvas&) = delete;
+    ~Canvas() {
+        SelectObject(dc_, old_);
+        DeleteObject(bitmap_);
+        DeleteDC(dc_);
+    }
+    HDC dc() const { return dc_; }
+    std::uint32_t at(int x, int y) const { return bits_[y * width_ + x]; }
+
+private:
+    int width_;
+    HDC dc_;
+    HBITMAP bitmap_ = nullptr;
+    HGDIOBJ old_ = nullptr;
+    std::uint32_t* bits_ = nullptr;
+};
 
 /// An owned interface pointer (the tests keep their own, independent of the module's holders).
 template <class T>
