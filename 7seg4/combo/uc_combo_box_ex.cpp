@@ -284,72 +284,47 @@ void UcComboBoxEx::Clear() {
     if (window_) window_->clear();
 }
 
-bool UcComboBoxEx::withItem(std::int32_t iIndex, ComboItem& item) {
-    if (!window_) return false;
-    auto found = window_->item(iIndex);
-    if (!found) return false;
-    item = std::move(*found);
-    return true;
+// One field of an item: the field's empty value, and no change, when the item or the window is
+// missing.
+template <class T>
+T UcComboBoxEx::itemField(std::int32_t iIndex, T ComboItem::*field) const {
+    const std::optional<ComboItem> item = window_ ? window_->item(iIndex) : std::nullopt;
+    return item ? (*item).*field : T{};
+}
+
+template <class T>
+void UcComboBoxEx::setItemField(std::int32_t iIndex, T ComboItem::*field, const T& value) {
+    std::optional<ComboItem> item = window_ ? window_->item(iIndex) : std::nullopt;
+    if (!item) return;
+    (*item).*field = value;
+    window_->setItem(iIndex, *item);
 }
 
 std::int32_t UcComboBoxEx::get_ItemIndent(std::int32_t iIndex) {
-    ComboItem item;
-    return withItem(iIndex, item) ? item.indent : 0;
+    return itemField(iIndex, &ComboItem::indent);
 }
-
 void UcComboBoxEx::put_ItemIndent(std::int32_t iIndex, std::int32_t value) {
-    ComboItem item;
-    if (!withItem(iIndex, item)) return;
-    item.indent = value;
-    window_->setItem(iIndex, item);
+    setItemField(iIndex, &ComboItem::indent, value);
 }
-
 std::int32_t UcComboBoxEx::get_ItemIconIndex(std::int32_t iIndex) {
-    ComboItem item;
-    return withItem(iIndex, item) ? item.image : 0;
+    return itemField(iIndex, &ComboItem::image);
 }
-
 void UcComboBoxEx::put_ItemIconIndex(std::int32_t iIndex, std::int32_t value) {
-    ComboItem item;
-    if (!withItem(iIndex, item)) return;
-    item.image = value;
-    window_->setItem(iIndex, item);
+    setItemField(iIndex, &ComboItem::image, value);
 }
-
 std::int32_t UcComboBoxEx::get_ItemIconIndexSelected(std::int32_t iIndex) {
-    ComboItem item;
-    return withItem(iIndex, item) ? item.selectedImage : 0;
+    return itemField(iIndex, &ComboItem::selectedImage);
 }
-
 void UcComboBoxEx::put_ItemIconIndexSelected(std::int32_t iIndex, std::int32_t value) {
-    ComboItem item;
-    if (!withItem(iIndex, item)) return;
-    item.selectedImage = value;
-    window_->setItem(iIndex, item);
+    setItemField(iIndex, &ComboItem::selectedImage, value);
 }
-
-std::int32_t UcComboBoxEx::get_ItemData(std::int32_t iIndex) {
-    ComboItem item;
-    return withItem(iIndex, item) ? item.data : 0;
-}
-
+std::int32_t UcComboBoxEx::get_ItemData(std::int32_t iIndex) { return itemField(iIndex, &ComboItem::data); }
 void UcComboBoxEx::put_ItemData(std::int32_t iIndex, std::int32_t value) {
-    ComboItem item;
-    if (!withItem(iIndex, item)) return;
-    item.data = value;
-    window_->setItem(iIndex, item);
+    setItemField(iIndex, &ComboItem::data, value);
 }
-
-std::u16string UcComboBoxEx::get_ItemText(std::int32_t iIndex) {
-    ComboItem item;
-    return withItem(iIndex, item) ? item.text : std::u16string();
-}
-
+std::u16string UcComboBoxEx::get_ItemText(std::int32_t iIndex) { return itemField(iIndex, &ComboItem::text); }
 void UcComboBoxEx::put_ItemText(std::int32_t iIndex, const std::u16string& value) {
-    ComboItem item;
-    if (!withItem(iIndex, item)) return;
-    item.text = value;
-    window_->setItem(iIndex, item);
+    setItemField(iIndex, &ComboItem::text, value);
 }
 
 std::u16string UcComboBoxEx::get_List(std::int32_t iIndex) { return get_ItemText(iIndex); }

@@ -157,7 +157,10 @@ private:
     void layout(bool fitHeight);
     void reportChange(const char16_t* name);
     /// The window and item `iIndex`, for the item field members; false without either.
-    bool withItem(std::int32_t iIndex, ComboItem& item);
+    template <class T>
+    T itemField(std::int32_t iIndex, T ComboItem::*field) const;
+    template <class T>
+    void setItemField(std::int32_t iIndex, T ComboItem::*field, const T& value);
 
     Platform& platform_;
     ComboWindowFactory& windows_;

@@ -146,11 +146,13 @@ void Win32ComboWindow::intercept() {
 
 // ---- [SECTION] items and selection ----
 
-std::int32_t Win32ComboWindow::insertItem(std::int32_t position, const ComboItem& item) {
-    std::wstring text = wide(item.text);
+namespace {
+
+/// The window's record of `item` at `index`; `text` (the item's text, wide) must outlive it.
+COMBOBOXEXITEMW itemRecord(int index, const ComboItem& item, std::wstring& text) {
     COMBOBOXEXITEMW record{};
     record.mask = itemMask;
-    record.iItem = position < -1 ? -1 : position;
+    record.iItem = index;
     record.pszText = text.data();
     record.cchTextMax = static_cast<int>(text.size() + 1);
     record.iImage = item.image;
@@ -158,6 +160,14 @@ std::int32_t Win32ComboWindow::insertItem(std::int32_t position, const ComboItem
     record.iOverlay = item.overlay;
     record.iIndent = item.indent;
     record.lParam = item.data;
+    return record;
+}
+
+} // namespace
+
+std::int32_t Win32ComboWindow::insertItem(std::int32_t position, const ComboItem& item) {
+    std::wstring text = wide(item.text);
+    COMBOBOXEXITEMW record = itemRecord(position < -1 ? -1 : position, item, text);
     const auto index = SendMessageW(comboEx_, CBEM_INSERTITEMW, 0, reinterpret_cast<LPARAM>(&record));
     return index < 0 ? -1 : static_cast<std::int32_t>(index);
 }
@@ -203,16 +213,7 @@ bool Win32ComboWindow::setItem(std::int32_t index, const ComboItem& item) {
     // Index -1 would change the edit field's own item: only list items are set here.
     if (index < 0 || index >= count()) return false;
     std::wstring text = wide(item.text);
-    COMBOBOXEXITEMW record{};
-    record.mask = itemMask;
-    record.iItem = index;
-    record.pszText = text.data();
-    record.cchTextMax = static_cast<int>(text.size() + 1);
-    record.iImage = item.image;
-    record.iSelectedImage = item.selectedImage;
-    record.iOverlay = item.overlay;
-    record.iIndent = item.indent;
-    record.lParam = item.data;
+    COMBOBOXEXITEMW record = itemRecord(index, item, text);
     return SendMessageW(comboEx_, CBEM_SETITEMW, 0, reinterpret_cast<LPARAM>(&record)) != 0;
 }
 
