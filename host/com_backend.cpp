@@ -68,6 +68,15 @@ namespace {
 std::wstring wide(std::u16string_view s) { return std::wstring(s.begin(), s.end()); }
 std::u16string fromWide(std::wstring_view s) { return std::u16string(s.begin(), s.end()); }
 
+/// A window's text (a label's caption, an edit box's content).
+std::u16string textOf(HWND hwnd) {
+    const int n = GetWindowTextLengthW(hwnd);
+    std::wstring text(static_cast<std::size_t>(std::max(n, 0)) + 1, L'\0');
+    const int got = GetWindowTextW(hwnd, text.data(), n + 1);
+    text.resize(static_cast<std::size_t>(std::max(got, 0)));
+    return fromWide(text);
+}
+
 /// Text in the system's ANSI code page (command-line arguments, REGEDIT4 files) and back.
 std::u16string decodeAnsi(std::string_view bytes) {
     if (bytes.empty()) return {};
@@ -340,14 +349,6 @@ private:
             },
             reinterpret_cast<LPARAM>(&boxes));
         return boxes;
-    }
-
-    static std::u16string textOf(HWND hwnd) {
-        const int n = GetWindowTextLengthW(hwnd);
-        std::wstring text(static_cast<std::size_t>(std::max(n, 0)) + 1, L'\0');
-        const int got = GetWindowTextW(hwnd, text.data(), n + 1);
-        text.resize(static_cast<std::size_t>(std::max(got, 0)));
-        return fromWide(text);
     }
 
     void answer(HWND box) {
@@ -979,14 +980,6 @@ private:
         int min = 0, max = 0;
         GetScrollRange(bar, SB_CTL, &min, &max);
         return min + max - GetScrollPos(bar, SB_CTL);
-    }
-
-    static std::u16string textOf(HWND hwnd) {
-        const int n = GetWindowTextLengthW(hwnd);
-        std::wstring text(static_cast<std::size_t>(std::max(n, 0)) + 1, L'\0');
-        const int got = GetWindowTextW(hwnd, text.data(), n + 1);
-        text.resize(static_cast<std::size_t>(std::max(got, 0)));
-        return fromWide(text);
     }
 
     /// A label's caption and font: face and character set from the window's font, the size in
