@@ -679,7 +679,11 @@ public:
         const DISPID id = dispatchId(*shared_, target, hostInterface, member.name);
 
         Arguments list(args.size());
-        for (std::size_t i = 0; i < args.size(); ++i) prepareArgument(list, member, i, args[i]->deref());
+        std::vector<Variant> passed(args.size()); // what each by-reference argument held before
+        for (std::size_t i = 0; i < args.size(); ++i) {
+            prepareArgument(list, member, i, args[i]->deref());
+            if (isByReference(member.args[i])) passed[i] = writtenBack(member.args[i], list.slot(i));
+        }
         DISPID named = DISPID_PROPERTYPUT;
         DISPPARAMS params{list.data(), nullptr, static_cast<UINT>(args.size()), 0};
         WORD flags = DISPATCH_METHOD;
@@ -699,7 +703,15 @@ public:
             hr = target->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, flags, &params, result.get(), &exception,
                                 &wrongArgument);
         }
-        if (FAILED(hr)) raiseInvokeFailure(hr, exception);
+        if (FAILED(hr)) {
+            // A member that failed part-way keeps what it wrote before (SHOW_DIGIT's cycle count).
+            for (std::size_t i = 0; i < args.size(); ++i) {
+                if (!isByReference(member.args[i])) continue;
+                Variant after = writtenBack(member.args[i], list.slot(i));
+                if (after != passed[i]) args[i]->deref() = std::move(after);
+            }
+            raiseInvokeFailure(hr, exception);
+        }
 
         for (std::size_t i = 0; i < args.size(); ++i)
             if (isByReference(member.args[i])) args[i]->deref() = writtenBack(member.args[i], list.slot(i));

@@ -40,6 +40,7 @@ struct Arg<std::int32_t> {
     explicit Arg(Variant* p) : v(coerce([&] { return seg4::toLong(*p); })) {}
     std::int32_t get() const { return v; }
     void writeBack() {}
+    bool written() const { return false; }
 };
 template <>
 struct Arg<std::int16_t> {
@@ -47,6 +48,7 @@ struct Arg<std::int16_t> {
     explicit Arg(Variant* p) : v(coerce([&] { return seg4::toInteger(*p); })) {}
     std::int16_t get() const { return v; }
     void writeBack() {}
+    bool written() const { return false; }
 };
 /// Invoke converts a Boolean to the text of its number ("-1", "0"), not to "True" or "False".
 std::u16string textArgument(const Variant& value) {
@@ -61,6 +63,7 @@ struct Arg<const std::u16string&> {
     explicit Arg(Variant* p) : v(coerce([&] { return textArgument(*p); })) {}
     const std::u16string& get() const { return v; }
     void writeBack() {}
+    bool written() const { return false; }
 };
 template <>
 struct Arg<const Variant&> {
@@ -68,6 +71,7 @@ struct Arg<const Variant&> {
     explicit Arg(Variant* p) : v(p->deref()) {}
     const Variant& get() const { return v; }
     void writeBack() {}
+    bool written() const { return false; }
 };
 // In/out arguments: the callee works on a value of the member's type, which is then written
 // back into the caller's variable.
@@ -75,25 +79,31 @@ template <>
 struct Arg<std::int32_t&> {
     Variant* p;
     std::int32_t v;
-    explicit Arg(Variant* q) : p(q), v(coerce([&] { return seg4::toLong(*q); })) {}
+    explicit Arg(Variant* q) : p(q), v(coerce([&] { return seg4::toLong(*q); })), original(v) {}
     std::int32_t& get() { return v; }
     void writeBack() { p->deref() = Variant::i4(v); }
+    bool written() const { return v != original; }
+    std::int32_t original;
 };
 template <>
 struct Arg<std::int16_t&> {
     Variant* p;
     std::int16_t v;
-    explicit Arg(Variant* q) : p(q), v(coerce([&] { return seg4::toInteger(*q); })) {}
+    explicit Arg(Variant* q) : p(q), v(coerce([&] { return seg4::toInteger(*q); })), original(v) {}
     std::int16_t& get() { return v; }
     void writeBack() { p->deref() = Variant::i2(v); }
+    bool written() const { return v != original; }
+    std::int16_t original;
 };
 template <>
 struct Arg<std::u16string&> {
     Variant* p;
     std::u16string v;
-    explicit Arg(Variant* q) : p(q), v(coerce([&] { return seg4::toString(*q); })) {}
+    explicit Arg(Variant* q) : p(q), v(coerce([&] { return seg4::toString(*q); })), original(v) {}
     std::u16string& get() { return v; }
     void writeBack() { p->deref() = Variant::string(v); }
+    bool written() const { return v != original; }
+    std::u16string original;
 };
 template <>
 struct Arg<Variant&> {
@@ -101,6 +111,7 @@ struct Arg<Variant&> {
     explicit Arg(Variant* q) : p(q) {}
     Variant& get() { return p->deref(); }
     void writeBack() {}
+    bool written() const { return false; } // the callee wrote the caller's variable itself
 };
 
 Variant toVariant(std::int32_t v) { return Variant::i4(v); }
@@ -124,14 +135,23 @@ struct MemberCall<R (Led7Seg4::*)(A...), M> {
     static Variant callWith(Led7Seg4& control, std::vector<Variant*>& args, std::index_sequence<I...>) {
         // Braced initialisation converts the arguments from left to right, as Invoke does.
         std::tuple<Arg<A>...> held{Arg<A>(args[I])...};
-        if constexpr (std::is_void_v<R>) {
-            (control.*M)(std::get<I>(held).get()...);
-            (std::get<I>(held).writeBack(), ...);
-            return Variant();
-        } else {
-            Variant result = toVariant((control.*M)(std::get<I>(held).get()...));
-            (std::get<I>(held).writeBack(), ...);
-            return result;
+        try {
+            if constexpr (std::is_void_v<R>) {
+                (control.*M)(std::get<I>(held).get()...);
+                (std::get<I>(held).writeBack(), ...);
+                return Variant();
+            } else {
+                Variant result = toVariant((control.*M)(std::get<I>(held).get()...));
+                (std::get<I>(held).writeBack(), ...);
+                return result;
+            }
+        } catch (...) {
+            // What the member wrote before it failed stays written (SHOW_DIGIT's cycle count).
+            [[maybe_unused]] const auto keep = [](auto& arg) {
+                if (arg.written()) arg.writeBack();
+            };
+            (keep(std::get<I>(held)), ...);
+            throw;
         }
     }
 };

@@ -32,6 +32,7 @@ struct Arg<std::int32_t> {
     bool valid() const { return true; }
     std::int32_t get() const { return value; }
     void commit() {}
+    bool written() const { return false; }
     std::int32_t value;
 };
 
@@ -42,19 +43,22 @@ struct Arg<std::int16_t> {
     bool valid() const { return true; }
     std::int16_t get() const { return value; }
     void commit() {}
+    bool written() const { return false; }
     std::int16_t value;
 };
 
-/// An [in, out] number: read before the call, written back after it succeeded.
+/// An [in, out] number: read before the call, written back after it.
 template <class T, class ComT>
 struct NumberRef {
     using Com = ComT*;
-    explicit NumberRef(ComT* p) : ptr(p), value(p ? static_cast<T>(*p) : T{}) {}
+    explicit NumberRef(ComT* p) : ptr(p), value(p ? static_cast<T>(*p) : T{}), original(value) {}
     bool valid() const { return ptr != nullptr; }
     T& get() { return value; }
     void commit() { *ptr = static_cast<ComT>(value); }
+    bool written() const { return value != original; }
     ComT* ptr;
     T value;
+    T original;
 };
 template <>
 struct Arg<std::int32_t&> : NumberRef<std::int32_t, LONG> {
@@ -72,6 +76,7 @@ struct Arg<const std::u16string&> {
     bool valid() const { return true; }
     const std::u16string& get() const { return value; }
     void commit() {}
+    bool written() const { return false; }
     std::u16string value;
 };
 template <>
@@ -82,7 +87,7 @@ struct Arg<std::u16string> : Arg<const std::u16string&> {
 template <>
 struct Arg<std::u16string&> {
     using Com = BSTR*;
-    explicit Arg(BSTR* p) : ptr(p), value(p ? Bstr::text(*p) : std::u16string()) {}
+    explicit Arg(BSTR* p) : ptr(p), value(p ? Bstr::text(*p) : std::u16string()), original(value) {}
     bool valid() const { return ptr != nullptr; }
     std::u16string& get() { return value; }
     void commit() {
@@ -90,8 +95,10 @@ struct Arg<std::u16string&> {
         SysFreeString(*ptr);
         *ptr = fresh;
     }
+    bool written() const { return value != original; }
     BSTR* ptr;
     std::u16string value;
+    std::u16string original;
 };
 
 template <>
@@ -101,6 +108,7 @@ struct Arg<const Variant&> {
     bool valid() const { return true; }
     const Variant& get() const { return value; }
     void commit() {} // an [in] value: the caller's references are not written
+    bool written() const { return false; }
     ByRefTargets refs;
     Variant value;
 };
@@ -112,6 +120,7 @@ struct Arg<Variant&> {
     bool valid() const { return ptr != nullptr; }
     Variant& get() { return inout.get(); }
     void commit() { inout.commit(); }
+    bool written() const { return inout.written(); }
     InOutVariant inout;
     VARIANT* ptr;
 };
@@ -143,22 +152,47 @@ struct Out<Variant> {
 
 // ---- the call itself ----
 
+/// Hands the caller the [in, out] arguments the member wrote before it failed; the others stay
+/// exactly as the caller passed them.
+template <class... H>
+void commitWritten(std::tuple<H...>& holders) noexcept {
+    std::apply(
+        [](auto&... h) {
+            [[maybe_unused]] const auto one = [](auto& holder) {
+                try {
+                    if (holder.written()) holder.commit();
+                } catch (...) { // out of memory for the copy: the member's own error is reported
+                }
+            };
+            (one(h), ...);
+        },
+        holders);
+}
+
 /// Converts the arguments, checks every pointer, runs the core member and writes the results.
-/// A failure leaves the caller's [in, out] arguments as they were.
+/// A member that fails part-way keeps the writes it made to [in, out] arguments before the
+/// failure (SHOW_DIGIT sets its cycle count before it reads its parameters).
 template <class R, class... A, class Call, class ComOut>
 HRESULT invoke(const IID& iid, Call&& call, ComOut* out, typename Arg<A>::Com... args) noexcept {
     try {
         std::tuple<Arg<A>...> holders(args...);
         const bool allValid = std::apply([](auto&... h) { return (h.valid() && ... && true); }, holders);
         if (!allValid) return fail(iid, E_POINTER);
-        if constexpr (std::is_void_v<R>) {
-            std::apply([&](auto&... h) { call(h.get()...); }, holders);
-            std::apply([](auto&... h) { (h.commit(), ...); }, holders);
-        } else {
+        if constexpr (!std::is_void_v<R>) {
             if (!out) return fail(iid, E_POINTER);
-            R result = std::apply([&](auto&... h) { return call(h.get()...); }, holders);
-            std::apply([](auto&... h) { (h.commit(), ...); }, holders);
-            Out<R>::store(result, out);
+        }
+        try {
+            if constexpr (std::is_void_v<R>) {
+                std::apply([&](auto&... h) { call(h.get()...); }, holders);
+                std::apply([](auto&... h) { (h.commit(), ...); }, holders);
+            } else {
+                R result = std::apply([&](auto&... h) { return call(h.get()...); }, holders);
+                std::apply([](auto&... h) { (h.commit(), ...); }, holders);
+                Out<R>::store(result, out);
+            }
+        } catch (...) {
+            commitWritten(holders);
+            throw;
         }
         return S_OK;
     } catch (...) {

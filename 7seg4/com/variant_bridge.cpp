@@ -7,6 +7,7 @@
 
 #include <oleauto.h>
 
+#include <algorithm>
 #include <cstring>
 #include <vector>
 
@@ -234,7 +235,7 @@ Variant ByRefTargets::convertIn(const VARIANT& v) {
     if (!(vt & VT_BYREF)) return valueOf(v, this);
     if (!V_BYREF(&v)) raise(hr::TypeMismatch);
     const VARTYPE base = vt & static_cast<VARTYPE>(~VT_BYREF);
-    Target t{base, V_BYREF(&v), Variant()};
+    Target t{base, V_BYREF(&v), Variant(), Variant()};
     if (base == VT_VARIANT)
         t.value = valueOf(*V_VARIANTREF(&v), nullptr);
     else if (base & VT_ARRAY)
@@ -243,12 +244,18 @@ Variant ByRefTargets::convertIn(const VARIANT& v) {
         raise(hr::TypeMismatch);
     else
         t.value = scalarAt(base, V_BYREF(&v));
+    t.original = t.value;
     targets_.push_back(std::move(t));
     return Variant::byRef(&targets_.back().value);
 }
 
 void ByRefTargets::writeBack() {
     for (Target& t : targets_) storeThrough(t.vt, t.location, t.value);
+}
+
+bool ByRefTargets::changed() const {
+    return std::any_of(targets_.begin(), targets_.end(),
+                       [](const Target& t) { return t.value != t.original; });
 }
 
 void toVariant(const Variant& value, VARIANT& out) {

@@ -26,12 +26,15 @@ public:
     /// Writes every holder back through its reference. Throws like the core's conversions when
     /// a holder no longer fits the referenced type.
     void writeBack();
+    /// Whether the core changed the value of any holder.
+    bool changed() const;
 
 private:
     struct Target {
         VARTYPE vt; // the referenced type, without VT_BYREF
         void* location;
         Variant value;
+        Variant original;
     };
     std::deque<Target> targets_; // a deque: holders never move, the core keeps pointers to them
 };
@@ -48,6 +51,8 @@ public:
     explicit InOutVariant(VARIANT* p);
     Variant& get() { return value_; }
     void commit();
+    /// Whether the core wrote the argument (replaced it or changed what it refers to).
+    bool written() const { return value_ != original_ || refs_.changed(); }
 
 private:
     VARIANT* p_;
