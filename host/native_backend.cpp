@@ -188,6 +188,7 @@ public:
     void readProperties(seg4::PropertyBag& bag) override { control_.ReadProperties(bag); }
     void writeProperties(seg4::PropertyBag& bag) override { control_.WriteProperties(bag); }
     Picture render() override {
+        control_.Paint(); // a container that has the control draw raises its Paint
         return seg4::snapshot(control_, platform_.twipsPerPixelX(), platform_.twipsPerPixelY());
     }
     std::array<bool, 12> pinLevels() override {

@@ -68,6 +68,7 @@ void ControlObject::setExtent(float widthTwips, float heightTwips) {
 }
 
 void ControlObject::invalidate() {
+    if (drawing_) return;
     if (window_.get()) InvalidateRect(window_.get(), nullptr, FALSE);
     if (viewSink_ && (viewAspects_ & DVASPECT_CONTENT)) viewSink_->OnViewChange(DVASPECT_CONTENT, -1);
 }

@@ -157,6 +157,7 @@ private:
     ComPtr<IOleInPlaceUIWindow> document_;
     bool uiActive_ = false;
     bool resizing_ = false; // inside the Resize that a container's new rectangle started
+    bool drawing_ = false;  // inside a container's request to draw: it is repainting already
     WindowHolder window_;
     RECT posRect_{};
     SIZEL extent_{}; // HIMETRIC

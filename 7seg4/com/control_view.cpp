@@ -71,6 +71,16 @@ HRESULT ControlObject::render(HDC dc, const RECT& rect) {
     const int height = rect.bottom - rect.top;
     if (width <= 0 || height <= 0) return S_OK;
     return guarded(IID_IViewObject, [&] {
+        // A container that has the control draw raises its Paint: a new control shows its four
+        // unlit digits from the first draw, without a Refresh before it. The container is
+        // drawing already, so that Paint asks it for no further redraw.
+        drawing_ = true;
+        struct Reset {
+            bool& flag;
+            ~Reset() { flag = false; }
+        } reset{drawing_};
+        core_.Paint();
+
         // The control's extent fills the rectangle: at the control's own pixel size these are
         // the screen's twips per pixel, and the picture equals the core's snapshot.
         Platform& platform = modulePlatform();

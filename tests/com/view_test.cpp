@@ -1,6 +1,6 @@
 // Drawing through IViewObject::Draw into a DIB: the pixels equal the portable core's snapshot of
-// a twin in the same state, at the control's own size and stretched; a redraw is announced to
-// the view's advise sink.
+// a twin in the same state, at the control's own size and stretched, from the very first draw;
+// a redraw is announced to the view's advise sink, and a draw itself announces nothing.
 #include "wine_support.h"
 
 #include "display/compositor.h"
@@ -47,10 +47,16 @@ TEST(View, DrawGivesTheCoreSnapshotAndStretchesIt) {
     ASSERT_EQ(host.query(view), S_OK);
     CoreTwin twin;
     Led7Seg4& core = twin.core();
-    for (auto [colour, scale] : {std::pair{0, 1}, std::pair{3, 2}}) {
+    // First as created: the container's first draw is its first Paint, with no Refresh or setter
+    // before it; then after a colour change, stretched.
+    for (auto [colour, scale] : {std::pair{-1, 1}, std::pair{3, 2}}) {
         SCOPED_TRACE(scale);
-        ASSERT_EQ(control->put_LEDColour(colour), S_OK);
-        core.put_LEDColour(colour);
+        if (colour < 0) {
+            core.Paint();
+        } else {
+            ASSERT_EQ(control->put_LEDColour(colour), S_OK);
+            core.put_LEDColour(colour);
+        }
         const Frame own = snapshot(core, twin.platform().twipsPerPixelX(), twin.platform().twipsPerPixelY());
         ASSERT_GT(own.width, 0);
         const int width = scale * own.width, height = scale * own.height;
@@ -112,6 +118,13 @@ TEST(View, RepaintsAreAnnouncedToTheViewSink) {
         ASSERT_EQ(s.call(host.get()), S_OK);
         EXPECT_EQ(sink.viewChanges, s.announced);
     }
+    // The Paint that a draw raises asks for no further draw: a container redrawing on every
+    // announcement would never stop.
+    sink.viewChanges = 0;
+    Canvas canvas(16, 5, kBackground);
+    const RECTL bounds{0, 0, 16, 5};
+    ASSERT_EQ(draw(view.get(), canvas.dc(), &bounds), S_OK);
+    EXPECT_EQ(sink.viewChanges, 0);
     DWORD aspects = 0;
     Ref<IAdviseSink> got;
     EXPECT_EQ(view->GetAdvise(&aspects, nullptr, got.put()), S_OK);
