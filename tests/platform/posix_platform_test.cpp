@@ -24,8 +24,9 @@ struct Folder : test::TempDir {
         return (*this / name).string();
     }
     std::u16string windows(const std::string& name) const {
-        std::u16string out = u"Z:";
-        for (char c : (*this / name).string()) out += c == '/' ? u'\\' : static_cast<char16_t>(c);
+        std::u16string out = u"Z:" + fromUtf8((*this / name).string());
+        for (char16_t& c : out)
+            if (c == u'/') c = u'\\';
         return out;
     }
 };
@@ -56,6 +57,10 @@ TEST(PosixFiles, OnlyOrdinaryVisibleFilesCountAndReadsGiveTheBytesOrTheFileError
     dir.file("code.c", bytes);
     dir.file(".hidden.c", "h");
     dir.file("sub/inner.c", "x");
+    dir.file("Help/ARM_7SEG4.CHM", "help");
+    dir.file("\xC3\x9C"
+             "bung.c",
+             "u"); // "Übung.c"
     fs::create_symlink(dir / "code.c", dir / "link.c");
     fs::create_symlink(dir / "missing.c", dir / "broken.c");
     ASSERT_EQ(::mkfifo((dir / "pipe").c_str(), 0600), 0);
@@ -78,6 +83,16 @@ TEST(PosixFiles, OnlyOrdinaryVisibleFilesCountAndReadsGiveTheBytesOrTheFileError
         {u"Z:\\proc\\self\\mem", true, hr::DeviceIoError},
         {u"Z:\\dev\\zero", false, hr::PathFileAccessError},    // a device is no file
         {dir.windows("pipe"), false, hr::PathFileAccessError}, // nor a pipe, and it does not block
+        // Names compare as Windows compares them, without regard to letter case.
+        {dir.windows("CODE.C"), true, hr::Ok},
+        {dir.windows("SUB/Inner.C"), true, hr::Ok},
+        {dir.windows("help/arm_7seg4.chm"), true, hr::Ok},
+        {dir.windows("\xC3\xBC"
+                     "BUNG.C"),
+         true, hr::Ok}, // "üBUNG.C"
+        {dir.windows(".HIDDEN.C"), false, hr::Ok},
+        {dir.windows("Code.C/x"), false, hr::FileNotFound},
+        {dir.windows("SUB/none/../inner.c"), false, hr::FileNotFound},
     };
     for (const auto& c : cases) {
         EXPECT_EQ(platform.isOrdinaryFile(c.path), c.ordinary) << toUtf8(c.path);
@@ -85,6 +100,14 @@ TEST(PosixFiles, OnlyOrdinaryVisibleFilesCountAndReadsGiveTheBytesOrTheFileError
     }
     const auto content = platform.readFile(dir.windows("link.c"));
     EXPECT_EQ(std::string(content.begin(), content.end()), bytes);
+    // Where two names differ only in case, the exact spelling wins, else the one sorting first.
+    dir.file("twin.c", "lower");
+    dir.file("TWIN.C", "upper");
+    for (const auto& [name, want] :
+         {std::pair{"twin.c", "lower"}, {"TWIN.C", "upper"}, {"Twin.c", "upper"}}) {
+        const auto read = platform.readFile(dir.windows(name));
+        EXPECT_EQ(std::string(read.begin(), read.end()), want) << name;
+    }
 
     if (::geteuid() == 0) return; // the superuser reads every file
     fs::permissions(dir.file("locked.c", "x"), fs::perms::none);

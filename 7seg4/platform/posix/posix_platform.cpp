@@ -11,6 +11,7 @@
 #include "automation/conversions.h"
 #include "automation/errors.h"
 #include "code_pages.h"
+#include "file_name_case.h"
 #include "platform/string_resources.h"
 #include "profile_reader.h"
 #include "registry.h"
@@ -207,8 +208,9 @@ std::u16string PosixPlatform::windowsPath(const std::string& local) const {
 }
 
 bool PosixPlatform::isOrdinaryFile(const std::u16string& path) {
-    const auto local = localPath(path);
+    auto local = localPath(path);
     if (!local) return false;
+    *local = posix::resolveLetterCase(*local);
     struct stat info {};
     if (::stat(local->c_str(), &info) != 0 || !S_ISREG(info.st_mode)) return false;
     const std::string name = std::filesystem::path(*local).filename().string();
@@ -255,7 +257,7 @@ std::vector<std::uint8_t> PosixPlatform::readFile(const std::u16string& path) {
     // Only ordinary files are read: a folder, a device or a pipe is no file to the runtime (and
     // a pipe or a terminal could block the read forever). Non-blocking, should one appear
     // between the check and the open.
-    FileDescriptor file(::open(local->c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
+    FileDescriptor file(::open(posix::resolveLetterCase(*local).c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
     if (file.get() < 0) raise(openError(errno));
     struct stat info {};
     if (::fstat(file.get(), &info) != 0) raise(hr::DeviceIoError);
