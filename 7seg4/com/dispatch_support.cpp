@@ -115,6 +115,24 @@ HRESULT pageInterfaceInfo(ITypeInfo** info) {
     return S_OK;
 }
 
+HRESULT checkNameLookup(LPOLESTR* names, UINT count, DISPID* ids) {
+    if (count == 0) return S_OK;
+    if (!ids) return E_POINTER;
+    for (UINT i = 0; i < count; ++i) ids[i] = DISPID_UNKNOWN;
+    if (!names) return E_INVALIDARG;
+    for (UINT i = 0; i < count; ++i)
+        if (!names[i]) return E_INVALIDARG;
+    return S_OK;
+}
+
+HRESULT checkInvokeParameters(const DISPPARAMS* params) {
+    if (!params) return E_INVALIDARG;
+    if (params->cArgs > 0 && !params->rgvarg) return E_INVALIDARG;
+    if (params->cNamedArgs > 0 && !params->rgdispidNamedArgs) return E_INVALIDARG;
+    if (params->cNamedArgs > params->cArgs) return E_INVALIDARG;
+    return S_OK;
+}
+
 void releaseTypeInformation() {
     TypeInfoCache& c = cache();
     std::lock_guard lock(c.mutex);

@@ -11,6 +11,14 @@ HRESULT controlClassInfo(ITypeInfo** info);
 /// The dispatch description of the property page's interface _ppg7seg4 (a new reference).
 HRESULT pageInterfaceInfo(ITypeInfo** info);
 
+/// What every IDispatch of the module checks before the system's type information sees the
+/// arguments (which reads through them unchecked): E_INVALIDARG for a missing name array or
+/// name, E_POINTER for a missing id array. Each id is DISPID_UNKNOWN until it is looked up.
+HRESULT checkNameLookup(LPOLESTR* names, UINT count, DISPID* ids);
+
+/// The same for Invoke: the parameter block and the arrays its counts promise.
+HRESULT checkInvokeParameters(const DISPPARAMS* params);
+
 /// Forgets the cached libraries; only when no object of the module is left.
 void releaseTypeInformation();
 

@@ -8,6 +8,7 @@
 #define CINTERFACE
 #define COBJMACROS
 
+#include "dispatch_support.h"
 #include "member_thunks.h"
 
 #include <ARM_7seg4.h>
@@ -52,8 +53,10 @@ struct DispatchSlots {
     static HRESULT STDMETHODCALLTYPE GetIDsOfNames(Iface*, REFIID riid, LPOLESTR* names, UINT count, LCID,
                                                    DISPID* ids) {
         if (!IsEqualIID(riid, IID_NULL)) return DISP_E_UNKNOWNINTERFACE;
+        HRESULT hr = checkNameLookup(names, count, ids);
+        if (FAILED(hr) || count == 0) return hr;
         void* ti = nullptr;
-        const HRESULT hr = facetTypeInfo(Id, &ti);
+        hr = facetTypeInfo(Id, &ti);
         if (FAILED(hr)) return hr;
         return DispGetIDsOfNames(static_cast<ITypeInfo*>(ti), names, count, ids);
     }
@@ -65,8 +68,10 @@ struct DispatchSlots {
                                             DISPPARAMS* params, VARIANT* result, EXCEPINFO* exception,
                                             UINT* argError) {
         if (!IsEqualIID(riid, IID_NULL)) return DISP_E_UNKNOWNINTERFACE;
+        HRESULT hr = checkInvokeParameters(params);
+        if (FAILED(hr)) return hr;
         void* ti = nullptr;
-        const HRESULT hr = facetTypeInfo(Id, &ti);
+        hr = facetTypeInfo(Id, &ti);
         if (FAILED(hr)) return hr;
         return DispInvoke(self, static_cast<ITypeInfo*>(ti), member, flags, params, result, exception,
                           argError);

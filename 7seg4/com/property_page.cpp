@@ -547,8 +547,10 @@ HRESULT PropertyPage::GetTypeInfo(UINT index, LCID, ITypeInfo** info) {
 
 HRESULT PropertyPage::GetIDsOfNames(REFIID riid, LPOLESTR* names, UINT count, LCID, DISPID* ids) {
     if (!IsEqualIID(riid, IID_NULL)) return DISP_E_UNKNOWNINTERFACE;
+    HRESULT hr = checkNameLookup(names, count, ids);
+    if (FAILED(hr) || count == 0) return hr;
     ComPtr<ITypeInfo> info;
-    const HRESULT hr = pageInterfaceInfo(info.put());
+    hr = pageInterfaceInfo(info.put());
     if (FAILED(hr)) return hr;
     return DispGetIDsOfNames(info.get(), names, count, ids);
 }
@@ -556,8 +558,10 @@ HRESULT PropertyPage::GetIDsOfNames(REFIID riid, LPOLESTR* names, UINT count, LC
 HRESULT PropertyPage::Invoke(DISPID member, REFIID riid, LCID, WORD flags, DISPPARAMS* params,
                              VARIANT* result, EXCEPINFO* exception, UINT* argError) {
     if (!IsEqualIID(riid, IID_NULL)) return DISP_E_UNKNOWNINTERFACE;
+    HRESULT hr = checkInvokeParameters(params);
+    if (FAILED(hr)) return hr;
     ComPtr<ITypeInfo> info;
-    const HRESULT hr = pageInterfaceInfo(info.put());
+    hr = pageInterfaceInfo(info.put());
     if (FAILED(hr)) return hr;
     return DispInvoke(static_cast<_ppg7seg4*>(this), info.get(), member, flags, params, result, exception,
                       argError);
