@@ -17,7 +17,13 @@ public:
     static void objectCreated() noexcept { objects_.fetch_add(1); }
     static void objectDestroyed() noexcept { objects_.fetch_sub(1); }
     static void lock() noexcept { locks_.fetch_add(1); }
-    static void unlock() noexcept { locks_.fetch_sub(1); }
+    /// An unlock without its lock is ignored: the count never goes below zero, or the module
+    /// could never be unloaded again.
+    static void unlock() noexcept {
+        long held = locks_.load();
+        while (held > 0 && !locks_.compare_exchange_weak(held, held - 1)) {
+        }
+    }
     static bool idle() noexcept { return objects_.load() == 0 && locks_.load() == 0; }
     static long objects() noexcept { return objects_.load(); }
 

@@ -88,6 +88,11 @@ TEST(Lifetime, ModuleUnloadsOnlyWhenNothingIsLeft) {
         CoGetClassObject(CLSID_led7seg4, CLSCTX_INPROC_SERVER, nullptr, IID_IClassFactory, factory.putVoid()),
         S_OK);
     ASSERT_EQ(factory->LockServer(FALSE), S_OK);
+    // An unlock without its lock must not leave the count below zero: the next balanced pair
+    // would then keep the module loaded for ever.
+    ASSERT_EQ(factory->LockServer(FALSE), S_OK);
+    ASSERT_EQ(factory->LockServer(TRUE), S_OK);
+    ASSERT_EQ(factory->LockServer(FALSE), S_OK);
     factory.put();
     EXPECT_EQ(unload(), S_OK);
 }
