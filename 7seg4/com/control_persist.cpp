@@ -5,7 +5,8 @@
 // entry a 32-bit name length, the name in UTF-16, and the value as VARIANT type (16 bits) plus
 // payload: nothing for Empty and Null, 8 bytes for every number, date and currency, 2 bytes for
 // a Boolean, a 32-bit length and UTF-16 text for a string. Arrays are not stored (the control
-// writes numbers only). A malformed stream fails the load before anything is applied.
+// writes numbers only). A malformed stream fails the load before anything is applied; Load
+// reads no further than the control's data, where a container may store its own after it.
 #include "control_object.h"
 
 #include "automation/errors.h"
@@ -14,6 +15,7 @@
 
 #include <ARM_7seg4.h>
 
+#include <algorithm>
 #include <cstring>
 #include <string>
 #include <utility>
@@ -86,29 +88,39 @@ public:
     std::vector<unsigned char> bytes;
 };
 
+/// Reads the stream exactly as far as the control's data goes: a container may keep its own
+/// data after the control's in the same stream, and reads on from where Load stops.
 class Reader {
 public:
-    explicit Reader(const std::vector<unsigned char>& bytes) : bytes_(bytes) {}
+    explicit Reader(IStream* stream) : stream_(stream) {}
     template <class T>
     T get() {
-        if (bytes_.size() - pos_ < sizeof(T)) raise(STG_E_READFAULT);
         T v;
-        std::memcpy(&v, bytes_.data() + pos_, sizeof v);
-        pos_ += sizeof v;
+        read(&v, sizeof v);
         return v;
     }
     std::u16string text() {
         const auto n = get<std::uint32_t>();
         if (n > kMaxText) raise(STG_E_READFAULT);
-        std::u16string s;
-        s.reserve(n);
-        for (std::uint32_t i = 0; i < n; ++i) s += static_cast<char16_t>(get<std::uint16_t>());
-        return s;
+        std::vector<std::uint16_t> units(n);
+        read(units.data(), units.size() * sizeof(std::uint16_t));
+        return std::u16string(units.begin(), units.end());
     }
 
 private:
-    const std::vector<unsigned char>& bytes_;
-    std::size_t pos_ = 0;
+    void read(void* into, std::size_t size) {
+        auto* at = static_cast<unsigned char*>(into);
+        while (size > 0) {
+            const ULONG ask = static_cast<ULONG>(std::min<std::size_t>(size, 1u << 20));
+            ULONG got = 0;
+            const HRESULT hr = stream_->Read(at, ask, &got);
+            if (FAILED(hr)) raise(hr);
+            if (got == 0) raise(STG_E_READFAULT); // the stream ends inside the control's data
+            at += got;
+            size -= got;
+        }
+    }
+    IStream* stream_;
 };
 
 std::vector<unsigned char> serialise(const MemoryBag& bag) {
@@ -163,8 +175,8 @@ Variant readValue(Reader& r) {
     }
 }
 
-MemoryBag deserialise(const std::vector<unsigned char>& bytes) {
-    Reader r(bytes);
+MemoryBag deserialise(IStream* stream) {
+    Reader r(stream);
     for (char c : kMagic)
         if (r.get<char>() != c) raise(STG_E_INVALIDHEADER);
     if (r.get<std::uint16_t>() != kVersion) raise(STG_E_OLDFORMAT);
@@ -175,20 +187,6 @@ MemoryBag deserialise(const std::vector<unsigned char>& bytes) {
         bag.entries.emplace_back(std::move(name), readValue(r));
     }
     return bag;
-}
-
-/// Everything left in the stream.
-std::vector<unsigned char> readAll(IStream* stream) {
-    std::vector<unsigned char> bytes;
-    unsigned char chunk[4096];
-    for (;;) {
-        ULONG got = 0;
-        const HRESULT hr = stream->Read(chunk, sizeof chunk, &got);
-        if (FAILED(hr)) raise(hr);
-        bytes.insert(bytes.end(), chunk, chunk + got);
-        if (got < sizeof chunk) break;
-    }
-    return bytes;
 }
 
 } // namespace
@@ -217,7 +215,7 @@ HRESULT ControlObject::InitNew() {
 HRESULT ControlObject::Load(LPSTREAM stream) {
     if (!stream) return E_POINTER;
     return guarded(IID_IPersistStreamInit, [this, stream] {
-        MemoryBag bag = deserialise(readAll(stream));
+        MemoryBag bag = deserialise(stream);
         initialised_ = true;
         core_.ReadProperties(bag);
     });

@@ -1,13 +1,15 @@
-// Storing the control through a stream (the format is the module's own) and loading it back,
-// and a failing container's bag or a damaged stream failing the load clearly without applying
-// anything it should not. (Documents saved and loaded through a container's bag are compared
-// with the native build's by the stage's qhost.exe run.)
+// Storing the control through a stream (the format is the module's own) and loading it back
+// without reading past its own data, and a failing container's bag or a damaged stream failing the load
+// clearly without applying anything it should not. (Documents saved and loaded through a container's bag are
+// compared with the native build's by the stage's qhost.exe run.)
 #include "com_values.h"
 #include "wine_support.h"
 
 #include "persistence/property_bag.h"
 
 #include <gtest/gtest.h>
+
+#include <string>
 
 namespace seg4::wine {
 namespace {
@@ -73,12 +75,22 @@ TEST(Persistence, StreamRoundTripKeepsTheCoreEntries) {
     STATSTG stat{};
     ASSERT_EQ(stream->Stat(&stat, STATFLAG_NONAME), S_OK);
     EXPECT_EQ(stat.cbSize.QuadPart, sizeMax.QuadPart);
+    // The container stores data of its own after the control's, and reads it after the load.
+    const char trailer[] = "the container's own";
+    ASSERT_EQ(stream->Write(trailer, sizeof trailer, nullptr), S_OK);
     stream->Seek(LARGE_INTEGER{}, STREAM_SEEK_SET, nullptr);
     Ref<IQuorvaneComponentV4> fromStream;
     createControl(fromStream, false);
     Ref<IPersistStreamInit> streamLoader;
     ASSERT_EQ(fromStream.query(streamLoader), S_OK);
     ASSERT_EQ(streamLoader->Load(stream.get()), S_OK);
+    ULARGE_INTEGER position{};
+    ASSERT_EQ(stream->Seek(LARGE_INTEGER{}, STREAM_SEEK_CUR, &position), S_OK);
+    EXPECT_EQ(position.QuadPart, sizeMax.QuadPart) << "Load stops where the control's data ends";
+    char after[sizeof trailer] = {};
+    ULONG got = 0;
+    ASSERT_EQ(stream->Read(after, sizeof after, &got), S_OK);
+    EXPECT_EQ(std::string(after, got), std::string(trailer, sizeof trailer));
     TestPropertyBag loaded;
     save(fromStream.get(), loaded);
     expectCoreEntries(loaded, twin.core());
