@@ -47,7 +47,13 @@ HRESULT createKey(const std::wstring& key) {
     return rc == ERROR_SUCCESS ? S_OK : HRESULT_FROM_WIN32(rc);
 }
 
-void deleteTree(const std::wstring& key) { RegDeleteTreeW(HKEY_CLASSES_ROOT, key.c_str()); }
+/// Removes `key` with everything below it; false when the key is still there afterwards (a key
+/// that was never there counts as removed).
+bool deleteTree(const std::wstring& key) {
+    RegDeleteTreeW(HKEY_CLASSES_ROOT, key.c_str());
+    RegKey k;
+    return RegOpenKeyExW(HKEY_CLASSES_ROOT, key.c_str(), 0, KEY_READ, k.put()) == ERROR_FILE_NOT_FOUND;
+}
 
 std::wstring moduleFolder() {
     const std::wstring path = modulePath();
@@ -146,9 +152,14 @@ extern "C" {
 
 HRESULT STDAPICALLTYPE DllUnregisterServer() {
     using namespace seg4::com;
-    deleteTree(clsidKey());
-    deleteTree(pageClsidKey());
-    deleteTree(kControlProgId);
+    // Every key is tried even after one could not be removed; the first failure is reported.
+    HRESULT result = S_OK;
+    const auto removed = [&result](bool gone, HRESULT failure) {
+        if (!gone && SUCCEEDED(result)) result = failure;
+    };
+    removed(deleteTree(clsidKey()), SELFREG_E_CLASS);
+    removed(deleteTree(pageClsidKey()), SELFREG_E_CLASS);
+    removed(deleteTree(kControlProgId), SELFREG_E_CLASS);
     const std::wstring foreign = foreignHostLibrary();
     const bool hostRegistered = !registeredHostLibrary().empty();
     // Removes the library's key and the keys of its interfaces (the copy of the host interface
@@ -156,16 +167,16 @@ HRESULT STDAPICALLTYPE DllUnregisterServer() {
     // goes too.
     UnRegisterTypeLib(LIBID_Quorvane_ARM_7seg4, 1, 0, 0x409, SYS_WIN64);
     for (const IID* iid : {&IID__led7seg4, &DIID___led7seg4, &IID__ppg7seg4})
-        deleteTree(L"Interface\\" + guidText(*iid));
-    deleteTree(L"TypeLib\\" + guidText(LIBID_Quorvane_ARM_7seg4));
+        removed(deleteTree(L"Interface\\" + guidText(*iid)), SELFREG_E_TYPELIB);
+    removed(deleteTree(L"TypeLib\\" + guidText(LIBID_Quorvane_ARM_7seg4)), SELFREG_E_TYPELIB);
     if (!foreign.empty()) {
         registerLibrary(foreign); // the host's registration, interface key included, as it was
     } else {
         if (hostRegistered) UnRegisterTypeLib(LIBID_QuorvaneCompV4Lib, 1, 0, 0, SYS_WIN64);
-        deleteTree(L"Interface\\" + guidText(IID_IQuorvaneComponentV4));
-        deleteTree(L"TypeLib\\" + guidText(LIBID_QuorvaneCompV4Lib));
+        removed(deleteTree(L"Interface\\" + guidText(IID_IQuorvaneComponentV4)), SELFREG_E_TYPELIB);
+        removed(deleteTree(L"TypeLib\\" + guidText(LIBID_QuorvaneCompV4Lib)), SELFREG_E_TYPELIB);
     }
-    return S_OK;
+    return result;
 }
 
 HRESULT STDAPICALLTYPE DllRegisterServer() {

@@ -121,6 +121,50 @@ TEST(Registered, TheHostsOwnLibraryIsKept) {
     EXPECT_EQ(registeredLibrary(LIBID_QuorvaneCompV4Lib), modulePath() + L"\\2");
 }
 
+TEST(Registered, AFailureOnTheWayIsUndoneAndReported) {
+    auto entry = [](const char* name) { return moduleEntry<HRESULT(STDAPICALLTYPE*)()>(name); };
+    ASSERT_EQ(entry("DllUnregisterServer")(), S_OK);
+
+    // A volatile key where the page's class goes: its subkeys cannot be created, so the
+    // registration fails half-way and takes back what it had written.
+    HKEY blocker = nullptr;
+    ASSERT_EQ(RegCreateKeyExW(HKEY_CLASSES_ROOT, kPageClsid.c_str(), 0, nullptr, REG_OPTION_VOLATILE,
+                              KEY_ALL_ACCESS, nullptr, &blocker, nullptr),
+              ERROR_SUCCESS);
+    RegCloseKey(blocker);
+    EXPECT_TRUE(FAILED(entry("DllRegisterServer")()));
+    for (const auto& [key, library] : kKeys)
+        EXPECT_FALSE(classesKeyExists(key))
+            << "left after the failed registration: " << testing::PrintToString(key);
+    RegDeleteTreeW(HKEY_CLASSES_ROOT, kPageClsid.c_str());
+
+    // A subkey that cannot be removed (a link to nowhere): unregistering says so.
+    ASSERT_EQ(entry("DllRegisterServer")(), S_OK);
+    const std::wstring linkKey = kClsid + L"\\Blocker";
+    HKEY link = nullptr;
+    ASSERT_EQ(RegCreateKeyExW(HKEY_CLASSES_ROOT, linkKey.c_str(), 0, nullptr,
+                              REG_OPTION_CREATE_LINK | REG_OPTION_VOLATILE, KEY_ALL_ACCESS | KEY_CREATE_LINK,
+                              nullptr, &link, nullptr),
+              ERROR_SUCCESS);
+    const std::wstring target = L"\\Registry\\Machine\\Software\\Seg4NoSuchKey";
+    ASSERT_EQ(RegSetValueExW(link, L"SymbolicLinkValue", 0, REG_LINK,
+                             reinterpret_cast<const BYTE*>(target.c_str()),
+                             static_cast<DWORD>(target.size() * sizeof(wchar_t))),
+              ERROR_SUCCESS);
+    RegCloseKey(link);
+    EXPECT_TRUE(FAILED(entry("DllUnregisterServer")())) << "a key of the class could not be removed";
+    EXPECT_TRUE(classesKeyExists(kClsid));
+    ASSERT_EQ(RegOpenKeyExW(HKEY_CLASSES_ROOT, linkKey.c_str(), REG_OPTION_OPEN_LINK, DELETE, &link),
+              ERROR_SUCCESS);
+    EXPECT_EQ(RegDeleteKeyW(link, L""), ERROR_SUCCESS);
+    RegCloseKey(link);
+
+    // Back to the state of the stage.
+    EXPECT_EQ(entry("DllUnregisterServer")(), S_OK);
+    ASSERT_EQ(entry("DllRegisterServer")(), S_OK);
+    EXPECT_EQ(registeredLibrary(LIBID_QuorvaneCompV4Lib), modulePath() + L"\\2");
+}
+
 TEST(Unregistered, NoKeyOfTheModuleIsLeft) {
     for (const auto& [key, library] : kKeys)
         EXPECT_FALSE(classesKeyExists(key)) << testing::PrintToString(key);
