@@ -16,6 +16,7 @@
 
 #include <CLI/CLI.hpp>
 
+#include <filesystem>
 #include <fstream>
 #include <iostream>
 #include <sstream>
@@ -114,6 +115,14 @@ int main(int argc, char** argv) {
 #endif
     CLI::App app{"qhost: the headless host for ARM_7seg4 displays"};
     app.require_subcommand(1);
+    // Under Wine the Windows build is handed Unix paths: an argument that names an existing file
+    // or folder is a path, not a "/option". Windows-style options stay for command lines without
+    // such a path (the subcommands take the setting over when they are added, below).
+    for (int i = 1; i < argc; ++i) {
+        std::error_code error;
+        if (argv[i][0] == '/' && std::filesystem::exists(argv[i], error))
+            app.allow_windows_style_options(false);
+    }
 
     HostOptions runOptions;
     std::string script;

@@ -103,6 +103,15 @@ for script in tests/scenarios/*.qhs; do
 done
 echo "-- $corpus scenarios compared"
 
+# A Unix path to the script, as a user under Wine types it: a path, not a Windows "/option".
+dir="$work/unix-path"
+mkdir -p "$dir/native" "$dir/wine"
+cp tests/scenarios/pins.qhs "$dir/native/"
+cp tests/scenarios/pins.qhs "$dir/wine/"
+run_both unix-path "$dir" run "$dir/wine/pins.qhs" --module-folder "$layout"
+[ "$(cat "$dir/unix-path.wine.status")" = 0 ] ||
+  fail "qhost.exe run /absolute/path.qhs exited with $(cat "$dir/unix-path.wine.status"): $(head -3 "$dir/unix-path.wine.err")"
+
 # ---- 3. the demo ----
 dir="$work/demo"
 mkdir -p "$dir/native" "$dir/wine"
