@@ -152,7 +152,7 @@ TEST(WindowInterception, RefusalsAsTheUserSeesThem) {
         {[&] { return in.ssc_AddMessage(desktop, 5, PhaseBefore); }, u"zAddMsg",
          u"Window handle is not subclassed"},
     };
-    MessageBoxWatcher::instance().take();
+    SeenBoxes::instance().take();
     for (const auto& c : cases) {
         const std::string row = toUtf8(c.text);
         platform.events.clear();
@@ -160,7 +160,7 @@ TEST(WindowInterception, RefusalsAsTheUserSeesThem) {
         ASSERT_EQ(platform.events.size(), 1u) << row;
         EXPECT_EQ(platform.events[0].first, EventLogType::Error) << row;
         EXPECT_EQ(platform.events[0].second, u"ucComboBoxEx." + c.routine + u": " + c.text) << row;
-        const auto boxes = MessageBoxWatcher::instance().take();
+        const auto boxes = SeenBoxes::instance().take();
         ASSERT_EQ(boxes.size(), 1u) << row;
         EXPECT_EQ(boxes[0].title, wide(u"Error in ucComboBoxEx." + c.routine)) << row;
         EXPECT_EQ(boxes[0].text, wide(c.text + u".")) << row;

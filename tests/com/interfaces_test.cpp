@@ -190,7 +190,7 @@ TEST_P(SlotTest, AnswersAsTheCoreDoes) {
     ASSERT_EQ(host.query(control), S_OK);
     CoreTwin twin;
     GetParam().run(host.get(), control.get(), twin.core());
-    MessageBoxWatcher::instance().take(); // boxes of both sides (custom images, code file) are fine here
+    SeenBoxes::instance().take(); // boxes of both sides (custom images, code file) are fine here
 }
 
 std::string caseName(const testing::TestParamInfo<MemberCase>& info) {

@@ -127,8 +127,7 @@ constexpr wchar_t kInfoKey[] = L"Software\\DelmarshSW\\QuorvaneV4\\Info";
 /// How many of the boxes seen since the last look had this text (and the module's title).
 int boxesWith(const std::wstring& text) {
     int count = 0;
-    for (const SeenBox& b : MessageBoxWatcher::instance().take())
-        count += b.text == text && b.title == L"ARM_7seg4";
+    for (const SeenBox& b : SeenBoxes::instance().take()) count += b.text == text && b.title == L"ARM_7seg4";
     return count;
 }
 
@@ -185,7 +184,7 @@ std::wstring firstParameterName(IQuorvaneComponentV4* host) {
 TEST(MessageBoxes, CustomImageNamesAreShownNotStored) {
     Ref<IQuorvaneComponentV4> host;
     createControl(host);
-    MessageBoxWatcher::instance().take();
+    SeenBoxes::instance().take();
     BSTR file = SysAllocString(L"on.png");
     EXPECT_EQ(host->put_WriteCustomImages(2, file), S_OK);
     SysFreeString(file);
@@ -199,7 +198,7 @@ TEST(MessageBoxes, CustomImageNamesAreShownNotStored) {
 TEST(HostLanguage, MissingProfileKeyIsReportedAndEnglishUsed) {
     LanguageSetting keep;
     RegDeleteTreeW(HKEY_CURRENT_USER, L"Software\\DelmarshSW");
-    MessageBoxWatcher::instance().take();
+    SeenBoxes::instance().take();
     Ref<IQuorvaneComponentV4> host;
     createControl(host);
     EXPECT_EQ(boxesWith(L"Error opening key: Software\\DelmarshSW\\QuorvaneV4\\Info"), 1);
@@ -219,7 +218,7 @@ TEST(StageLanguage, PinNamesInTheLanguageSetWithWineRegAdd) {
 }
 
 TEST(HelpFile, HelpBesideTheModuleIsRegisteredWithoutAMessage) {
-    MessageBoxWatcher::instance().take();
+    SeenBoxes::instance().take();
     Ref<IQuorvaneComponentV4> host;
     createControl(host);
     EXPECT_EQ(boxesWith(L"Can't find ARM_7seg4 help file"), 0);

@@ -1,6 +1,7 @@
 // The property page ppg7seg4 as a frame uses it: created through its class, given a page site,
 // activated into a hidden window and handed displays; its child windows read and driven with the
 // messages a user's actions send; applied; and shown by the system's property frame.
+#include "window_reading.h"
 #include "wine_support.h"
 
 #include "display/compositor.h"
@@ -138,7 +139,7 @@ protected:
             page->SetPageSite(nullptr);
         }
         if (frame) DestroyWindow(frame);
-        MessageBoxWatcher::instance().take();
+        SeenBoxes::instance().take();
     }
 
     HWND child(int id) const { return GetDlgItem(pageWindow, id); }
@@ -147,22 +148,7 @@ protected:
         HWND comboEx = FindWindowExW(child(ColourList), nullptr, WC_COMBOBOXEXW, nullptr);
         return comboEx ? reinterpret_cast<HWND>(SendMessageW(comboEx, CBEM_GETCOMBOCONTROL, 0, 0)) : nullptr;
     }
-    std::vector<std::wstring> items() const {
-        HWND comboEx = GetParent(combo());
-        std::vector<std::wstring> texts;
-        const auto count = static_cast<int>(SendMessageW(comboEx, CB_GETCOUNT, 0, 0));
-        for (int i = 0; i < count; ++i) {
-            wchar_t text[64] = {};
-            COMBOBOXEXITEMW item{};
-            item.mask = CBEIF_TEXT;
-            item.iItem = i;
-            item.pszText = text;
-            item.cchTextMax = 64;
-            SendMessageW(comboEx, CBEM_GETITEMW, 0, reinterpret_cast<LPARAM>(&item));
-            texts.emplace_back(text);
-        }
-        return texts;
-    }
+    std::vector<std::u16string> items() const { return qhost::win32::comboExItemTexts(GetParent(combo())); }
     int selected() const { return static_cast<int>(SendMessageW(combo(), CB_GETCURSEL, 0, 0)); }
     /// The value the scroll bar shows: its top holds 85.
     int scrollValue() const { return 20 + 85 - GetScrollPos(child(SizeScroll), SB_CTL); }
@@ -210,7 +196,7 @@ TEST_F(PageTest, OpensWithTheObjectsColourAndSize) {
     const std::pair<int, std::wstring> labels[] = {
         {VersionLabel, L"v4.0.1"}, {ColourLabel, L"Color"}, {SizeLabel, L"Size"}, {SizeText, L"50"}};
     for (const auto& [id, text] : labels) EXPECT_EQ(textOf(child(id)), text) << "child " << id;
-    EXPECT_EQ(items(), (std::vector<std::wstring>{L"Red", L"Green", L"Yellow", L"Blue"}));
+    EXPECT_EQ(items(), (std::vector<std::u16string>{u"Red", u"Green", u"Yellow", u"Blue"}));
     EXPECT_EQ(selected(), 2);
     EXPECT_EQ(scrollValue(), 50);
     EXPECT_EQ(preview(), 2);
@@ -327,7 +313,7 @@ TEST_F(PageTest, ApplyWritesByNameAndHandsBackTheObjectsError) {
 
 TEST(PropertyFrame, TheSystemFrameShowsThePageOnTheSelectedObject) {
     // The watcher presses OK on the frame's dialog as it does on message boxes.
-    MessageBoxWatcher::instance().take();
+    SeenBoxes::instance().take();
     RecordingObject object;
     object.colour = 1;
     object.size = 33;
@@ -341,7 +327,7 @@ TEST(PropertyFrame, TheSystemFrameShowsThePageOnTheSelectedObject) {
     if (!object.puts.empty()) {
         EXPECT_EQ(object.puts, (std::vector<std::wstring>{L"LEDColour=1", L"LEDSize=33 (text)"}));
     }
-    const std::vector<SeenBox> seen = MessageBoxWatcher::instance().take();
+    const std::vector<SeenBox> seen = SeenBoxes::instance().take();
     ASSERT_EQ(seen.size(), 1u) << "the frame, and no message box";
 }
 

@@ -19,7 +19,7 @@ int main(int argc, char** argv) {
     }).detach();
 
     CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
-    seg4::wine::MessageBoxWatcher::instance().start();
+    seg4::wine::SeenBoxes::instance().start();
     testing::InitGoogleTest(&argc, argv);
     const int rc = RUN_ALL_TESTS();
     std::fflush(stdout);

@@ -3,8 +3,6 @@
 
 #include <gtest/gtest.h>
 
-#include <set>
-
 namespace seg4::wine {
 
 std::wstring wide(const std::u16string& s) { return std::wstring(s.begin(), s.end()); }
@@ -58,68 +56,26 @@ CoreTwin::CoreTwin() : platform_(controlModule()), core_(std::make_unique<Led7Se
 
 // ---- message boxes ----
 
-MessageBoxWatcher& MessageBoxWatcher::instance() {
-    static MessageBoxWatcher watcher;
-    return watcher;
+SeenBoxes& SeenBoxes::instance() {
+    static SeenBoxes boxes;
+    return boxes;
 }
 
-void MessageBoxWatcher::start() {
-    if (started_.exchange(true)) return;
-    thread_ = std::thread([this] { run(); });
-    thread_.detach();
+void SeenBoxes::start() {
+    std::call_once(started_, [this] {
+        // The tests call the module without marking their calls: look often.
+        watcher_ = std::make_unique<qhost::win32::MessageBoxWatcher>(std::chrono::milliseconds(10));
+        watcher_->setHandler([this](const std::u16string& title, const std::u16string& text) {
+            std::lock_guard lock(mutex_);
+            seen_.push_back(
+                {std::wstring(title.begin(), title.end()), std::wstring(text.begin(), text.end())});
+        });
+    });
 }
 
-std::vector<SeenBox> MessageBoxWatcher::take() {
+std::vector<SeenBox> SeenBoxes::take() {
     std::lock_guard lock(mutex_);
     return std::exchange(seen_, {});
-}
-
-namespace {
-
-struct Scan {
-    std::vector<HWND> boxes;
-};
-
-BOOL CALLBACK collectBoxes(HWND hwnd, LPARAM param) {
-    DWORD pid = 0;
-    GetWindowThreadProcessId(hwnd, &pid);
-    wchar_t cls[32] = {};
-    GetClassNameW(hwnd, cls, 32);
-    if (pid == GetCurrentProcessId() && IsWindowVisible(hwnd) && std::wstring(cls) == L"#32770")
-        reinterpret_cast<Scan*>(param)->boxes.push_back(hwnd);
-    return TRUE;
-}
-
-std::wstring textOf(HWND hwnd) {
-    const int n = GetWindowTextLengthW(hwnd);
-    std::wstring text(static_cast<std::size_t>(n) + 1, L'\0');
-    GetWindowTextW(hwnd, text.data(), n + 1);
-    text.resize(static_cast<std::size_t>(n));
-    return text;
-}
-
-} // namespace
-
-void MessageBoxWatcher::run() {
-    std::set<HWND> answered;
-    for (;;) {
-        Scan scan;
-        EnumWindows(collectBoxes, reinterpret_cast<LPARAM>(&scan));
-        for (HWND box : scan.boxes) {
-            if (answered.count(box)) continue;
-            HWND label = GetDlgItem(box, 0xFFFF); // the message text of a message box
-            SeenBox seen{textOf(box), label ? textOf(label) : std::wstring()};
-            {
-                std::lock_guard lock(mutex_);
-                seen_.push_back(seen);
-            }
-            answered.insert(box);
-            PostMessageW(box, WM_COMMAND, IDOK, 0);
-        }
-        for (auto it = answered.begin(); it != answered.end();)
-            it = IsWindow(*it) ? std::next(it) : answered.erase(it);
-        Sleep(10);
-    }
 }
 
 // ---- property bag ----

@@ -7,6 +7,7 @@
 #pragma GCC diagnostic ignored "-Wnon-virtual-dtor"
 
 #include "component/led7seg4.h"
+#include "message_box_watcher.h"
 #include "win32_platform.h"
 
 #include <windows.h>
@@ -113,21 +114,20 @@ struct SeenBox {
     std::wstring text;
 };
 
-/// Finds the modal message boxes of this process from another thread, records title and text,
-/// and presses OK.
-class MessageBoxWatcher {
+/// The module's message boxes, found from another thread (qhost.exe's watcher), recorded with
+/// title and text and answered with OK.
+class SeenBoxes {
 public:
-    static MessageBoxWatcher& instance();
+    static SeenBoxes& instance();
     void start();
     /// The boxes seen since the last call, oldest first.
     std::vector<SeenBox> take();
 
 private:
-    void run();
     std::mutex mutex_;
     std::vector<SeenBox> seen_;
-    std::thread thread_;
-    std::atomic<bool> started_{false};
+    std::once_flag started_;
+    std::unique_ptr<qhost::win32::MessageBoxWatcher> watcher_;
 };
 
 /// A container's property bag in memory, remembering the order of reads and writes.
