@@ -1,14 +1,7 @@
-// The code file beside the module: where it lies, the key reader (profile view) and the block
-// reader (block view).
-//
-// Neither reader keeps anything between calls: every call builds the path again and reads the
-// file as it is now, so a code file that is edited, replaced or removed while the host runs is
-// seen at the next call.
 #include "codegen/code_file.h"
 
 #include "automation/conversions.h"
 #include "automation/errors.h"
-#include "component/led7seg4.h"
 #include "platform/platform.h"
 
 #include <cstdint>
@@ -65,74 +58,72 @@ BlockScan scanBlocks(std::u16string_view fileText, std::u16string_view blockName
     return scan;
 }
 
-} // namespace codegen
-
 namespace {
 
 // The ANSI profile reader hands values back in a buffer of this many characters, its
 // terminating NUL included.
 constexpr std::size_t kProfileBufferChars = 255;
 
-std::u16string codeFilePath(Platform& platform, const Led7Seg4State& state) {
-    return platform.moduleFolder() + u"\\" + state.m_sCodeFile;
-}
-
 } // namespace
 
-std::u16string Led7Seg4::get_CodeFilename() { return codeFilePath(platform_, state_); }
+CodeFile::CodeFile(Platform& platform, std::u16string_view fileName, Report report)
+    : platform_(platform), fileName_(fileName), report_(std::move(report)) {}
 
-std::u16string Led7Seg4::GetIniKeyValue(std::u16string& lpApplicationName, std::u16string& lpKeyName,
-                                        std::u16string& lpDefault) {
+std::u16string CodeFile::path() const { return platform_.moduleFolder() + u"\\" + fileName_; }
+
+std::u16string CodeFile::keyValue(const std::u16string& section, const std::u16string& key,
+                                  const std::u16string& defaultValue) const {
     try {
-        const std::u16string path = codeFilePath(platform_, state_);
-        if (!platform_.isOrdinaryFile(path)) {
-            // The component keeps no file open between calls, so after this message there is
-            // nothing to close; the profile reader then finds no file and answers the default.
-            showMessage(u"Error - cannot find C code file:\r\n\r\n" + path);
+        const std::u16string file = path();
+        if (!platform_.isOrdinaryFile(file)) {
+            // Nothing is kept open between calls, so after this message there is nothing to
+            // close; the profile reader then finds no file and answers the default.
+            report_(u"Error - cannot find C code file:\r\n\r\n" + file);
         }
         const std::uint32_t codePage = platform_.systemAnsiCodePage();
         std::string value = platform_.profileString(
-            platform_.encodeAnsi(lpApplicationName, codePage), platform_.encodeAnsi(lpKeyName, codePage),
-            platform_.encodeAnsi(lpDefault, codePage), kProfileBufferChars, path);
+            platform_.encodeAnsi(section, codePage), platform_.encodeAnsi(key, codePage),
+            platform_.encodeAnsi(defaultValue, codePage), kProfileBufferChars, file);
         // Only what fits the buffer before its NUL is kept, whatever the reader handed back.
         if (value.size() > kProfileBufferChars - 1) value.resize(kProfileBufferChars - 1);
         return platform_.decodeAnsi(value, codePage);
     } catch (const ComError& e) {
-        showMessage(e.description());
+        report_(e.description());
     } catch (const std::bad_alloc&) {
-        showMessage(describeHResult(hr::OutOfMemory));
+        report_(describeHResult(hr::OutOfMemory));
     }
     return {};
 }
 
-std::u16string Led7Seg4::GetCodeFromFile(std::u16string& lpCodeName) {
-    codegen::BlockScan scan;
+std::u16string CodeFile::block(const std::u16string& name, const std::u16string& description) const {
+    BlockScan scan;
     try {
-        const std::u16string path = codeFilePath(platform_, state_);
-        if (!platform_.isOrdinaryFile(path)) {
+        const std::u16string file = path();
+        if (!platform_.isOrdinaryFile(file)) {
             // Nothing to close here either; the read below fails and says why.
-            showMessage(u"Error - cannot find C code file:\r\n\r\n" + path);
+            report_(u"Error - cannot find C code file:\r\n\r\n" + file);
         }
         // The whole file comes in one platform call and no handle outlives it. A read that
         // fails part-way therefore leaves nothing open behind it: its caller sees the failure
         // message and an empty text, and the next read starts afresh and works as soon as the
         // file can be read again.
-        const std::vector<std::uint8_t> bytes = platform_.readFile(path);
+        const std::vector<std::uint8_t> bytes = platform_.readFile(file);
         const std::string_view raw(reinterpret_cast<const char*>(bytes.data()), bytes.size());
         // CR and LF are single bytes in every ANSI code page, so decoding the whole file at once
         // gives the same lines as decoding it line by line.
-        scan = codegen::scanBlocks(platform_.decodeAnsi(raw, platform_.systemAnsiCodePage()), lpCodeName);
+        scan = scanBlocks(platform_.decodeAnsi(raw, platform_.systemAnsiCodePage()), name);
     } catch (const ComError& e) {
-        showMessage(e.description());
+        report_(e.description());
         return {};
     } catch (const std::bad_alloc&) {
-        showMessage(describeHResult(hr::OutOfMemory));
+        report_(describeHResult(hr::OutOfMemory));
         return {};
     }
 
-    if (!scan.complete())
-        return u"//Error Reading Code For " + state_.m_sDescription + u"::" + lpCodeName + u"\r\n";
+    if (!scan.complete()) return u"//Error Reading Code For " + description + u"::" + name + u"\r\n";
     return std::move(scan.text);
 }
+
+} // namespace codegen
 
 } // namespace seg4

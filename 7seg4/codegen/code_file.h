@@ -1,10 +1,41 @@
-// The block view of the code file: named runs of lines between marker comments.
+// The code file beside the module: its key view (profile entries) and its block view (named
+// runs of lines between marker comments).
 #pragma once
 
+#include <functional>
 #include <string>
 #include <string_view>
 
+namespace seg4 {
+class Platform;
+}
+
 namespace seg4::codegen {
+
+/// The code file of one display. Nothing is kept between calls: every call builds the path
+/// again and reads the file as it is now, so a code file that is edited, replaced or removed
+/// while the host runs is seen at the next call. Failures are reported as messages (through
+/// `report`) and answered with an empty text.
+class CodeFile {
+public:
+    using Report = std::function<void(const std::u16string& message)>;
+    CodeFile(Platform& platform, std::u16string_view fileName, Report report);
+
+    /// The module's folder and the file name.
+    std::u16string path() const;
+    /// The profile entry `key` of `section`, or `defaultValue`, as the system's ANSI profile
+    /// reader answers it (one 255-character buffer).
+    std::u16string keyValue(const std::u16string& section, const std::u16string& key,
+                            const std::u16string& defaultValue) const;
+    /// The lines of every block named `name`; when a marker is missing, the error comment that
+    /// names the block as `description`::`name`.
+    std::u16string block(const std::u16string& name, const std::u16string& description) const;
+
+private:
+    Platform& platform_;
+    std::u16string fileName_;
+    Report report_;
+};
 
 /// What one pass over the file found for one block name.
 struct BlockScan {

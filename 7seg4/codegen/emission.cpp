@@ -1,9 +1,8 @@
-// The code handed to the host: the code file's blocks, and the wiring placeholders of code text
-// replaced from the pin table.
+// The wiring placeholders of code text, replaced from the pin table.
 #include "automation/conversions.h"
 #include "automation/errors.h"
 #include "codegen/placeholders.h"
-#include "component/led7seg4.h"
+#include "component/led7seg4.h" // the shared routines DigitPattern and ShiftLeft
 #include "platform/platform.h"
 
 #include <cstddef>
@@ -188,8 +187,6 @@ std::u16string substitute(std::u16string_view text, std::span<const Substitution
     return current;
 }
 
-} // namespace codegen
-
 namespace {
 
 /// The character with code 97 + port ("a" for port 0; the unconnected -1 gives "`"), as the
@@ -204,38 +201,14 @@ std::u16string portLetter(Platform& platform, std::int32_t port) {
 
 } // namespace
 
-std::u16string Led7Seg4::get_DefinesCode() {
-    std::u16string block = u"DefinesCode";
-    return GetCodeFromFile(block);
+std::u16string replacePlaceholders(std::u16string_view code, const std::optional<std::vector<RSPin>>& pins,
+                                   Platform& platform) {
+    if (!pins) raise(hr::SubscriptOutOfRange);
+    const std::vector<Substitution> pairs =
+        placeholderValues(*pins, [&platform](std::int32_t port) { return portLetter(platform, port); });
+    return substitute(code, pairs);
 }
 
-std::u16string Led7Seg4::get_InitialisationCode() { return state_.m_sInitCode; }
-std::u16string Led7Seg4::get_InterruptCode() { return state_.m_sInterruptCode; }
-
-std::u16string Led7Seg4::get_MacroCode(std::int32_t lMacroID) {
-    const std::vector<RSMacro>& table = macroTable();
-    if (lMacroID < 0 || static_cast<std::size_t>(lMacroID) >= table.size()) return {};
-
-    // The block is named after the code name, the second of "display|code|returns"; a name
-    // with one bar gives its first part, a name without bars is used whole.
-    std::u16string name = table[static_cast<std::size_t>(lMacroID)].MacroName;
-    if (const std::size_t bar = name.find(u'|'); bar != std::u16string::npos) {
-        const std::u16string rest = name.substr(bar + 1);
-        const std::size_t second = rest.find(u'|');
-        name = second != std::u16string::npos ? rest.substr(0, second) : name.substr(0, bar);
-    }
-    std::u16string block = u"Macro_" + name;
-    return GetCodeFromFile(block);
-}
-
-void Led7Seg4::MacroCodeOverride(std::u16string& pVal) { ReplacePlaceholders(pVal); }
-
-std::u16string Led7Seg4::ReplacePlaceholders(std::u16string& code) {
-    // Every value is worked out before the text is touched, so a failure leaves it as it was.
-    const std::vector<codegen::Substitution> pairs = codegen::placeholderValues(
-        pinTable(), [this](std::int32_t port) { return portLetter(platform_, port); });
-    code = codegen::substitute(code, pairs);
-    return code;
-}
+} // namespace codegen
 
 } // namespace seg4

@@ -1,13 +1,12 @@
-// The macro table: the macros the host can call, built from the code file's profile entries
-// and the localised display names, and the host members that read it.
+#include "codegen/macro_table.h"
+
 #include "automation/conversions.h"
 #include "automation/errors.h"
-#include "component/led7seg4.h"
 
 #include <array>
 #include <cstddef>
 
-namespace seg4 {
+namespace seg4::codegen {
 
 namespace {
 
@@ -42,20 +41,17 @@ bool inTable(const std::vector<RSMacro>& table, std::int32_t id) {
 
 } // namespace
 
-void Led7Seg4::BuildMacroTable() {
-    auto entry = [this](std::u16string section, std::u16string key, std::u16string fallback) {
-        return GetIniKeyValue(section, key, fallback);
-    };
-    Language* language = state_.m_oLanguage.get();
+void buildMacroTable(Led7Seg4State& state, const KeyReader& entry, const Report& showMessage) {
+    Language* language = state.m_oLanguage.get();
 
     const std::int16_t macroCount = toInteger(Variant::string(entry(u"MacroNames", u"Count", u"0")));
-    state_.m_iMacroCount = macroCount;
+    state.m_iMacroCount = macroCount;
 
     if (macroCount >= 1) {
         // A build that finds macros replaces the whole table; what it has made stays when it
         // stops part-way.
-        state_.m_Macros.emplace(static_cast<std::size_t>(macroCount));
-        std::vector<RSMacro>& macros = *state_.m_Macros;
+        state.m_Macros.emplace(static_cast<std::size_t>(macroCount));
+        std::vector<RSMacro>& macros = *state.m_Macros;
         std::size_t parameterRow = 0;
 
         for (std::int32_t i = 1; i <= macroCount; ++i) {
@@ -106,39 +102,48 @@ void Led7Seg4::BuildMacroTable() {
     }
 
     std::u16string description = displayText(language, kDescriptionText);
-    state_.m_sDescription = description.empty() ? std::u16string(u"LED7SEG4") : std::move(description);
+    state.m_sDescription = description.empty() ? std::u16string(u"LED7SEG4") : std::move(description);
 }
 
-const std::vector<RSMacro>& Led7Seg4::macroTable() {
+const std::vector<RSMacro>& macroTable(const Led7Seg4State& state) {
     // Without a table there is no index range to test an ID against.
-    if (!state_.m_Macros) raise(hr::SubscriptOutOfRange);
-    return *state_.m_Macros;
+    if (!state.m_Macros) raise(hr::SubscriptOutOfRange);
+    return *state.m_Macros;
 }
 
-Variant Led7Seg4::get_MacroNames() {
-    const std::vector<RSMacro>& table = macroTable();
+Variant macroNames(const std::vector<RSMacro>& table) {
     std::vector<Variant> names;
     names.reserve(table.size());
     for (const RSMacro& macro : table) names.push_back(Variant::string(macro.MacroName));
     return Variant::array(VarType::String, 0, std::move(names));
 }
 
-std::int32_t Led7Seg4::get_MacroIsFunction(std::int32_t lMacroID) {
-    const std::vector<RSMacro>& table = macroTable();
+std::int32_t macroIsFunction(const std::vector<RSMacro>& table, std::int32_t lMacroID) {
     if (!inTable(table, lMacroID)) return kFalse;
     return table[static_cast<std::size_t>(lMacroID)].IsFunction ? kTrue : kFalse;
 }
 
-std::int32_t Led7Seg4::get_MacroIsPrivate(std::int32_t lMacroID) {
-    const std::vector<RSMacro>& table = macroTable();
+std::int32_t macroIsPrivate(const std::vector<RSMacro>& table, std::int32_t lMacroID) {
     if (!inTable(table, lMacroID)) return kFalse;
     return table[static_cast<std::size_t>(lMacroID)].IsPrivate ? kTrue : kFalse;
 }
 
-Variant Led7Seg4::get_MacroParameters(std::int32_t lMacroID) {
-    const std::vector<RSMacro>& table = macroTable();
+Variant macroParameters(const std::vector<RSMacro>& table, std::int32_t lMacroID) {
     if (!inTable(table, lMacroID)) return Variant();
     return table[static_cast<std::size_t>(lMacroID)].MacroParams;
 }
 
-} // namespace seg4
+std::u16string macroBlockName(const std::vector<RSMacro>& table, std::int32_t lMacroID) {
+    if (!inTable(table, lMacroID)) return {};
+    // The block is named after the code name, the second of "display|code|returns"; a name
+    // with one bar gives its first part, a name without bars is used whole.
+    std::u16string name = table[static_cast<std::size_t>(lMacroID)].MacroName;
+    if (const std::size_t bar = name.find(u'|'); bar != std::u16string::npos) {
+        const std::u16string rest = name.substr(bar + 1);
+        const std::size_t second = rest.find(u'|');
+        name = second != std::u16string::npos ? rest.substr(0, second) : name.substr(0, bar);
+    }
+    return u"Macro_" + name;
+}
+
+} // namespace seg4::codegen

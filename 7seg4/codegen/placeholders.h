@@ -7,10 +7,15 @@
 #include <array>
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <span>
 #include <string>
 #include <string_view>
 #include <vector>
+
+namespace seg4 {
+class Platform;
+}
 
 namespace seg4::codegen {
 
@@ -67,5 +72,11 @@ std::vector<Substitution> placeholderValues(const std::vector<RSPin>& pins, cons
 /// one pass over the text when no value holds "%", and in one pass per pair otherwise. A value
 /// must not hold its own placeholder: under that rule such a value never finishes.
 std::u16string substitute(std::u16string_view text, std::span<const Substitution> pairs);
+
+/// `code` with the wiring of `pins` filled in, port letters in the platform's code page. Every
+/// value is worked out before the text is touched; a display without pins fails with subscript
+/// out of range.
+std::u16string replacePlaceholders(std::u16string_view code, const std::optional<std::vector<RSPin>>& pins,
+                                   Platform& platform);
 
 } // namespace seg4::codegen

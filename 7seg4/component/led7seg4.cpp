@@ -1,9 +1,11 @@
-// Start-up of a display (Initialize, InitProperties), its own properties and shared routines.
+// Start-up of a display (Initialize, InitProperties), its container events, its own properties
+// and shared routines.
 #include "component/led7seg4.h"
 
 #include "automation/conversions.h"
 #include "automation/errors.h"
 #include "component/control_site.h"
+#include "persistence/settings.h"
 #include "platform/platform.h"
 
 #include <array>
@@ -100,6 +102,23 @@ void Led7Seg4::createPinTable() {
     }
 }
 
+void Led7Seg4::WriteProperties(PropertyBag& bag) { persistence::writeSettings(state_, bag); }
+
+void Led7Seg4::ReadProperties(PropertyBag& bag) {
+    // A container loads a stored display without the new-display initialisation. The pin table
+    // is made here in that case, so the stored wiring is read instead of silently dropped.
+    if (!state_.m_Pins) createPinTable();
+    persistence::readSettings(state_, bag);
+    Resize();
+    Paint();
+}
+
+std::u16string Led7Seg4::get_ReadCustomImages(std::int32_t) { return {}; }
+
+void Led7Seg4::put_WriteCustomImages(std::int32_t lID, const std::u16string& value) {
+    showMessage(u"id=" + decimal(lID) + u"  and filename = \r\n" + value);
+}
+
 std::int32_t Led7Seg4::get_CommonAnode() { return state_.m_lCommonAnode; }
 void Led7Seg4::put_CommonAnode(std::int32_t value) { state_.m_lCommonAnode = value; }
 
@@ -158,6 +177,17 @@ void Led7Seg4::showMessage(const std::u16string& text) {
     box.text = text;
     box.title = platform_.moduleBaseName();
     platform_.messageBox(box);
+}
+
+void Led7Seg4::Resize() {
+    const display::Extent e =
+        display::extentFor(state_.m_lLEDSize, platform_.twipsPerPixelX(), platform_.twipsPerPixelY());
+    setExtent(e.width, e.height);
+}
+
+void Led7Seg4::Paint() {
+    layout_.paint(state_, platform_.twipsPerPixelX(), platform_.twipsPerPixelY());
+    if (site_) site_->invalidate();
 }
 
 void Led7Seg4::setExtent(float widthTwips, float heightTwips) {

@@ -1,15 +1,17 @@
 // The display control: one four-digit, seven-segment common-anode LED unit on the host's panel.
 //
-// Member definitions live with their subsystem: pins and host description in component/,
-// drawing and simulation in display/, the code file and macros in codegen/, stored settings in
-// persistence/. Member names follow the host interface: get_X / put_X for properties, X for
-// methods, so the COM shell and qhost can be generated from the member tables.
+// A façade: every member is defined in component/ and hands the work to the module of its
+// subsystem, working on the display's state (display::Layout and the simulation in display/, the
+// code file and macros in codegen/, stored settings in persistence/). Member names follow the
+// host interface: get_X / put_X for properties, X for methods, so the COM shell and qhost can
+// be generated from the member tables.
 #pragma once
 
 #include "automation/variant.h"
+#include "codegen/code_file.h"
 #include "component/layers.h"
-#include "component/records.h"
-#include "localisation/language.h"
+#include "component/led7seg4_state.h"
+#include "display/layout.h"
 
 #include <cstdint>
 #include <memory>
@@ -22,30 +24,6 @@ namespace seg4 {
 class Platform;
 class ControlSite;
 class PropertyBag;
-
-/// The control's state, in the order the control declares it.
-struct Led7Seg4State {
-    std::int16_t iVersionMajor = 0;
-    std::int16_t iVersionMinor = 0;
-    std::int32_t m_lPinCount = 0;
-    std::int32_t m_lCommonAnode = 0;
-    std::int32_t m_lLEDColour = 0;
-    std::int32_t m_lLastColour = 0;
-    std::int32_t m_lLEDSize = 0;
-    std::int32_t m_lLastSize = 0;
-    std::int16_t m_iMacroCount = 0;
-    std::optional<std::vector<RSMacro>> m_Macros; // absent until a build finds a macro
-    bool m_bSimulating = false;
-    bool m_bHasSimulated = false;
-    std::optional<std::vector<RSPin>> m_Pins; // absent until InitProperties
-    std::u16string m_sDescription;
-    std::u16string m_sInitCode;
-    std::u16string m_sInterruptCode;
-    // m_lExclusiveInts: a Long array that is never filled (ExclusiveInterrupts answers it).
-    bool m_bHasExclusiveInts = false;
-    std::unique_ptr<Language> m_oLanguage;
-    std::u16string m_sCodeFile;
-};
 
 class Led7Seg4 {
 public:
@@ -166,24 +144,22 @@ public:
     const Led7Seg4State& state() const noexcept { return state_; }
     /// Direct access for tests that set up states (pin levels, flags) without the host calls.
     Led7Seg4State& stateForTesting() noexcept { return state_; }
-    const LayerSet& layers() const noexcept { return layers_; }
+    const LayerSet& layers() const noexcept { return layout_.layers(); }
     float extentWidthTwips() const noexcept { return extentWidth_; }
     float extentHeightTwips() const noexcept { return extentHeight_; }
     Platform& platform() noexcept { return platform_; }
     /// How many layout passes Paint has made (the layout runs only on colour or size changes).
-    std::uint64_t layoutPasses() const noexcept { return layoutPasses_; }
+    std::uint64_t layoutPasses() const noexcept { return layout_.layoutPasses(); }
     /// How many times Paint ran.
-    std::uint64_t paintCount() const noexcept { return paintCount_; }
+    std::uint64_t paintCount() const noexcept { return layout_.paintCount(); }
 
 private:
     Platform& platform_;
     ControlSite* site_ = nullptr;
     Led7Seg4State state_;
-    LayerSet layers_;
+    display::Layout layout_;
     float extentWidth_ = 0;
     float extentHeight_ = 0;
-    std::uint64_t layoutPasses_ = 0;
-    std::uint64_t paintCount_ = 0;
 
     /// The twelve pins with their names and proposed wiring, none connected.
     void createPinTable();
@@ -195,9 +171,7 @@ private:
 
     void BuildMacroTable();
     const std::vector<RSMacro>& macroTable(); // fails with subscript out of range when absent
-    std::u16string ReplacePlaceholders(std::u16string& code);
-    void SimShowDigit(const Variant& params, Variant& pvAffected, std::int32_t& pCycles);
-    void layoutLayers();
+    codegen::CodeFile codeFile();
     void setExtent(float widthTwips, float heightTwips);
 
     friend class Led7Seg4TestAccess;

@@ -1,19 +1,18 @@
 // The control's size (Resize) and its layers (Paint): where the 36 layers lie and which of them
 // show, from LEDSize, LEDColour and the pin levels.
 //
-// Nothing here draws pixels: Paint only updates the retained layers and asks the container to
-// draw again; the compositor turns the layers into pixels when the container draws.
+// Nothing here draws pixels: Paint only updates the retained layers; the compositor turns the
+// layers into pixels when the container draws.
+#include "display/layout.h"
+
 #include "automation/conversions.h"
 #include "automation/errors.h"
-#include "component/control_site.h"
-#include "component/led7seg4.h"
-#include "platform/platform.h"
 
 #include <array>
 #include <cmath>
 #include <cstdint>
 
-namespace seg4 {
+namespace seg4::display {
 
 namespace {
 
@@ -41,20 +40,18 @@ std::size_t backdropFor(std::int32_t colour) {
 
 } // namespace
 
-void Led7Seg4::Resize() {
-    // The control always measures 16/5 x LEDSize by LEDSize pixels, whatever size it was given.
-    const double width = double{platform_.twipsPerPixelX()} * scaledSize(state_.m_lLEDSize, 16) / 5.0;
-    const double height = double{platform_.twipsPerPixelY()} * state_.m_lLEDSize;
-    setExtent(static_cast<float>(width), static_cast<float>(height));
+Extent extentFor(std::int32_t ledSize, float twipsPerPixelX, float twipsPerPixelY) {
+    const double width = double{twipsPerPixelX} * scaledSize(ledSize, 16) / 5.0;
+    const double height = double{twipsPerPixelY} * ledSize;
+    return {static_cast<float>(width), static_cast<float>(height)};
 }
 
-void Led7Seg4::layoutLayers() {
+void Layout::layOut(std::int32_t ledSize, float twipsPerPixelX, float twipsPerPixelY) {
     // Everything that can fail is computed before the first layer changes, so a failed pass
     // leaves the layers as they were.
-    const std::int16_t digitWidth =
-        roundTo16(double{platform_.twipsPerPixelX()} * scaledSize(state_.m_lLEDSize, 4) / 5.0);
+    const std::int16_t digitWidth = roundTo16(double{twipsPerPixelX} * scaledSize(ledSize, 4) / 5.0);
     const std::int16_t backdropWidth = checkedMul16(4, digitWidth);
-    const auto displayHeight = static_cast<float>(double{platform_.twipsPerPixelY()} * state_.m_lLEDSize);
+    const auto displayHeight = static_cast<float>(double{twipsPerPixelY} * ledSize);
 
     for (Layer& backdrop : layers_.backdrops) {
         backdrop.visible = false;
@@ -78,24 +75,24 @@ void Led7Seg4::layoutLayers() {
     ++layoutPasses_;
 }
 
-void Led7Seg4::Paint() {
-    if (state_.m_lLEDSize != state_.m_lLastSize || state_.m_lLEDColour != state_.m_lLastColour)
-        layoutLayers();
+void Layout::paint(Led7Seg4State& state, float twipsPerPixelX, float twipsPerPixelY) {
+    if (state.m_lLEDSize != state.m_lLastSize || state.m_lLEDColour != state.m_lLastColour)
+        layOut(state.m_lLEDSize, twipsPerPixelX, twipsPerPixelY);
 
-    layers_.backdrops[backdropFor(state_.m_lLEDColour)].visible = true;
+    layers_.backdrops[backdropFor(state.m_lLEDColour)].visible = true;
 
     // A display without a pin table (loaded without the new-instance initialisation) has no
     // levels to read: it shows every segment unlit, as a new display with all levels low does,
     // instead of failing every redraw.
     std::array<bool, 12> high{};
-    if (state_.m_Pins) {
-        const std::vector<RSPin>& pins = *state_.m_Pins;
+    if (state.m_Pins) {
+        const std::vector<RSPin>& pins = *state.m_Pins;
         for (std::size_t i = 0; i < high.size() && i < pins.size(); ++i) high[i] = pins[i].SimValue;
     }
     // Common anodes: a digit is selected while its anode is high, and a selected digit lights a
     // segment while the segment's line is low. Until a simulation has run on this display, a
     // selected digit also lights the segments whose lines are high.
-    const bool neverSimulated = !state_.m_bSimulating && !state_.m_bHasSimulated;
+    const bool neverSimulated = !state.m_bSimulating && !state.m_bHasSimulated;
     std::array<bool, kSegmentCount> lineLights{};
     for (std::size_t s = 0; s < lineLights.size(); ++s) lineLights[s] = !high[4 + s] || neverSimulated;
     for (int d = 0; d < kDigitCount; ++d) {
@@ -105,10 +102,9 @@ void Led7Seg4::Paint() {
                 !(selected && lineLights[static_cast<std::size_t>(s)]);
     }
 
-    state_.m_lLastSize = state_.m_lLEDSize;
-    state_.m_lLastColour = state_.m_lLEDColour;
+    state.m_lLastSize = state.m_lLEDSize;
+    state.m_lLastColour = state.m_lLEDColour;
     ++paintCount_;
-    if (site_) site_->invalidate();
 }
 
-} // namespace seg4
+} // namespace seg4::display

@@ -1,0 +1,65 @@
+// The members that hand the host code and read the code file, over the codegen modules.
+#include "codegen/code_file.h"
+#include "codegen/macro_table.h"
+#include "codegen/placeholders.h"
+#include "component/led7seg4.h"
+
+namespace seg4 {
+
+codegen::CodeFile Led7Seg4::codeFile() {
+    return codegen::CodeFile(platform_, state_.m_sCodeFile,
+                             [this](const std::u16string& text) { showMessage(text); });
+}
+
+std::u16string Led7Seg4::get_CodeFilename() { return codeFile().path(); }
+
+std::u16string Led7Seg4::GetIniKeyValue(std::u16string& lpApplicationName, std::u16string& lpKeyName,
+                                        std::u16string& lpDefault) {
+    return codeFile().keyValue(lpApplicationName, lpKeyName, lpDefault);
+}
+
+std::u16string Led7Seg4::GetCodeFromFile(std::u16string& lpCodeName) {
+    return codeFile().block(lpCodeName, state_.m_sDescription);
+}
+
+void Led7Seg4::BuildMacroTable() {
+    codegen::buildMacroTable(
+        state_,
+        [this](std::u16string section, std::u16string key, std::u16string fallback) {
+            return GetIniKeyValue(section, key, fallback);
+        },
+        [this](const std::u16string& text) { showMessage(text); });
+}
+
+const std::vector<RSMacro>& Led7Seg4::macroTable() { return codegen::macroTable(state_); }
+
+Variant Led7Seg4::get_MacroNames() { return codegen::macroNames(macroTable()); }
+std::int32_t Led7Seg4::get_MacroIsFunction(std::int32_t lMacroID) {
+    return codegen::macroIsFunction(macroTable(), lMacroID);
+}
+std::int32_t Led7Seg4::get_MacroIsPrivate(std::int32_t lMacroID) {
+    return codegen::macroIsPrivate(macroTable(), lMacroID);
+}
+Variant Led7Seg4::get_MacroParameters(std::int32_t lMacroID) {
+    return codegen::macroParameters(macroTable(), lMacroID);
+}
+
+std::u16string Led7Seg4::get_MacroCode(std::int32_t lMacroID) {
+    std::u16string block = codegen::macroBlockName(macroTable(), lMacroID);
+    return block.empty() ? std::u16string() : GetCodeFromFile(block);
+}
+
+std::u16string Led7Seg4::get_DefinesCode() {
+    std::u16string block = u"DefinesCode";
+    return GetCodeFromFile(block);
+}
+
+std::u16string Led7Seg4::get_InitialisationCode() { return state_.m_sInitCode; }
+std::u16string Led7Seg4::get_InterruptCode() { return state_.m_sInterruptCode; }
+
+void Led7Seg4::MacroCodeOverride(std::u16string& pVal) {
+    // Every value is worked out before the text is touched, so a failure leaves it as it was.
+    pVal = codegen::replacePlaceholders(pVal, state_.m_Pins, platform_);
+}
+
+} // namespace seg4
