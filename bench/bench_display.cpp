@@ -3,8 +3,8 @@
 //   a full composite of a display at LEDSize 20, 50 and 85 against a memcpy of the same frame
 //   (half the overlays shown, the compositor's worst case; also all shown and one digit lit).
 // Printed at the end as ratios (targets: Paint within 10x, composite within 10x at every size).
-#include "component/led7seg4.h"
 #include "display/compositor.h"
+#include "display/layout.h"
 #include "posix_platform.h"
 
 #include "ratio_reporter.h"
@@ -25,21 +25,18 @@ using namespace seg4;
 /// A display with a pin table at the given size, laid out once, every segment unlit (every
 /// overlay drawn: the most work for the compositor).
 struct Bench {
-    PosixPlatform platform;
-    std::unique_ptr<Led7Seg4> control;
+    Led7Seg4State st;
+    display::Layout layout;
+    display::Extent extent;
 
-    explicit Bench(int size) {
-        platform.setTwipsPerPixel(15, 15);
-        control = std::make_unique<Led7Seg4>(platform);
-        Led7Seg4State& st = control->stateForTesting();
+    explicit Bench(int size) : extent(display::extentFor(size, 15, 15)) {
         st.m_lPinCount = 12;
         st.m_Pins.emplace(12);
         st.m_lLEDSize = size;
-        control->Resize();
-        control->Paint();
+        layout.paint(st, 15, 15);
     }
-    int width() const { return pixelsFromTwips(control->extentWidthTwips(), 15); }
-    int height() const { return pixelsFromTwips(control->extentHeightTwips(), 15); }
+    int width() const { return pixelsFromTwips(extent.width, 15); }
+    int height() const { return pixelsFromTwips(extent.height, 15); }
 };
 
 // The least a Paint can do: store the visible flag of each of the 36 layers (the layer
@@ -58,14 +55,14 @@ void Floor36BoolStores(benchmark::State& state) {
 
 void Paint(benchmark::State& state) {
     Bench b(50);
-    auto& pins = *b.control->stateForTesting().m_Pins;
+    auto& pins = *b.st.m_Pins;
     unsigned n = 0;
     for (auto _ : state) {
         // A simulation step: one level changed, then the redraw it asks for.
         pins[n++ % 12].SimValue ^= true;
-        b.control->Paint();
+        b.layout.paint(b.st, 15, 15);
     }
-    if (b.control->layoutPasses() != 1) state.SkipWithError("Paint laid out again");
+    if (b.layout.layoutPasses() != 1) state.SkipWithError("Paint laid out again");
 }
 
 void FloorMemcpy(benchmark::State& state) {
@@ -82,14 +79,14 @@ void FloorMemcpy(benchmark::State& state) {
 /// Draws a display whose digits 0..3 show `lit` of them fully lit and the rest unlit.
 void compositeWithLitDigits(benchmark::State& state, int lit) {
     Bench b(static_cast<int>(state.range(0)));
-    auto& pins = *b.control->stateForTesting().m_Pins;
+    auto& pins = *b.st.m_Pins;
     for (int d = 0; d < lit; ++d) pins[static_cast<std::size_t>(d)].SimValue = true;
-    b.control->Paint();
+    b.layout.paint(b.st, 15, 15);
     Compositor compositor;
     Frame frame;
-    compositor.draw(b.control->layers(), b.width(), b.height(), 15, 15, frame); // scale the pictures once
+    compositor.draw(b.layout.layers(), b.width(), b.height(), 15, 15, frame); // scale the pictures once
     for (auto _ : state) {
-        compositor.draw(b.control->layers(), b.width(), b.height(), 15, 15, frame);
+        compositor.draw(b.layout.layers(), b.width(), b.height(), 15, 15, frame);
         benchmark::DoNotOptimize(frame.pixels.data());
         benchmark::ClobberMemory();
     }

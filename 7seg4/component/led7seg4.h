@@ -142,8 +142,6 @@ public:
 
     // ---- what hosts and tests may look at ----
     const Led7Seg4State& state() const noexcept { return state_; }
-    /// Direct access for tests that set up states (pin levels, flags) without the host calls.
-    Led7Seg4State& stateForTesting() noexcept { return state_; }
     const LayerSet& layers() const noexcept { return layout_.layers(); }
     float extentWidthTwips() const noexcept { return extentWidth_; }
     float extentHeightTwips() const noexcept { return extentHeight_; }
@@ -173,8 +171,6 @@ private:
     const std::vector<RSMacro>& macroTable(); // fails with subscript out of range when absent
     codegen::CodeFile codeFile();
     void setExtent(float widthTwips, float heightTwips);
-
-    friend class Led7Seg4TestAccess;
 };
 
 } // namespace seg4

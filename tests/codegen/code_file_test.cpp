@@ -47,8 +47,8 @@ TEST(BlockReader, AnswersTheBlockOrTheErrorCommentReadingTheFileAfresh) {
     EXPECT_EQ(name, u"D") << "the argument is left alone";
     EXPECT_EQ(d.block(u"Missing"), u"//Error Reading Code For ::Missing\r\n")
         << "no description before a build";
-    d.control.stateForTesting().m_sDescription = u"LED7SEG4";
-    EXPECT_EQ(d.block(u"Open"), u"//Error Reading Code For LED7SEG4::Open\r\n");
+    const codegen::CodeFile file(d.platform, u"ARM_7seg4.c", [](const std::u16string&) { FAIL(); });
+    EXPECT_EQ(file.block(u"Open", u"LED7SEG4"), u"//Error Reading Code For LED7SEG4::Open\r\n");
     EXPECT_TRUE(d.platform.messageBoxes.empty()) << "a missing block is no message";
 
     d.platform.setFile(d.path(), crlf({"/*D_Start*/", "two", "/*D_End*/", "[S]", "k=2"}));

@@ -74,7 +74,6 @@ struct DisplayOn {
             control.put_Bit(static_cast<std::int32_t>(i), wiring[i].bit);
         }
     }
-    std::vector<RSPin>& pins() { return *control.stateForTesting().m_Pins; }
     std::u16string block(std::u16string name) { return control.GetCodeFromFile(name); }
     std::u16string iniValue(std::u16string section, std::u16string key, std::u16string fallback) {
         return control.GetIniKeyValue(section, key, fallback);

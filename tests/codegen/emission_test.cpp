@@ -1,6 +1,9 @@
 // The code handed to the host: blocks from the code file, macro code by macro ID, the stored
 // start-up and interrupt texts, and the wiring placeholders replaced from the pin table. That
 // the substitution follows its rule on any text is shown in placeholder_equivalence_test.cpp.
+#include "codegen/code_file.h"
+#include "codegen/macro_table.h"
+#include "codegen/placeholders.h"
 #include "codegen/program.h"
 #include "codegen_fixture.h"
 
@@ -11,11 +14,18 @@ namespace {
 
 using PinChange = std::function<void(std::vector<RSPin>&)>;
 
-/// A display wired as proposed, then changed by `change`.
-struct Wired : Display {
-    explicit Wired(const PinChange& change = {}) : Display(exampleProfile()) {
-        wire(proposedWiring());
-        if (change) change(pins());
+/// A pin table wired as proposed, then changed by `change`; the placeholders filled from it.
+struct Wired {
+    FakePlatform platform;
+    std::optional<std::vector<RSPin>> pins = std::vector<RSPin>(12);
+    explicit Wired(const PinChange& change = {}) {
+        const Wiring wiring = proposedWiring();
+        for (std::size_t i = 0; i < wiring.size(); ++i)
+            (*pins)[i].Port = wiring[i].port, (*pins)[i].Bit = wiring[i].bit;
+        if (change) change(*pins);
+    }
+    std::u16string replaced(const std::u16string& text) {
+        return codegen::replacePlaceholders(text, pins, platform);
     }
 };
 
@@ -57,11 +67,15 @@ TEST(Placeholders, FailWithoutTouchingTheTextWhenAValueCannotBeMade) {
     };
     for (const auto& c : cases) {
         Wired d(c.change);
-        if (!c.change) d.control.stateForTesting().m_Pins.reset();
-        std::u16string text = u"keep %a %c %m %o";
-        EXPECT_EQ(failureOf([&] { d.control.MacroCodeOverride(text); }), c.error) << c.what;
-        EXPECT_EQ(text, u"keep %a %c %m %o") << c.what;
+        if (!c.change) d.pins.reset();
+        EXPECT_EQ(failureOf([&] { d.replaced(u"keep %a %c %m %o"); }), c.error) << c.what;
     }
+    // Through the host's member the text stays as it was.
+    Display d(exampleProfile());
+    d.control.put_Bit(3, 15);
+    std::u16string text = u"keep %a";
+    EXPECT_EQ(failureOf([&] { d.control.MacroCodeOverride(text); }), hr::Overflow);
+    EXPECT_EQ(text, u"keep %a");
 }
 
 const std::string kBlocks = crlf({"/*DefinesCode_Start*/",
@@ -101,11 +115,15 @@ TEST(CodeBlocks, MacroCodeComesUnchangedFromTheBlockOfTheCodeName) {
         {u"Show|B|void", u"b\n"}, {u"A|B", u"a\n"},      {u"ABC", u"abc\n"}, {u"|B|", u"b\n"},
         {u"A|B|C|D", u"b\n"},     {u"A||void", nullptr}, {u"", nullptr}, // both read "Macro_"
     };
+    const codegen::CodeFile file(d.platform, u"ARM_7seg4.c", [](const std::u16string&) { FAIL(); });
     for (const auto& [macroName, code] : names) {
-        d.control.stateForTesting().m_Macros->at(0).MacroName = macroName;
-        EXPECT_EQ(d.control.get_MacroCode(0), code ? code : u"//Error Reading Code For LED7SEG4::Macro_\r\n")
+        std::vector<RSMacro> table(1);
+        table[0].MacroName = macroName;
+        EXPECT_EQ(file.block(codegen::macroBlockName(table, 0), u"LED7SEG4"),
+                  code ? code : u"//Error Reading Code For LED7SEG4::Macro_\r\n")
             << toUtf8(macroName);
     }
+    EXPECT_EQ(codegen::macroBlockName(std::vector<RSMacro>(1), 1), u"") << "outside the table";
     EXPECT_TRUE(d.platform.messageBoxes.empty());
 }
 

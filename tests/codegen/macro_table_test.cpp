@@ -124,22 +124,23 @@ TEST(MacroTable, ARebuildReplacesTheTableOnlyWhenItFindsMacros) {
     for (const auto& c : cases) {
         Display d(exampleProfile());
         d.control.put_QuorvaneVersion(kVersion);
-        d.control.stateForTesting().m_sDescription.clear();
+        // The rebuild takes the description again, from the language as it is then.
+        d.platform.setString(std::uint32_t(d.control.state().m_oLanguage->stringOffset() + 61), u"Rebuilt");
         c.file ? d.platform.setFile(d.path(), *c.file) : d.platform.removeFile(d.path());
         d.control.put_QuorvaneVersion(kVersion);
         EXPECT_EQ(d.control.state().m_iMacroCount, c.count);
         EXPECT_EQ(joined(d.control.get_MacroNames()), c.names);
-        EXPECT_EQ(d.control.get_Description(), u"LED7SEG4");
+        EXPECT_EQ(d.control.get_Description(), u"Rebuilt");
         EXPECT_EQ(d.platform.messageBoxes.size(), c.boxes);
     }
 
     Display d(exampleProfile()); // a rebuild that fails keeps its partial table and the old text
     d.control.put_QuorvaneVersion(kVersion);
-    d.control.stateForTesting().m_sDescription = u"before";
+    d.platform.setString(std::uint32_t(d.control.state().m_oLanguage->stringOffset() + 61), u"Rebuilt");
     d.platform.setFile(d.path(), kTwoMacros);
     EXPECT_EQ(failureOf([&] { d.control.put_QuorvaneVersion(kVersion); }), hr::SubscriptOutOfRange);
     EXPECT_EQ(joined(d.control.get_MacroNames()), u"ShowDigit|A|void; ");
-    EXPECT_EQ(d.control.get_Description(), u"before");
+    EXPECT_EQ(d.control.get_Description(), u"LED7SEG4");
 }
 
 TEST(MacroTable, TakesDisplayNamesAndDescriptionFromTheLanguageInForceOrTheirLiterals) {
@@ -157,9 +158,8 @@ TEST(MacroTable, TakesDisplayNamesAndDescriptionFromTheLanguageInForceOrTheirLit
     EXPECT_EQ(d.control.get_Description(), u"LED7SEG4");
 
     d.platform.failStringResources(true); // a failed lookup stops the build at the first name
-    d.control.stateForTesting().m_sDescription.clear();
     EXPECT_EQ(failureOf([&] { d.control.put_QuorvaneVersion(kVersion); }), hr::ResourceNotFound);
-    EXPECT_EQ(d.control.get_Description(), u"");
+    EXPECT_EQ(d.control.get_Description(), u"LED7SEG4") << "the description of the last build stays";
     EXPECT_EQ(d.control.state().m_Macros->at(0).MacroName, u"");
 }
 

@@ -72,7 +72,7 @@ TEST_F(DisplayTest, RendersUnlitDigitsAtFifteenPercentAndLitOnesInFull) {
     }
     // A running simulation: pin d's digit shows its pattern d cells from the right.
     control.put_LEDColour(0);
-    control.stateForTesting().m_bSimulating = true;
+    control.StartSimulation();
     for (const auto& [digit, pattern] :
          {std::pair{1, 0xA4u} /* 2 */, {0, 0x19u} /* 4. */, {3, 0x80u} /* 8 */}) {
         setPins(1u << digit | pattern << 4); // digit selected alone, lines active low

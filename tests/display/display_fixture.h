@@ -27,10 +27,11 @@ struct DisplayTest : testing::Test {
 
     void SetUp() override { control.Initialize(), control.InitProperties(), control.Resize(); }
 
-    /// Pin levels from a mask: bit p is the level of pin p.
+    /// Pin levels from a mask, written as the host writes them: bit p is the level of pin p.
     void setPins(unsigned high) {
-        for (std::size_t p = 0; p < 12; ++p)
-            (*control.stateForTesting().m_Pins)[p].SimValue = (high >> p) & 1;
+        std::vector<Variant> levels;
+        for (unsigned p = 0; p < 12; ++p) levels.push_back(Variant::boolean(((high >> p) & 1) != 0));
+        control.SimWritePins(Variant::array(VarType::Variant, 0, std::move(levels)));
     }
 
     const Layer& overlay(int d, int s) const {

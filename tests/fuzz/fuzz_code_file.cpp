@@ -3,7 +3,7 @@
 // characters, neither shows a message for a file that is there, and both answer the same twice.
 // Layout: byte 0 = block name length, byte 1 = section length, byte 2 = key length, then the
 // block name, the section and the key (one character a byte), and the rest is the file.
-#include "component/led7seg4.h"
+#include "codegen/code_file.h"
 #include "platform/platform.h"
 #include "profile_reader.h"
 
@@ -105,17 +105,16 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
     OneFile platform;
     platform.file = std::string(rest);
-    Led7Seg4 control(platform);
-    control.stateForTesting().m_sCodeFile = u"ARM_7seg4.c";
-    control.stateForTesting().m_sDescription = u"LED7SEG4";
+    const codegen::CodeFile file(platform, u"ARM_7seg4.c",
+                                 [&platform](const std::u16string&) { ++platform.boxes; });
 
-    const std::u16string block = control.GetCodeFromFile(name);
+    const std::u16string block = file.block(name, u"LED7SEG4");
     if (block != reference(OneFile::latin1(rest), name)) std::abort();
-    if (control.GetCodeFromFile(name) != block) std::abort();
+    if (file.block(name, u"LED7SEG4") != block) std::abort();
 
-    const std::u16string value = control.GetIniKeyValue(section, key, fallback);
+    const std::u16string value = file.keyValue(section, key, fallback);
     if (value.size() > 254) std::abort();
-    if (control.GetIniKeyValue(section, key, fallback) != value) std::abort();
+    if (file.keyValue(section, key, fallback) != value) std::abort();
     if (platform.boxes != 0) std::abort();
     return 0;
 }

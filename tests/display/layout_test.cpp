@@ -1,5 +1,6 @@
-// Resize and Paint: the 16:5 size, where the 36 layers lie, which of them show, and when the
-// layout is redone.
+// Resize and Paint: the 16:5 size, where the 36 layers lie and which of them show (the layout
+// module on a display's state), and when a display lays out again.
+#include "display/layout.h"
 #include "display_fixture.h"
 
 #include <functional>
@@ -11,7 +12,30 @@ namespace {
 using test::DisplayTest;
 using test::failureOf;
 
-TEST_F(DisplayTest, SizeIsSixteenFifthsOfTheHeightDigitsAreQuartersAndSixteenBit) {
+/// A display's state with its twelve pins, all low, at size 50 in red; and its layers.
+struct LayoutTest : testing::Test {
+    Led7Seg4State state;
+    display::Layout layout;
+    LayoutTest() {
+        state.m_lPinCount = 12;
+        state.m_Pins.emplace(12);
+        state.m_lLEDSize = 50;
+    }
+    void setPins(unsigned high) {
+        for (std::size_t p = 0; p < 12; ++p) (*state.m_Pins)[p].SimValue = (high >> p) & 1;
+    }
+    const Layer& overlay(int d, int s) const {
+        return layout.layers().overlays[LayerSet::overlayIndex(d, s)];
+    }
+    std::vector<int> visibleBackdrops() const {
+        std::vector<int> v;
+        for (int i = 0; i < 4; ++i)
+            if (layout.layers().backdrops[std::size_t(i)].visible) v.push_back(i);
+        return v;
+    }
+};
+
+TEST_F(LayoutTest, SizeIsSixteenFifthsOfTheHeightDigitsAreQuartersAndSixteenBit) {
     struct Row {
         float twipsX, twipsY;
         std::int32_t size;
@@ -26,14 +50,12 @@ TEST_F(DisplayTest, SizeIsSixteenFifthsOfTheHeightDigitsAreQuartersAndSixteenBit
     };
     for (const Row& r : rows) {
         SCOPED_TRACE(testing::Message() << r.twipsX << " twips per pixel, size " << r.size);
-        platform.twipsX = r.twipsX, platform.twipsY = r.twipsY;
-        control.stateForTesting().m_lLEDSize = r.size;
-        control.stateForTesting().m_lLastSize = 0; // lay out even where only the screen changed
-        control.Resize();
-        control.Paint();
-        EXPECT_EQ(site.extents.back(), std::make_pair(r.width, r.height));
-        EXPECT_EQ(control.extentWidthTwips(), r.width);
-        for (const Layer& b : control.layers().backdrops)
+        state.m_lLEDSize = r.size;
+        state.m_lLastSize = 0; // lay out even where only the screen changed
+        const display::Extent extent = display::extentFor(r.size, r.twipsX, r.twipsY);
+        layout.paint(state, r.twipsX, r.twipsY);
+        EXPECT_EQ(std::make_pair(extent.width, extent.height), std::make_pair(r.width, r.height));
+        for (const Layer& b : layout.layers().backdrops)
             EXPECT_TRUE(b.left == 0 && b.top == 0 && b.width == 4 * r.digitWidth && b.height == r.height);
         for (int d = 0; d < 4; ++d)
             for (int s = 0; s < 8; ++s) {
@@ -46,14 +68,16 @@ TEST_F(DisplayTest, SizeIsSixteenFifthsOfTheHeightDigitsAreQuartersAndSixteenBit
     // Sizes only loading can store: 3000 gives a digit width (36000) beyond 16 bits, 1000 four
     // of them (48000), the largest overflows in Resize already. The layers stay as they were.
     for (const std::int32_t size : {3000, 1000, -3000, std::numeric_limits<std::int32_t>::max()}) {
-        control.stateForTesting().m_lLEDSize = size;
-        EXPECT_EQ(failureOf([&] { control.Resize(); }), size > 3000 ? hr::Overflow : hr::Ok) << size;
-        EXPECT_EQ(failureOf([&] { control.Paint(); }), hr::Overflow) << size;
+        state.m_lLEDSize = size;
+        EXPECT_EQ(failureOf([&] { display::extentFor(size, 13.125f, 13.125f); }),
+                  size > 3000 ? hr::Overflow : hr::Ok)
+            << size;
+        EXPECT_EQ(failureOf([&] { layout.paint(state, 13.125f, 13.125f); }), hr::Overflow) << size;
         EXPECT_EQ(overlay(0, 0).width, 242);
     }
 }
 
-TEST_F(DisplayTest, LitRuleFollowsCommonAnodesInEverySimulationState) {
+TEST_F(LayoutTest, LitRuleFollowsCommonAnodesInEverySimulationState) {
     struct Row {
         bool simulating, hasSimulated, anode, line, lit;
     };
@@ -70,11 +94,11 @@ TEST_F(DisplayTest, LitRuleFollowsCommonAnodesInEverySimulationState) {
     for (const Row& r : rows) {
         SCOPED_TRACE(testing::Message()
                      << r.simulating << r.hasSimulated << " anode " << r.anode << " line " << r.line);
-        control.stateForTesting().m_bSimulating = r.simulating;
-        control.stateForTesting().m_bHasSimulated = r.hasSimulated;
+        state.m_bSimulating = r.simulating;
+        state.m_bHasSimulated = r.hasSimulated;
         setPins((r.anode ? 0xFu : 0u) | (r.line ? 0xFF0u : 0u));
-        control.Paint();
-        for (const Layer& o : control.layers().overlays) EXPECT_EQ(o.visible, !r.lit);
+        layout.paint(state, 15, 15);
+        for (const Layer& o : layout.layers().overlays) EXPECT_EQ(o.visible, !r.lit);
         EXPECT_EQ(visibleBackdrops(), std::vector<int>{0});
     }
 }
@@ -88,7 +112,7 @@ TEST_F(DisplayTest, LayoutRunsOnlyWhenSizeOrColourChanged) {
     };
     const Step steps[] = {
         {"first paint", [](auto& t) { t.control.Paint(); }, 1, 1, 600},
-        {"pin levels", [](auto& t) { t.setPins(0x11), t.control.Paint(); }, 1, 2, 600},
+        {"pin levels written", [](auto& t) { t.setPins(0x11); }, 1, 2, 600},
         {"new screen alone", [](auto& t) { t.platform.twipsX = 12, t.control.Paint(); }, 1, 3, 600},
         {"refused colour", [](auto& t) { t.control.put_LEDColour(4); }, 1, 3, 600},
         {"colour alone", [](auto& t) { t.control.put_LEDColour(2); }, 2, 4, 480},
@@ -108,23 +132,20 @@ TEST_F(DisplayTest, LayoutRunsOnlyWhenSizeOrColourChanged) {
     }
 }
 
-TEST_F(DisplayTest, StoredColourOutsideTheRangeShowsRedAndIsKept) {
+TEST_F(LayoutTest, StoredColourOutsideTheRangeShowsRedAndIsKept) {
     for (const std::int32_t colour : {4, -1}) {
-        control.stateForTesting().m_lLEDColour = colour;
-        EXPECT_NO_THROW(control.Paint());
+        state.m_lLEDColour = colour;
+        EXPECT_NO_THROW(layout.paint(state, 15, 15));
         EXPECT_EQ(visibleBackdrops(), std::vector<int>{0});
-        EXPECT_EQ(control.get_LEDColour(), colour);
+        EXPECT_EQ(state.m_lLEDColour, colour);
     }
 }
 
-TEST(DisplayWithoutPins, PaintShowsEverySegmentUnlitInsteadOfFailing) {
-    test::FakePlatform platform;
-    Led7Seg4 control(platform);
-    control.Initialize(); // loaded without the new-instance initialisation: no pin table
-    control.stateForTesting().m_lLEDSize = 50;
-    EXPECT_NO_THROW(control.Paint());
-    for (const Layer& o : control.layers().overlays) EXPECT_TRUE(o.visible);
-    EXPECT_TRUE(control.layers().backdrops[0].visible);
+TEST_F(LayoutTest, WithoutPinsEverySegmentShowsUnlitInsteadOfFailing) {
+    state.m_Pins.reset(); // loaded without the new-instance initialisation
+    EXPECT_NO_THROW(layout.paint(state, 15, 15));
+    for (const Layer& o : layout.layers().overlays) EXPECT_TRUE(o.visible);
+    EXPECT_TRUE(layout.layers().backdrops[0].visible);
 }
 
 } // namespace
