@@ -1,8 +1,8 @@
 // The demo is a qhost script like any other, so it shows users what they can write themselves.
 #include "demo.h"
 
-#include "interpreter.h"
-#include "script_parser.h"
+#include "script/interpreter.h"
+#include "script/script_parser.h"
 
 #include <ostream>
 #include <regex>

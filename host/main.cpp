@@ -2,15 +2,16 @@
 // they do. The Linux build links the core; the Windows build drives the registered module
 // through COM. Both read the same command line and run the same interpreter.
 #include "automation/conversions.h"
+#include "backends/host_options.h"
 #include "demo.h"
-#include "host_options.h"
-#include "interpreter.h"
-#include "script_parser.h"
+#include "script/commands.h"
+#include "script/interpreter.h"
+#include "script/script_parser.h"
 
 #ifdef _WIN32
 #include "com_backend.h"
 #else
-#include "native_backend.h"
+#include "backends/native_backend.h"
 #include "posix_platform.h"
 #endif
 
@@ -137,6 +138,9 @@ int main(int argc, char** argv) {
     demo->add_option("--out", outDir, "folder for the demo's files");
     addHostOptions(*demo, demoOptions);
 
+    CLI::App* help =
+        app.add_subcommand("help", "list the commands a script can use besides calls and checks");
+
     try {
         app.parse(argc, argv);
     } catch (const CLI::ParseError& e) {
@@ -145,6 +149,10 @@ int main(int argc, char** argv) {
 
     try {
         if (*run) return runScript(script, runOptions);
+        if (*help) {
+            qhost::writeHelp(std::cout);
+            return 0;
+        }
         Host host(demoOptions);
         return qhost::runDemo(host.backend(), outDir, std::cout);
     } catch (const std::exception& e) {

@@ -4,10 +4,10 @@
 // same control.
 #include "automation/errors.h"
 #include "combo/uc_combo_box_ex.h"
-#include "documents.h"
 #include "fuzz_values.h"
 #include "posix_combo_window.h"
 #include "posix_platform.h"
+#include "views/documents.h"
 
 #include <cmath>
 #include <cstddef>

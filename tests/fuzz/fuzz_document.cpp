@@ -3,8 +3,8 @@
 // load with an automation error; nothing crashes and no other exception escapes.
 #include "automation/errors.h"
 #include "component/led7seg4.h"
-#include "documents.h"
 #include "posix_platform.h"
+#include "views/documents.h"
 
 #include <cstddef>
 #include <cstdint>

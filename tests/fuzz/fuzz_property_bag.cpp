@@ -4,9 +4,9 @@
 // the 16-bit layout fails the drawing with overflow).
 #include "automation/errors.h"
 #include "component/led7seg4.h"
-#include "documents.h"
 #include "fuzz_values.h"
 #include "posix_platform.h"
+#include "views/documents.h"
 
 #include <cstddef>
 #include <cstdint>

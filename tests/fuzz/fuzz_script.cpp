@@ -1,9 +1,9 @@
 // Arbitrary bytes as a qhost script: parsed, and run when well formed, against the real core with
 // no file commands and a small loop budget. Nothing may crash or trip a sanitizer.
-#include "interpreter.h"
-#include "native_backend.h"
+#include "backends/native_backend.h"
 #include "posix_platform.h"
-#include "script_parser.h"
+#include "script/interpreter.h"
+#include "script/script_parser.h"
 
 #include <cstddef>
 #include <cstdint>

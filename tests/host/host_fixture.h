@@ -1,10 +1,10 @@
 // Runs qhost scripts against the linked core, set up as an installed English host.
 #pragma once
 
-#include "interpreter.h"
-#include "native_backend.h"
+#include "backends/native_backend.h"
 #include "posix_platform.h"
-#include "script_parser.h"
+#include "script/interpreter.h"
+#include "script/script_parser.h"
 
 #include <gtest/gtest.h>
 

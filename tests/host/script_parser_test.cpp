@@ -1,5 +1,5 @@
 // The script language: what each line becomes, and the faults reported with their lines.
-#include "script_parser.h"
+#include "script/script_parser.h"
 
 #include <gtest/gtest.h>
 

@@ -1,5 +1,5 @@
 // Answers print on one line in the script's literal style, so they can be pasted back.
-#include "value_format.h"
+#include "views/value_format.h"
 
 #include <gtest/gtest.h>
 

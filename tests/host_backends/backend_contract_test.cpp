@@ -4,9 +4,9 @@
 // through the host's bag, and message boxes reported in order while the call is still running.
 #include "automation/conversions.h"
 #include "automation/errors.h"
-#include "documents.h"
 #include "test_host.h"
-#include "value_format.h"
+#include "views/documents.h"
+#include "views/value_format.h"
 
 #include <gtest/gtest.h>
 

@@ -1,7 +1,7 @@
 // The contract tests' backend on Linux: the linked core over the Linux platform adapter, with
 // the module folder of the build's data.
 #include "automation/conversions.h"
-#include "native_backend.h"
+#include "backends/native_backend.h"
 #include "posix_platform.h"
 #include "test_host.h"
 

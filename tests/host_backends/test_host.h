@@ -2,7 +2,7 @@
 // through COM under Wine. Both must give the same answers to the same calls.
 #pragma once
 
-#include "backend.h"
+#include "backends/backend.h"
 #include "component/member_table.h"
 
 #include <string_view>

@@ -1,0 +1,27 @@
+// Displays of the native core, linked into qhost, on the Linux platform adapter.
+#pragma once
+
+#include "backends/backend.h"
+
+namespace seg4 {
+class PosixPlatform;
+}
+
+namespace qhost {
+
+class NativeBackend : public Backend {
+public:
+    /// `platform` is configured by the caller (language, registry, module folder, screen) and
+    /// must outlive the backend and its displays.
+    explicit NativeBackend(seg4::PosixPlatform& platform);
+    std::unique_ptr<Display> create() override;
+    void onMessageBox(std::function<void(const std::u16string& text)> handler) override;
+    std::string name() const override { return "native"; }
+    /// The page of the linked core over the in-memory colour list (page_native.cpp).
+    std::unique_ptr<PageSession> openPage(std::vector<Display*> selected) override;
+
+private:
+    seg4::PosixPlatform& platform_;
+};
+
+} // namespace qhost

@@ -1,0 +1,63 @@
+// The display's property page as a backend opens it: what the page shows and what a user does
+// on it, the same for every build that can show the page.
+#pragma once
+
+#include "automation/variant.h"
+#include "display/frame.h"
+
+#include <cstdint>
+#include <optional>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+namespace qhost {
+
+struct PageLabelState {
+    std::u16string caption;
+    std::u16string fontFace;
+    double fontPoints = 0;
+    std::int32_t charset = 0;
+};
+
+/// What the page shows now.
+struct PageState {
+    std::u16string caption; // the frame's tab
+    std::u16string version;
+    PageLabelState colourLabel;
+    PageLabelState sizeLabel;
+    std::vector<std::u16string> items; // the colour list
+    std::int32_t listIndex = -1;       // -1: nothing selected
+    std::u16string sizeText;
+    std::int32_t scrollValue = 0;
+    std::int32_t preview = -1; // the visible preview image, -1 for none
+    std::int32_t previewWidthPixels = 0;
+    std::int32_t previewHeightPixels = 0;
+    bool changed = false; // the frame's Apply button is enabled
+};
+
+/// One open page in its frame. Closing the frame is destroying the session.
+class PageSession {
+public:
+    virtual ~PageSession() = default;
+    virtual PageState state() = 0;
+    /// The user picks item `index` of the colour list with the mouse (it must be an item).
+    virtual void pick(std::int32_t index) = 0;
+    /// Clicks on the scroll bar's arrows (positive: the up arrow, larger sizes).
+    virtual void scrollArrows(std::int32_t clicks) = 0;
+    /// Clicks in the scroll bar's trough above (positive) or below the thumb: a page each.
+    virtual void scrollPages(std::int32_t clicks) = 0;
+    /// The thumb dragged to `value`.
+    virtual void scrollTo(std::int32_t value) = 0;
+    /// The size box's text replaced by typing.
+    virtual void typeSize(const std::u16string& text) = 0;
+    /// The frame's Apply button: the page applies when it is marked changed; false when it was
+    /// not (the button is disabled). A failing apply throws seg4::ComError.
+    virtual bool apply() = 0;
+    /// The page as its window shows it now.
+    virtual seg4::Frame picture() {
+        throw std::runtime_error("a picture of the page is not available in this build");
+    }
+};
+
+} // namespace qhost

@@ -1,0 +1,689 @@
+// Lexer and recursive-descent parser of the qhost script language.
+//
+// The language is line based: one statement a line, '#' starts a comment. Values use the
+// automation's literal style (12 Long, 12% Integer, 1.5 Double, "a ""b""" String, True, Empty,
+// Null, &HFF), durations of simulated time are written 20ms, 1s, 250us.
+#include "script/script_parser.h"
+
+#include "automation/conversions.h"
+#include "script/commands.h"
+
+#include <cctype>
+#include <cmath>
+#include <cstdlib>
+#include <optional>
+#include <stdexcept>
+
+namespace qhost {
+
+namespace {
+
+using seg4::Variant;
+
+enum class Tok { End, Ident, Number, String, Duration, Symbol };
+
+struct Token {
+    Tok kind = Tok::End;
+    std::string text; // identifier, symbol, or the literal's source
+    Variant value;    // Number, String, Duration
+    std::size_t begin = 0;
+    std::size_t end = 0;
+};
+
+struct SyntaxError : std::runtime_error {
+    using std::runtime_error::runtime_error;
+};
+
+bool equalsWord(std::string_view a, std::string_view b) {
+    if (a.size() != b.size()) return false;
+    for (std::size_t i = 0; i < a.size(); ++i)
+        if (std::tolower(static_cast<unsigned char>(a[i])) != std::tolower(static_cast<unsigned char>(b[i])))
+            return false;
+    return true;
+}
+
+bool isIdentStart(char c) { return std::isalpha(static_cast<unsigned char>(c)) || c == '_'; }
+bool isIdentChar(char c) { return std::isalnum(static_cast<unsigned char>(c)) || c == '_'; }
+
+/// Splits one line (without its comment) into tokens.
+class Lexer {
+public:
+    explicit Lexer(std::string_view line) : s_(line) {}
+
+    std::vector<Token> run() {
+        std::vector<Token> out;
+        for (;;) {
+            while (pos_ < s_.size() && std::isspace(static_cast<unsigned char>(s_[pos_]))) ++pos_;
+            if (pos_ >= s_.size()) break;
+            out.push_back(next());
+        }
+        Token end;
+        end.begin = end.end = s_.size();
+        out.push_back(end);
+        return out;
+    }
+
+private:
+    std::string_view s_;
+    std::size_t pos_ = 0;
+
+    Token next() {
+        Token t;
+        t.begin = pos_;
+        const char c = s_[pos_];
+        if (c == '"') {
+            lexString(t);
+        } else if (std::isdigit(static_cast<unsigned char>(c)) ||
+                   (c == '.' && pos_ + 1 < s_.size() &&
+                    std::isdigit(static_cast<unsigned char>(s_[pos_ + 1])))) {
+            lexNumber(t);
+        } else if (c == '&' && pos_ + 1 < s_.size() &&
+                   (s_[pos_ + 1] == 'H' || s_[pos_ + 1] == 'h' || s_[pos_ + 1] == 'O' ||
+                    s_[pos_ + 1] == 'o')) {
+            lexRadix(t);
+        } else if (isIdentStart(c)) {
+            while (pos_ < s_.size() && isIdentChar(s_[pos_])) ++pos_;
+            t.kind = Tok::Ident;
+            t.text = std::string(s_.substr(t.begin, pos_ - t.begin));
+        } else {
+            static const char* const kTwo[] = {"==", "<>", "<=", ">="};
+            t.kind = Tok::Symbol;
+            for (const char* two : kTwo) {
+                if (s_.substr(pos_, 2) == two) {
+                    t.text = two;
+                    pos_ += 2;
+                    t.end = pos_;
+                    return t;
+                }
+            }
+            if (std::string_view("(),&+-*/\\^=<>").find(c) == std::string_view::npos)
+                throw SyntaxError(std::string("unexpected character '") + c + "'");
+            t.text = std::string(1, c);
+            ++pos_;
+        }
+        t.end = pos_;
+        return t;
+    }
+
+    void lexString(Token& t) {
+        std::string bytes;
+        ++pos_;
+        for (;;) {
+            if (pos_ >= s_.size()) throw SyntaxError("unterminated string");
+            if (s_[pos_] == '"') {
+                if (pos_ + 1 < s_.size() && s_[pos_ + 1] == '"') {
+                    bytes += '"';
+                    pos_ += 2;
+                    continue;
+                }
+                ++pos_;
+                break;
+            }
+            bytes += s_[pos_++];
+        }
+        t.kind = Tok::String;
+        t.value = Variant::string(seg4::fromUtf8(bytes));
+    }
+
+    void lexNumber(Token& t) {
+        std::size_t start = pos_;
+        bool isFloat = false;
+        while (pos_ < s_.size() && std::isdigit(static_cast<unsigned char>(s_[pos_]))) ++pos_;
+        if (pos_ < s_.size() && s_[pos_] == '.') {
+            isFloat = true;
+            ++pos_;
+            while (pos_ < s_.size() && std::isdigit(static_cast<unsigned char>(s_[pos_]))) ++pos_;
+        }
+        if (pos_ < s_.size() && (s_[pos_] == 'e' || s_[pos_] == 'E')) {
+            std::size_t save = pos_++;
+            if (pos_ < s_.size() && (s_[pos_] == '+' || s_[pos_] == '-')) ++pos_;
+            if (pos_ < s_.size() && std::isdigit(static_cast<unsigned char>(s_[pos_]))) {
+                isFloat = true;
+                while (pos_ < s_.size() && std::isdigit(static_cast<unsigned char>(s_[pos_]))) ++pos_;
+            } else {
+                pos_ = save; // "1e" is a number followed by something else
+            }
+        }
+        const std::string digits(s_.substr(start, pos_ - start));
+        const double value = std::strtod(digits.c_str(), nullptr);
+
+        // A unit straight after the number makes a duration of simulated time.
+        std::size_t unitEnd = pos_;
+        while (unitEnd < s_.size() && std::isalpha(static_cast<unsigned char>(s_[unitEnd]))) ++unitEnd;
+        const std::string_view unit = s_.substr(pos_, unitEnd - pos_);
+        static const std::pair<const char*, double> kUnits[] = {
+            {"s", 1.0}, {"ms", 1e-3}, {"us", 1e-6}, {"ns", 1e-9}};
+        if (!unit.empty()) {
+            for (const auto& [name, scale] : kUnits) {
+                if (unit == name) {
+                    pos_ = unitEnd;
+                    t.kind = Tok::Duration;
+                    t.value = Variant::r8(value * scale);
+                    return;
+                }
+            }
+            throw SyntaxError("unknown unit or suffix '" + std::string(unit) + "' after " + digits);
+        }
+
+        t.kind = Tok::Number;
+        const char suffix = pos_ < s_.size() ? s_[pos_] : '\0';
+        switch (suffix) {
+        case '%':
+            ++pos_;
+            t.value = integerOf(value, isFloat, -32768.0, 32767.0, true);
+            return;
+        case '&':
+            ++pos_;
+            t.value = integerOf(value, isFloat, -2147483648.0, 2147483647.0, false);
+            return;
+        case '!':
+            ++pos_;
+            t.value = Variant::r4(static_cast<float>(value));
+            return;
+        case '#':
+            ++pos_;
+            t.value = Variant::r8(value);
+            return;
+        case '@':
+            ++pos_;
+            t.value = Variant::currency(static_cast<std::int64_t>(std::llround(value * 10000.0)));
+            return;
+        default: break;
+        }
+        // Plain whole numbers are Long; those beyond its range and decimals are Double.
+        if (!isFloat && value <= 2147483647.0)
+            t.value = Variant::i4(static_cast<std::int32_t>(value));
+        else
+            t.value = Variant::r8(value);
+    }
+
+    static Variant integerOf(double value, bool isFloat, double lo, double hi, bool shortType) {
+        if (isFloat) throw SyntaxError("a type suffix % or & needs a whole number");
+        if (value < lo || value > hi) throw SyntaxError("number out of range for its type suffix");
+        return shortType ? Variant::i2(static_cast<std::int16_t>(value))
+                         : Variant::i4(static_cast<std::int32_t>(value));
+    }
+
+    void lexRadix(Token& t) {
+        const bool hex = s_[pos_ + 1] == 'H' || s_[pos_ + 1] == 'h';
+        pos_ += 2;
+        std::size_t start = pos_;
+        while (pos_ < s_.size() && (hex ? std::isxdigit(static_cast<unsigned char>(s_[pos_]))
+                                        : (s_[pos_] >= '0' && s_[pos_] <= '7')))
+            ++pos_;
+        if (pos_ == start) throw SyntaxError(hex ? "&H needs hexadecimal digits" : "&O needs octal digits");
+        const std::string digits(s_.substr(start, pos_ - start));
+        const unsigned long long v = std::strtoull(digits.c_str(), nullptr, hex ? 16 : 8);
+        if (v > 0xFFFFFFFFULL) throw SyntaxError("&H/&O literal larger than 32 bits");
+        t.kind = Tok::Number;
+        // As in the automation language: four hex digits or fewer make an Integer (so &HFFFF is
+        // -1), more make a Long; a '&' suffix forces Long.
+        if (pos_ < s_.size() && s_[pos_] == '&') {
+            ++pos_;
+            t.value = Variant::i4(static_cast<std::int32_t>(static_cast<std::uint32_t>(v)));
+        } else if (v <= 0xFFFF) {
+            t.value = Variant::i2(static_cast<std::int16_t>(static_cast<std::uint16_t>(v)));
+        } else {
+            t.value = Variant::i4(static_cast<std::int32_t>(static_cast<std::uint32_t>(v)));
+        }
+    }
+};
+
+/// Removes a '#' comment that is not inside a string.
+std::string_view stripComment(std::string_view line) {
+    bool inString = false;
+    for (std::size_t i = 0; i < line.size(); ++i) {
+        if (line[i] == '"') inString = !inString;
+        if (line[i] == '#' && !inString) return line.substr(0, i);
+    }
+    return line;
+}
+
+std::string trim(std::string_view s) {
+    std::size_t a = 0, b = s.size();
+    while (a < b && std::isspace(static_cast<unsigned char>(s[a]))) ++a;
+    while (b > a && std::isspace(static_cast<unsigned char>(s[b - 1]))) --b;
+    return std::string(s.substr(a, b - a));
+}
+
+/// Parses the tokens of one line.
+class LineParser {
+public:
+    LineParser(std::string_view line, std::vector<Token> tokens, int lineNo)
+        : line_(line), toks_(std::move(tokens)), lineNo_(lineNo) {}
+
+    bool atEnd() const { return peek().kind == Tok::End; }
+    const Token& peek(std::size_t ahead = 0) const { return toks_[std::min(pos_ + ahead, toks_.size() - 1)]; }
+    bool isSymbol(const char* s, std::size_t ahead = 0) const {
+        return peek(ahead).kind == Tok::Symbol && peek(ahead).text == s;
+    }
+    bool isWord(const char* w, std::size_t ahead = 0) const {
+        return peek(ahead).kind == Tok::Ident && equalsWord(peek(ahead).text, w);
+    }
+    void expectSymbol(const char* s) {
+        if (!isSymbol(s)) throw SyntaxError(std::string("expected '") + s + "'" + near());
+        ++pos_;
+    }
+    void expectEnd() {
+        if (!atEnd()) throw SyntaxError("unexpected '" + peek().text + "'" + near());
+    }
+    std::string near() const {
+        return atEnd() ? " at the end of the line"
+                       : " near '" + std::string(line_.substr(peek().begin)) + "'";
+    }
+    std::size_t position() const { return pos_; }
+    void rewind(std::size_t p) { pos_ = p; }
+    const Token& take() { return toks_[pos_ < toks_.size() - 1 ? pos_++ : pos_]; }
+    std::string_view rest() const { return line_.substr(peek().begin); }
+
+    ExprPtr expression() { return comparison(); }
+
+    /// A name with an optional argument list: the target of an assignment or a call.
+    ExprPtr nameOrCall() {
+        if (peek().kind != Tok::Ident) throw SyntaxError("expected a name" + near());
+        const Token& t = take();
+        auto e = make(Expr::Kind::Name, t.begin);
+        e->name = t.text;
+        if (isSymbol("(")) {
+            ++pos_;
+            e->hasArgumentList = true;
+            if (!isSymbol(")")) {
+                for (;;) {
+                    e->args.push_back(expression());
+                    if (isSymbol(",")) {
+                        ++pos_;
+                        continue;
+                    }
+                    break;
+                }
+            }
+            expectSymbol(")");
+        }
+        finish(*e);
+        return e;
+    }
+
+private:
+    std::string_view line_;
+    std::vector<Token> toks_;
+    std::size_t pos_ = 0;
+    int lineNo_;
+
+    ExprPtr make(Expr::Kind kind, std::size_t begin) {
+        auto e = std::make_unique<Expr>();
+        e->kind = kind;
+        e->line = lineNo_;
+        e->text = std::to_string(begin); // replaced by finish()
+        return e;
+    }
+    void finish(Expr& e) {
+        const std::size_t begin = std::stoul(e.text);
+        const std::size_t end = toks_[pos_ > 0 ? pos_ - 1 : 0].end;
+        e.text = trim(line_.substr(begin, end > begin ? end - begin : 0));
+    }
+
+    ExprPtr binary(ExprPtr lhs, const std::string& op, ExprPtr rhs) {
+        auto e = std::make_unique<Expr>();
+        e->kind = Expr::Kind::Binary;
+        e->line = lineNo_;
+        e->name = op;
+        e->text = lhs->text + " " + op + " " + rhs->text;
+        e->args.push_back(std::move(lhs));
+        e->args.push_back(std::move(rhs));
+        return e;
+    }
+
+    ExprPtr comparison() {
+        ExprPtr lhs = concat();
+        static const char* const kOps[] = {"=", "<>", "<", ">", "<=", ">="};
+        for (const char* op : kOps) {
+            if (isSymbol(op)) {
+                ++pos_;
+                return binary(std::move(lhs), op, concat());
+            }
+        }
+        return lhs;
+    }
+    ExprPtr concat() {
+        ExprPtr e = additive();
+        while (isSymbol("&")) {
+            ++pos_;
+            e = binary(std::move(e), "&", additive());
+        }
+        return e;
+    }
+    ExprPtr additive() {
+        ExprPtr e = term();
+        while (isSymbol("+") || isSymbol("-")) {
+            std::string op = take().text;
+            e = binary(std::move(e), op, term());
+        }
+        return e;
+    }
+    ExprPtr term() {
+        ExprPtr e = unary();
+        while (isSymbol("*") || isSymbol("/") || isSymbol("\\") || isWord("Mod")) {
+            std::string op = take().text;
+            if (equalsWord(op, "Mod")) op = "Mod";
+            e = binary(std::move(e), op, unary());
+        }
+        return e;
+    }
+    ExprPtr unary() {
+        if (isSymbol("-") || isWord("Not")) {
+            const Token& t = take();
+            auto e = make(Expr::Kind::Unary, t.begin);
+            e->name = equalsWord(t.text, "Not") ? "Not" : "-";
+            e->args.push_back(unary());
+            finish(*e);
+            return e;
+        }
+        return primary();
+    }
+    ExprPtr primary() {
+        const Token& t = peek();
+        switch (t.kind) {
+        case Tok::Number:
+        case Tok::String:
+        case Tok::Duration: {
+            take();
+            auto e = make(t.kind == Tok::Duration ? Expr::Kind::Duration : Expr::Kind::Literal, t.begin);
+            e->literal = t.value;
+            finish(*e);
+            return e;
+        }
+        case Tok::Ident: return nameOrCall();
+        case Tok::Symbol:
+            if (t.text == "(") {
+                take();
+                ExprPtr inner = expression();
+                expectSymbol(")");
+                return inner;
+            }
+            break;
+        case Tok::End: throw SyntaxError("expected a value at the end of the line");
+        }
+        throw SyntaxError("expected a value" + near());
+    }
+};
+
+std::vector<std::string> splitWords(std::string_view s) {
+    std::vector<std::string> words;
+    std::size_t i = 0;
+    while (i < s.size()) {
+        while (i < s.size() && std::isspace(static_cast<unsigned char>(s[i]))) ++i;
+        if (i >= s.size()) break;
+        std::string w;
+        if (s[i] == '"') {
+            ++i;
+            while (i < s.size() && s[i] != '"') w += s[i++];
+            if (i >= s.size()) throw SyntaxError("unterminated quoted word");
+            ++i;
+        } else {
+            while (i < s.size() && !std::isspace(static_cast<unsigned char>(s[i]))) w += s[i++];
+        }
+        words.push_back(std::move(w));
+    }
+    return words;
+}
+
+/// Builds statements line by line, keeping a stack of open blocks.
+class ScriptBuilder {
+public:
+    explicit ScriptBuilder(ParseResult& result) : result_(result) {
+        stack_.push_back({&result.script.statements, nullptr});
+    }
+
+    void line(std::string_view raw, int lineNo) {
+        const std::string text = trim(stripComment(raw));
+        if (text.empty()) return;
+        try {
+            if (StatementPtr command = commandStatement(text, lineNo)) {
+                stack_.back().block->push_back(std::move(command));
+                return;
+            }
+            if (StatementPtr fails = expectFailsStatement(text, lineNo)) {
+                stack_.back().block->push_back(std::move(fails));
+                return;
+            }
+            LineParser p(text, Lexer(text).run(), lineNo);
+            if (closesBlock(p, text, lineNo)) return;
+            StatementPtr s = statement(p, text, lineNo);
+            Statement* opened = isBlock(s->kind) ? s.get() : nullptr;
+            stack_.back().block->push_back(std::move(s));
+            if (opened) stack_.push_back({&opened->body, opened});
+        } catch (const SyntaxError& e) {
+            result_.errors.push_back({lineNo, e.what()});
+        }
+    }
+
+    void finish() {
+        while (stack_.size() > 1) {
+            result_.errors.push_back({stack_.back().owner->line, "block opened here is never closed"});
+            stack_.pop_back();
+        }
+    }
+
+private:
+    struct Open {
+        Block* block;
+        Statement* owner;
+    };
+    ParseResult& result_;
+    std::vector<Open> stack_;
+
+    static bool isBlock(Statement::Kind k) {
+        return k == Statement::Kind::Repeat || k == Statement::Kind::For || k == Statement::Kind::During;
+    }
+
+    bool closesBlock(LineParser& p, const std::string&, int) {
+        const bool isEnd = p.isWord("end");
+        const bool isNext = p.isWord("next");
+        if (!isEnd && !isNext) return false;
+        if (stack_.size() == 1)
+            throw SyntaxError(std::string("'") + (isEnd ? "end" : "next") + "' without a block");
+        const Statement::Kind open = stack_.back().owner->kind;
+        if (isNext != (open == Statement::Kind::For))
+            throw SyntaxError(open == Statement::Kind::For ? "a 'for' block ends with 'next'"
+                                                           : "this block ends with 'end'");
+        p.take();
+        if (isNext && p.peek().kind == Tok::Ident) p.take(); // "next i"
+        p.expectEnd();
+        stack_.pop_back();
+        return true;
+    }
+
+    StatementPtr newStatement(Statement::Kind kind, const std::string& text, int lineNo) {
+        auto s = std::make_unique<Statement>();
+        s->kind = kind;
+        s->text = text;
+        s->line = lineNo;
+        return s;
+    }
+
+    StatementPtr statement(LineParser& p, const std::string& text, int lineNo) {
+        if (p.isWord("place") || p.isWord("use")) {
+            const bool place = p.isWord("place");
+            p.take();
+            auto s = newStatement(place ? Statement::Kind::Place : Statement::Kind::Use, text, lineNo);
+            if (p.peek().kind == Tok::Ident)
+                s->word = p.take().text;
+            else if (!place)
+                throw SyntaxError("'use' needs the name of a placed display");
+            p.expectEnd();
+            return s;
+        }
+        if (p.isWord("expect")) return expectStatement(p, text, lineNo);
+        if (p.isWord("echo") && (p.isWord("on", 1) || p.isWord("off", 1))) {
+            p.take();
+            auto s = newStatement(Statement::Kind::Echo, text, lineNo);
+            s->word = p.isWord("on") ? "on" : "off";
+            p.take();
+            p.expectEnd();
+            return s;
+        }
+        if (p.isWord("print")) {
+            p.take();
+            auto s = newStatement(Statement::Kind::Print, text, lineNo);
+            s->values.push_back(p.expression());
+            p.expectEnd();
+            return s;
+        }
+        if (p.isWord("repeat") || p.isWord("during") || p.isWord("elapse") || p.isWord("clock")) {
+            const std::string w = p.take().text;
+            Statement::Kind kind = equalsWord(w, "repeat")   ? Statement::Kind::Repeat
+                                   : equalsWord(w, "during") ? Statement::Kind::During
+                                   : equalsWord(w, "elapse") ? Statement::Kind::Elapse
+                                                             : Statement::Kind::Clock;
+            auto s = newStatement(kind, text, lineNo);
+            s->values.push_back(p.expression());
+            p.expectEnd();
+            return s;
+        }
+        if (p.isWord("for") && p.peek(1).kind == Tok::Ident && p.isSymbol("=", 2)) {
+            p.take();
+            auto s = newStatement(Statement::Kind::For, text, lineNo);
+            s->target = p.nameOrCall();
+            p.expectSymbol("=");
+            s->values.push_back(p.expression());
+            if (!p.isWord("to")) throw SyntaxError("expected 'to'" + p.near());
+            p.take();
+            s->values.push_back(p.expression());
+            if (p.isWord("step")) {
+                p.take();
+                s->values.push_back(p.expression());
+            }
+            p.expectEnd();
+            return s;
+        }
+        return callOrAssignment(p, text, lineNo);
+    }
+
+    /// A host command (snapshot, save, ...) takes its arguments as words such as file paths,
+    /// so it is recognised before the line is split into tokens.
+    StatementPtr commandStatement(const std::string& text, int lineNo) {
+        std::size_t wordEnd = 0;
+        while (wordEnd < text.size() && isIdentChar(text[wordEnd])) ++wordEnd;
+        const std::string_view word(text.data(), wordEnd);
+        std::size_t next = wordEnd;
+        while (next < text.size() && std::isspace(static_cast<unsigned char>(text[next]))) ++next;
+        if (next < text.size() && (text[next] == '(' || text[next] == '=')) return nullptr;
+        const Command* command = findCommand(word);
+        if (!command) return nullptr;
+        auto s = newStatement(Statement::Kind::Command, text, lineNo);
+        s->word = std::string(command->word);
+        s->command = command;
+        s->words = splitWords(std::string_view(text).substr(wordEnd));
+        return s;
+    }
+
+    StatementPtr callOrAssignment(LineParser& p, const std::string& text, int lineNo) {
+        if (p.peek().kind == Tok::Ident) {
+            const std::size_t start = p.position();
+            ExprPtr target = p.nameOrCall();
+            if (p.isSymbol("=")) {
+                p.take();
+                auto s = newStatement(Statement::Kind::Assign, text, lineNo);
+                s->target = std::move(target);
+                s->values.push_back(p.expression());
+                p.expectEnd();
+                return s;
+            }
+            p.rewind(start);
+        }
+        auto s = newStatement(Statement::Kind::Evaluate, text, lineNo);
+        s->values.push_back(p.expression());
+        p.expectEnd();
+        return s;
+    }
+
+    StatementPtr expectStatement(LineParser& p, const std::string& text, int lineNo) {
+        p.take();
+        if (p.isWord("msgbox") || (p.isWord("no") && p.isWord("msgbox", 1))) {
+            auto s = newStatement(Statement::Kind::ExpectMsgBox, text, lineNo);
+            if (p.isWord("no")) {
+                p.take();
+                s->negate = true;
+            }
+            p.take();
+            if (!s->negate) s->values.push_back(p.expression());
+            p.expectEnd();
+            return s;
+        }
+        auto s = newStatement(Statement::Kind::ExpectEqual, text, lineNo);
+        s->values.push_back(p.expression());
+        if (!p.atEnd()) {
+            p.expectSymbol("==");
+            s->values.push_back(p.expression());
+        }
+        p.expectEnd();
+        return s;
+    }
+
+    /// "expect <statement> fails <error>": the error is a word such as type-mismatch or a code
+    /// such as 0x800A0009, so the line is split at 'fails' before it is tokenised.
+    StatementPtr expectFailsStatement(const std::string& text, int lineNo) {
+        if (text.size() < 7 || !equalsWord(std::string_view(text).substr(0, 6), "expect") ||
+            !std::isspace(static_cast<unsigned char>(text[6])))
+            return nullptr;
+        const std::string_view body = std::string_view(text).substr(7);
+        const std::size_t failsAt = findFails(body);
+        if (failsAt == std::string_view::npos) return nullptr;
+        auto s = newStatement(Statement::Kind::ExpectFails, text, lineNo);
+        const std::string inner = trim(body.substr(0, failsAt));
+        s->word = trim(body.substr(failsAt + 5));
+        if (s->word.empty()) throw SyntaxError("'fails' needs an error name or code");
+        if (inner.empty()) throw SyntaxError("'expect ... fails' needs a statement before 'fails'");
+        LineParser ip(inner, Lexer(inner).run(), lineNo);
+        s->inner = callOrAssignment(ip, inner, lineNo);
+        return s;
+    }
+
+    static std::size_t findFails(std::string_view s) {
+        bool inString = false;
+        for (std::size_t i = 0; i + 5 <= s.size(); ++i) {
+            if (s[i] == '"') inString = !inString;
+            if (inString) continue;
+            const bool startOk = i > 0 && std::isspace(static_cast<unsigned char>(s[i - 1]));
+            const bool endOk = i + 5 == s.size() || std::isspace(static_cast<unsigned char>(s[i + 5]));
+            if (startOk && endOk && equalsWord(s.substr(i, 5), "fails")) return i;
+        }
+        return std::string_view::npos;
+    }
+};
+
+} // namespace
+
+ParseResult parseScript(std::string_view source, std::string fileName) {
+    ParseResult result;
+    result.script.fileName = std::move(fileName);
+    ScriptBuilder builder(result);
+    int lineNo = 0;
+    std::size_t pos = 0;
+    while (pos <= source.size()) {
+        std::size_t end = source.find('\n', pos);
+        if (end == std::string_view::npos) end = source.size();
+        std::string_view line = source.substr(pos, end - pos);
+        if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+        ++lineNo;
+        builder.line(line, lineNo);
+        if (end == source.size()) break;
+        pos = end + 1;
+    }
+    builder.finish();
+    return result;
+}
+
+ExprPtr parseExpression(std::string_view text, std::vector<ScriptError>& errors) {
+    try {
+        LineParser p(text, Lexer(text).run(), 0);
+        ExprPtr e = p.expression();
+        p.expectEnd();
+        return e;
+    } catch (const SyntaxError& e) {
+        errors.push_back({0, e.what()});
+        return nullptr;
+    }
+}
+
+} // namespace qhost
