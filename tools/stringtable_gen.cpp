@@ -17,6 +17,8 @@
 // escapes \\ \n \t and \s (a blank, for blanks at either end). Any problem is reported as
 // "file:line: error: ..." on stderr, no output is left behind and the exit code is 1, so a bad
 // source fails the build.
+#include "automation/utf8.h"
+
 #include <algorithm>
 #include <cstdint>
 #include <cstdio>
@@ -80,38 +82,14 @@ std::string_view trimBlanks(std::string_view s) {
     return s;
 }
 
-/// Strict UTF-8 (no overlong forms, no surrogates, nothing above U+10FFFF).
+/// Strict UTF-8: any ill-formed sequence makes the whole text invalid.
 std::optional<std::u32string> decodeUtf8(std::string_view s) {
     std::u32string out;
     for (std::size_t i = 0; i < s.size();) {
-        const auto b = static_cast<unsigned char>(s[i]);
-        std::size_t length = 0;
-        char32_t c = 0;
-        if (b < 0x80) {
-            length = 1;
-            c = b;
-        } else if (b >= 0xC2 && b <= 0xDF) {
-            length = 2;
-            c = b & 0x1F;
-        } else if (b >= 0xE0 && b <= 0xEF) {
-            length = 3;
-            c = b & 0x0F;
-        } else if (b >= 0xF0 && b <= 0xF4) {
-            length = 4;
-            c = b & 0x07;
-        } else {
-            return std::nullopt;
-        }
-        if (i + length > s.size()) return std::nullopt;
-        for (std::size_t k = 1; k < length; ++k) {
-            const auto t = static_cast<unsigned char>(s[i + k]);
-            if ((t & 0xC0) != 0x80) return std::nullopt;
-            c = (c << 6) | (t & 0x3F);
-        }
-        const bool overlong = (length == 3 && c < 0x800) || (length == 4 && c < 0x10000);
-        if (overlong || (c >= 0xD800 && c <= 0xDFFF) || c > 0x10FFFF) return std::nullopt;
-        out += c;
-        i += length;
+        const seg4::utf8::Sequence sequence = seg4::utf8::read(s, i);
+        if (!sequence.wellFormed) return std::nullopt;
+        out += sequence.codePoint;
+        i += sequence.length;
     }
     return out;
 }
@@ -305,24 +283,6 @@ void checkTogether(const std::vector<Source>& sources, Diagnostics& diag) {
 
 // [SECTION] Output
 
-void appendUtf8(std::string& out, char32_t c) {
-    if (c < 0x80) {
-        out += static_cast<char>(c);
-    } else if (c < 0x800) {
-        out += static_cast<char>(0xC0 | (c >> 6));
-        out += static_cast<char>(0x80 | (c & 0x3F));
-    } else if (c < 0x10000) {
-        out += static_cast<char>(0xE0 | (c >> 12));
-        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (c & 0x3F));
-    } else {
-        out += static_cast<char>(0xF0 | (c >> 18));
-        out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (c & 0x3F));
-    }
-}
-
 /// A u"" literal that does not depend on the compiler's source character set.
 std::string cppLiteral(const std::u32string& text) {
     std::string out = "u\"";
@@ -359,7 +319,7 @@ std::string rcLiteral(const std::u32string& text) {
         else if (c == U'\t')
             out += "\\t";
         else
-            appendUtf8(out, c);
+            seg4::utf8::append(out, c);
     }
     return out + "\"";
 }

@@ -10,6 +10,7 @@
 #include "automation/date_text.h"
 #include "automation/errors.h"
 #include "automation/number_text.h"
+#include "automation/utf8.h"
 
 #include <cmath>
 #include <limits>
@@ -552,44 +553,12 @@ std::string toUtf8(std::u16string_view s) {
         } else if (c >= 0xD800 && c < 0xE000) {
             c = 0xFFFD;
         }
-        if (c < 0x80) {
-            out += static_cast<char>(c);
-        } else if (c < 0x800) {
-            out += static_cast<char>(0xC0 | (c >> 6));
-            out += static_cast<char>(0x80 | (c & 0x3F));
-        } else if (c < 0x10000) {
-            out += static_cast<char>(0xE0 | (c >> 12));
-            out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-            out += static_cast<char>(0x80 | (c & 0x3F));
-        } else {
-            out += static_cast<char>(0xF0 | (c >> 18));
-            out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-            out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-            out += static_cast<char>(0x80 | (c & 0x3F));
-        }
+        utf8::append(out, c);
     }
     return out;
 }
 
 namespace {
-
-// Bounds of the continuation byte that may follow a lead byte (the well-formed table of UTF-8).
-struct LeadRule {
-    int length;
-    unsigned char low, high; // range of the first continuation byte
-};
-
-LeadRule ruleFor(unsigned char b) {
-    if (b < 0x80) return {1, 0, 0};
-    if (b >= 0xC2 && b <= 0xDF) return {2, 0x80, 0xBF};
-    if (b == 0xE0) return {3, 0xA0, 0xBF};
-    if ((b >= 0xE1 && b <= 0xEC) || b == 0xEE || b == 0xEF) return {3, 0x80, 0xBF};
-    if (b == 0xED) return {3, 0x80, 0x9F};
-    if (b == 0xF0) return {4, 0x90, 0xBF};
-    if (b >= 0xF1 && b <= 0xF3) return {4, 0x80, 0xBF};
-    if (b == 0xF4) return {4, 0x80, 0x8F};
-    return {0, 0, 0};
-}
 
 void appendCodePoint(std::u16string& out, std::uint32_t c) {
     if (c >= 0x10000) {
@@ -609,41 +578,18 @@ std::u16string fromUtf8(std::string_view bytes) {
     std::size_t i = 0;
     while (i < bytes.size()) {
         const auto lead = static_cast<unsigned char>(bytes[i]);
-        const LeadRule rule = ruleFor(lead);
-        if (rule.length == 1) {
+        if (lead < 0x80) { // the common case, without the general step
             out += static_cast<char16_t>(lead);
             ++i;
             continue;
         }
-        if (rule.length == 0) {
-            out += u'\uFFFD';
-            ++i;
-            continue;
-        }
-        std::uint32_t c = lead & (0xFF >> (rule.length + 1));
-        std::size_t taken = 1;
-        bool complete = true;
-        for (int k = 1; k < rule.length; ++k) {
-            if (i + taken >= bytes.size()) {
-                complete = false;
-                break;
-            }
-            const auto next = static_cast<unsigned char>(bytes[i + taken]);
-            const unsigned char low = k == 1 ? rule.low : 0x80;
-            const unsigned char high = k == 1 ? rule.high : 0xBF;
-            if (next < low || next > high) {
-                complete = false;
-                break;
-            }
-            c = (c << 6) | (next & 0x3F);
-            ++taken;
-        }
         // An ill-formed sequence costs one U+FFFD for its longest valid prefix.
-        if (complete)
-            appendCodePoint(out, c);
+        const utf8::Sequence sequence = utf8::read(bytes, i);
+        if (sequence.wellFormed)
+            appendCodePoint(out, sequence.codePoint);
         else
             out += u'\uFFFD';
-        i += taken;
+        i += sequence.length;
     }
     return out;
 }

@@ -1,7 +1,7 @@
 // The native extended combo box window ("ComboBoxEx32") as the combo control sees it.
 //
 // The control owns one such window and talks to it only through this interface: the win32
-// adapter sends the real window messages, the posix adapter keeps an in-memory list that answers
+// adapter sends the real window messages, the in-memory window of platform/portable keeps a list that answers
 // the way the native window does. What the window tells its owner (a new selection, a key, the
 // list dropping) comes back as ComboNotification through ComboWindowEvents.
 #pragma once

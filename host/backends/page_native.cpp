@@ -6,7 +6,7 @@
 #include "backends/native_backend.h"
 #include "backends/page_picture.h"
 #include "backends/page_session.h"
-#include "posix_combo_window.h"
+#include "memory_combo_window.h"
 #include "posix_platform.h"
 #include "propertypage/ppg7seg4.h"
 
@@ -83,7 +83,7 @@ public:
     }
 
     void pick(std::int32_t index) override {
-        if (seg4::PosixComboWindow* window = seg4::PosixComboWindow::of(page_.colourList().window()))
+        if (seg4::MemoryComboWindow* window = seg4::MemoryComboWindow::of(page_.colourList().window()))
             window->choose(index);
     }
     void scrollArrows(std::int32_t clicks) override { click(clicks, page_.scrollBar().smallChange); }
@@ -101,7 +101,7 @@ public:
 
 private:
     seg4::Platform& platform_;
-    seg4::PosixComboWindowFactory windows_;
+    seg4::MemoryComboWindowFactory windows_;
     std::vector<std::unique_ptr<DisplayTarget>> targets_;
     seg4::Ppg7Seg4 page_;
 

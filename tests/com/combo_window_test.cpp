@@ -6,7 +6,7 @@
 #include "automation/conversions.h"
 #include "automation/errors.h"
 #include "combo/uc_combo_box_ex.h"
-#include "posix_combo_window.h"
+#include "memory_combo_window.h"
 #include "win32_combo_window.h"
 #include "window_interception.h"
 
@@ -269,12 +269,12 @@ struct NativeSide : Side {
 };
 
 struct ModelSide : Side {
-    PosixComboWindowFactory factory;
+    MemoryComboWindowFactory factory;
     ModelSide(Platform& platform, std::int32_t style) : factory(platform.pixelsPerInchY()) {
         start(platform, factory, style);
     }
     ~ModelSide() override { combo.reset(); }
-    PosixComboWindow& window() { return *PosixComboWindow::of(combo->window()); }
+    MemoryComboWindow& window() { return *MemoryComboWindow::of(combo->window()); }
     void key(std::int16_t code, std::int16_t shift) override { window().pressKey(code, shift); }
     void pick(std::int32_t index) override { window().choose(index); }
 };

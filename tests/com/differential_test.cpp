@@ -1,5 +1,5 @@
 // The portable rules against the platform's own implementations, on thousands of generated
-// inputs: the profile reader (seg4profile) against GetPrivateProfileStringA, and the core's
+// inputs: the profile reader (seg4portable) against GetPrivateProfileStringA, and the core's
 // value conversions against VariantChangeType. Every difference must be one this file explains.
 #include "wine_support.h"
 

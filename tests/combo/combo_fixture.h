@@ -4,8 +4,8 @@
 #include "automation/conversions.h"
 #include "combo/uc_combo_box_ex.h"
 #include "fake_platform.h"
+#include "memory_combo_window.h"
 #include "persistence/property_bag.h"
-#include "posix_combo_window.h"
 
 #include <cmath>
 #include <sstream>
@@ -79,7 +79,7 @@ struct MemoryBag : PropertyBag {
 /// A person's actions, one word each: "pick:2", "type:ab", "key:40" or "key:40+4" (with shift
 /// state), "drop", "close", "lose" (the focus); and the program's: "select:2", "insert:0" (an item
 /// "z" there), "delete:1", "text:abc".
-inline void act(PosixComboWindow& w, const std::string& script) {
+inline void act(MemoryComboWindow& w, const std::string& script) {
     std::istringstream words(script);
     for (std::string word; words >> word;) {
         const auto colon = word.find(':');
@@ -105,7 +105,7 @@ inline void act(PosixComboWindow& w, const std::string& script) {
 
 struct ComboHarness {
     FakePlatform platform;
-    PosixComboWindowFactory windows;
+    MemoryComboWindowFactory windows;
     TestSite site;
     EventLog events;
     UcComboBoxEx combo{platform, windows, site, &events};
@@ -116,7 +116,7 @@ struct ComboHarness {
         combo.put_Style(style);
         for (auto& text : items) combo.AddItem(text);
     }
-    PosixComboWindow& window() { return *PosixComboWindow::of(combo.window()); }
+    MemoryComboWindow& window() { return *MemoryComboWindow::of(combo.window()); }
 };
 
 } // namespace seg4::test

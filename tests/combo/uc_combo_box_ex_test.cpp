@@ -195,7 +195,7 @@ TEST(ComboImages, ImageListTakesOnlyAHandle) {
 
 TEST(ComboWithoutWindow, MembersAnswerNeutrallyAndChangeNothing) {
     FakePlatform platform;
-    PosixComboWindowFactory windows;
+    MemoryComboWindowFactory windows;
     TestSite site;
     UcComboBoxEx combo(platform, windows, site);
     combo.put_ListIndex(7);

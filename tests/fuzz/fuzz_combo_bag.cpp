@@ -5,7 +5,7 @@
 #include "automation/errors.h"
 #include "combo/uc_combo_box_ex.h"
 #include "fuzz_values.h"
-#include "posix_combo_window.h"
+#include "memory_combo_window.h"
 #include "posix_platform.h"
 #include "views/documents.h"
 
@@ -54,7 +54,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         }
     }
 
-    seg4::PosixComboWindowFactory windows;
+    seg4::MemoryComboWindowFactory windows;
     Site site;
     seg4::UcComboBoxEx combo(platform, windows, site);
     try {
@@ -64,7 +64,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         return 0;
     }
     for (const char16_t* colour : {u"Red", u"Green", u"Yellow", u"Blue"}) combo.AddItem(colour);
-    auto* window = seg4::PosixComboWindow::of(combo.window());
+    auto* window = seg4::MemoryComboWindow::of(combo.window());
     if (!window) __builtin_trap();
     while (in.more()) {
         switch (in.byte() % 6) {
@@ -80,7 +80,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                 if (e.code() != seg4::hr::InvalidPropertyArrayIndex) __builtin_trap();
             }
         }
-        window = seg4::PosixComboWindow::of(combo.window());
+        window = seg4::MemoryComboWindow::of(combo.window());
         if (!window) __builtin_trap();
         (void)combo.get_Text();
         (void)combo.get_SelText();

@@ -10,7 +10,7 @@
 #include <string_view>
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    using namespace seg4::posix;
+    using namespace seg4;
     const seg4::text::AnsiCodec& ansi = seg4::text::windows1252();
     Registry registry;
     registry.setString(u"Software\\DelmarshSW\\QuorvaneV4\\Info", u"CurrentProfile", u"QuorvaneV4");

@@ -4,7 +4,7 @@
 #include "component/led7seg4.h"
 #include "fake_platform.h"
 #include "helpers.h"
-#include "platform/posix/posix_platform.h"
+#include "posix_platform.h"
 
 #include <gtest/gtest.h>
 

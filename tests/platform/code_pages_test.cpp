@@ -120,20 +120,5 @@ TEST(TextCodec, Utf8ReplacesEachIllFormedSubsequence) {
     EXPECT_EQ(text::encodeUtf8(std::u16string(1, char16_t(0xDC00))), "\xEF\xBF\xBD");
 }
 
-TEST(TextCodec, UpperCaseOfLatinGreekAndCyrillicLetters) {
-    const std::pair<char16_t, char16_t> pairs[] = {
-        {u'a', u'A'},           {u'\u00FE', u'\u00DE'}, {u'\u00FF', u'\u0178'},
-        {u'\u0101', u'\u0100'}, {u'\u017E', u'\u017D'}, {u'\u03C2', u'\u03A3'},
-        {u'\u03CE', u'\u038F'}, {u'\u0451', u'\u0401'}, {u'\uFF41', u'\uFF21'}};
-    for (const auto& [lower, upper] : pairs) {
-        EXPECT_EQ(text::upperCase(lower), upper) << int(lower);
-        EXPECT_EQ(text::upperCase(upper), upper) << int(upper);
-    }
-    for (char16_t c : {u'[', u'\u00F7', u'\u0131', u'\u0138', u'\u4E2D'})
-        EXPECT_EQ(text::upperCase(c), c) << int(c);
-    EXPECT_TRUE(text::equalNoCase(u"Stra\u00DFe \u0416", u"STRA\u00DFE \u0436"));
-    EXPECT_FALSE(text::equalNoCase(u"ab", u"abc"));
-}
-
 } // namespace
 } // namespace seg4::posix

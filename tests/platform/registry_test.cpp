@@ -6,7 +6,7 @@
 
 #include <stdexcept>
 
-namespace seg4::posix {
+namespace seg4 {
 namespace {
 
 using Bytes = std::vector<std::uint8_t>;
@@ -165,4 +165,4 @@ TEST(RegistryKeys, QueriesAnswerAsTheAnsiFunction) {
 }
 
 } // namespace
-} // namespace seg4::posix
+} // namespace seg4

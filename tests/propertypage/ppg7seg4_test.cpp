@@ -5,7 +5,7 @@
 #include "automation/conversions.h"
 #include "fake_platform.h"
 #include "helpers.h"
-#include "posix_combo_window.h"
+#include "memory_combo_window.h"
 
 #include <gtest/gtest.h>
 
@@ -64,11 +64,11 @@ protected:
         return visible;
     }
     void pick(std::int32_t index) {
-        ASSERT_TRUE(PosixComboWindow::of(page->colourList().window())->choose(index));
+        ASSERT_TRUE(MemoryComboWindow::of(page->colourList().window())->choose(index));
     }
 
     FakePlatform platform;
-    PosixComboWindowFactory windows;
+    MemoryComboWindowFactory windows;
     std::unique_ptr<Ppg7Seg4> page;
 };
 

@@ -1,7 +1,7 @@
 #include "file_name_case.h"
 
 #include "automation/conversions.h"
-#include "text_codec.h"
+#include "letter_case.h"
 
 #include <dirent.h>
 #include <sys/stat.h>
@@ -28,7 +28,7 @@ std::optional<std::string> findNoCase(const std::string& folder, const std::stri
     while (const dirent* entry = ::readdir(dir.get())) {
         const std::string candidate = entry->d_name;
         if (candidate == "." || candidate == "..") continue;
-        if (!text::equalNoCase(fromUtf8(candidate), wanted)) continue;
+        if (!text::equalIgnoringNameCase(fromUtf8(candidate), wanted)) continue;
         if (!best || candidate < *best) best = candidate;
     }
     return best;

@@ -59,7 +59,7 @@ std::string defaultModuleFolder() {
 
 PosixPlatform::PosixPlatform()
     : moduleFolder_(defaultModuleFolder()), codePages_(std::make_shared<posix::CodePages>()),
-      registry_(std::make_shared<posix::Registry>()) {
+      registry_(std::make_shared<Registry>()) {
     drives_['Z'] = "/";
 }
 
@@ -96,7 +96,7 @@ namespace {
 
 class PosixKey : public RegistryKey {
 public:
-    PosixKey(std::shared_ptr<const posix::Registry> registry, std::u16string path, text::AnsiCodec ansi)
+    PosixKey(std::shared_ptr<const Registry> registry, std::u16string path, text::AnsiCodec ansi)
         : registry_(std::move(registry)), path_(std::move(path)), ansi_(std::move(ansi)) {}
 
     std::optional<std::u16string> queryString(std::u16string_view valueName,
@@ -105,7 +105,7 @@ public:
     }
 
 private:
-    std::shared_ptr<const posix::Registry> registry_;
+    std::shared_ptr<const Registry> registry_;
     std::u16string path_;
     text::AnsiCodec ansi_;
 };

@@ -20,9 +20,9 @@
 
 namespace seg4 {
 
+class Registry;
 namespace posix {
 class CodePages;
-class Registry;
 } // namespace posix
 
 class PosixPlatform : public Platform {
@@ -57,7 +57,7 @@ public:
     /// Removes every key and value.
     void clearRegistry();
     /// The registry as loaded and set so far.
-    const posix::Registry& registry() const noexcept { return *registry_; }
+    const Registry& registry() const noexcept { return *registry_; }
     /// Receives every message box; without a handler a box is printed to stderr and answered OK.
     void setMessageBoxHandler(std::function<int(const MessageBoxRequest&)> handler);
     /// The help file registered last ("" if none).
@@ -114,7 +114,7 @@ private:
     std::map<std::uintptr_t, std::u16string> windowTexts_;
     std::map<char, std::string> drives_; // upper-case letter -> local folder
     std::shared_ptr<posix::CodePages> codePages_;
-    std::shared_ptr<posix::Registry> registry_;
+    std::shared_ptr<Registry> registry_;
 };
 
 } // namespace seg4

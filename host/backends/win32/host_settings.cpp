@@ -57,12 +57,12 @@ void importRegistryFile(const std::string& path) {
     if (!in) throw std::runtime_error(path + ": cannot read the registry file");
     const std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
     if (in.bad()) throw std::runtime_error(path + ": cannot read the registry file");
-    seg4::posix::Registry hive;
+    seg4::Registry hive;
     hive.load(bytes, path, seg4::text::AnsiCodec{decodeAnsi, encodeAnsi}); // REGEDIT4 is ANSI text
     for (const auto& [keyPath, values] : hive.keys()) {
         const std::wstring where = wide(keyPath);
         const RegKey key = createUserKey(where);
-        for (const seg4::posix::RegistryValue& v : values) setValue(key, where, wide(v.name), v.type, v.data);
+        for (const seg4::RegistryValue& v : values) setValue(key, where, wide(v.name), v.type, v.data);
     }
 }
 

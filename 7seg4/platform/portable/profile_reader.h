@@ -1,7 +1,7 @@
 // The rules of the platform's INI profile reader (GetPrivateProfileStringA), as pure code over
-// the file's bytes, so the Linux adapter and the tests give the answers Windows gives.
+// the file's bytes, so the posix adapter, qhost and the tests give the answers Windows gives.
 //
-// Standard library only: built as the small library seg4profile, which also links on Windows,
+// Standard library only: part of the portable library seg4portable, which also links on Windows,
 // where it is run side by side with the real reader.
 //
 // Where the reader's documentation is silent, the rules follow Windows wherever a test run on

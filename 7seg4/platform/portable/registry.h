@@ -12,7 +12,7 @@
 #include <utility>
 #include <vector>
 
-namespace seg4::posix {
+namespace seg4 {
 
 /// Registry value types, with their numbers in the platform's headers.
 namespace regtype {
@@ -86,4 +86,4 @@ private:
 /// The upper-cased path without its trailing backslash, or nothing when a part is empty.
 std::optional<std::u16string> normalKeyPath(std::u16string_view path);
 
-} // namespace seg4::posix
+} // namespace seg4

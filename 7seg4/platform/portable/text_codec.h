@@ -1,5 +1,5 @@
-// Text conversions with the answers Windows gives: UTF-8, Windows-1252 and the simple letter-case
-// mapping used to compare names. Standard library only, so it builds for Windows as well.
+// Text conversions with the answers Windows gives: UTF-8 and Windows-1252 (letter case is in
+// letter_case.h). Standard library only, so it builds for Windows as well.
 #pragma once
 
 #include "automation/conversions.h"
@@ -31,12 +31,5 @@ inline std::string encodeUtf8(std::u16string_view text) { return toUtf8(text); }
 std::u16string decodeWindows1252(std::string_view bytes);
 /// UTF-16 to Windows-1252; a UTF-16 unit the code page cannot hold becomes '?'.
 std::string encodeWindows1252(std::u16string_view text);
-
-/// Upper-case partner of a letter of the Latin, Greek and Cyrillic blocks and of the fullwidth
-/// Latin letters; every other unit comes back unchanged.
-char16_t upperCase(char16_t c);
-std::u16string upperCase(std::u16string_view s);
-/// True when the two texts are equal without regard to letter case.
-bool equalNoCase(std::u16string_view a, std::u16string_view b);
 
 } // namespace seg4::text

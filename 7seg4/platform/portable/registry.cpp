@@ -5,11 +5,13 @@
 // [SECTION] Queries as the ANSI functions answer them
 #include "registry.h"
 
+#include "letter_case.h"
+
 #include <algorithm>
 #include <stdexcept>
 #include <tuple>
 
-namespace seg4::posix {
+namespace seg4 {
 
 // [SECTION] Paths and the hive
 
@@ -24,7 +26,7 @@ std::optional<std::u16string> normalKeyPath(std::u16string_view path) {
         if (sep == std::u16string_view::npos) break;
         start = sep + 1;
     }
-    return text::upperCase(path);
+    return text::nameUpperCase(path);
 }
 
 bool Registry::hasKey(std::u16string_view path) const {
@@ -38,7 +40,7 @@ const RegistryValue* Registry::findValue(std::u16string_view path, std::u16strin
     if (!normal) return nullptr;
     const auto key = keys_.find(*normal);
     if (key == keys_.end()) return nullptr;
-    const auto value = key->second.values.find(text::upperCase(name));
+    const auto value = key->second.values.find(text::nameUpperCase(name));
     return value == key->second.values.end() ? nullptr : &value->second;
 }
 
@@ -69,7 +71,7 @@ void Registry::setValue(std::u16string_view path, RegistryValue value) {
     const auto normal = normalKeyPath(path);
     if (!normal) throw std::invalid_argument("registry key path with an empty part");
     Key& key = createKey(*normal, path);
-    key.values[text::upperCase(value.name)] = std::move(value);
+    key.values[text::nameUpperCase(value.name)] = std::move(value);
 }
 
 namespace {
@@ -134,7 +136,7 @@ std::u16string_view trimSpaces(std::u16string_view s) {
 }
 
 bool startsWithNoCase(std::u16string_view s, std::u16string_view prefix) {
-    return s.size() >= prefix.size() && text::equalNoCase(s.substr(0, prefix.size()), prefix);
+    return s.size() >= prefix.size() && text::equalIgnoringNameCase(s.substr(0, prefix.size()), prefix);
 }
 
 int hexDigit(char16_t c) {
@@ -247,7 +249,8 @@ private:
         const std::u16string_view rest = sep == std::u16string_view::npos ? u"" : path.substr(sep + 1);
         const auto normal = normalKeyPath(rest);
         if (!normal) fail(i, "a key path has an empty part");
-        if (text::equalNoCase(hive, u"HKEY_CURRENT_USER") || text::equalNoCase(hive, u"HKCU")) {
+        if (text::equalIgnoringNameCase(hive, u"HKEY_CURRENT_USER") ||
+            text::equalIgnoringNameCase(hive, u"HKCU")) {
             if (remove && normal->empty()) fail(i, "the hive itself cannot be deleted");
             keyPath_ = std::u16string(rest);
             normalPath_ = *normal;
@@ -267,7 +270,7 @@ private:
             u"HKEY_CURRENT_CONFIG", u"HKCC",
             u"HKEY_DYN_DATA",       u"HKEY_PERFORMANCE_DATA"};
         for (std::u16string_view other : kOtherHives) {
-            if (text::equalNoCase(hive, other)) {
+            if (text::equalIgnoringNameCase(hive, other)) {
                 state_ = Target::OtherHive;
                 return;
             }
@@ -317,7 +320,7 @@ private:
         if (data == u"-") {
             if (state_ == Target::CurrentUser) {
                 auto& values = target_.keys_[normalPath_].values;
-                values.erase(text::upperCase(name));
+                values.erase(text::nameUpperCase(name));
             }
             return i;
         }
@@ -364,7 +367,7 @@ private:
         }
         if (state_ == Target::CurrentUser) {
             auto& values = target_.keys_[normalPath_].values;
-            values[text::upperCase(value.name)] = std::move(value);
+            values[text::nameUpperCase(value.name)] = std::move(value);
         }
         return i;
     }
@@ -420,4 +423,4 @@ std::optional<std::u16string> Registry::queryAnsiString(std::u16string_view path
     return ansi.decode(bytes);
 }
 
-} // namespace seg4::posix
+} // namespace seg4

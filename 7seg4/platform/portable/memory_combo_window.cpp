@@ -1,5 +1,7 @@
-// The extended combo box window on Linux: the in-memory list and the user's actions on it.
-#include "posix_combo_window.h"
+// The extended combo box window in memory: the list and the user's actions on it.
+#include "memory_combo_window.h"
+
+#include "letter_case.h"
 
 #include <algorithm>
 #include <cmath>
@@ -13,16 +15,10 @@ constexpr std::int16_t kAlt = 4;
 
 std::int32_t length(const std::u16string& s) { return static_cast<std::int32_t>(s.size()); }
 
-bool foldedEqual(const std::u16string& a, const std::u16string& b, std::size_t count) {
-    for (std::size_t i = 0; i < count; ++i)
-        if (comboFoldCase(a[i]) != comboFoldCase(b[i])) return false;
-    return true;
-}
-
 /// Whether `text` is `what` (exact) or starts with it, ignoring case.
 bool matches(const std::u16string& text, const std::u16string& what, bool exact) {
-    if (exact ? text.size() != what.size() : text.size() < what.size()) return false;
-    return foldedEqual(text, what, what.size());
+    if (exact && text.size() != what.size()) return false;
+    return text::startsWithIgnoringListCase(text, what);
 }
 
 } // namespace
@@ -37,39 +33,21 @@ std::int32_t comboTextHeight(double points, int pixelsPerInch) {
     return e + (2 * e + 5) / 10;
 }
 
-char16_t comboFoldCase(char16_t c) {
-    if (c >= u'a' && c <= u'z') return static_cast<char16_t>(c - 0x20);
-    if (c < 0xE0) return c;
-    if (c <= 0xFE) return c == 0xF7 ? c : static_cast<char16_t>(c - 0x20); // Latin-1, not the divide sign
-    if (c == 0xFF) return 0x178;
-    // Latin Extended-A: pairs of upper and lower case, upper first, except the run that starts
-    // one later (0x139..0x148) and 0x179..0x17E; the dotless i and long s are left alone.
-    if (c == 0x130 || c == 0x131) return c;
-    if (c >= 0x100 && c <= 0x137) return static_cast<char16_t>(c & ~1u);
-    if ((c >= 0x139 && c <= 0x148) || (c >= 0x179 && c <= 0x17E))
-        return (c & 1u) ? c : static_cast<char16_t>(c - 1);
-    if (c >= 0x14A && c <= 0x177) return static_cast<char16_t>(c & ~1u);
-    if (c >= 0x3B1 && c <= 0x3CB && c != 0x3C2) return static_cast<char16_t>(c - 0x20); // Greek
-    if (c == 0x3C2) return 0x3A3;                                                       // final sigma
-    if (c >= 0x430 && c <= 0x44F) return static_cast<char16_t>(c - 0x20);               // Cyrillic
-    if (c >= 0x450 && c <= 0x45F) return static_cast<char16_t>(c - 0x50);
-    return c;
-}
-
-PosixComboWindow::PosixComboWindow(const ComboWindowSpec& spec, ComboWindowEvents& events, int pixelsPerInch)
+MemoryComboWindow::MemoryComboWindow(const ComboWindowSpec& spec, ComboWindowEvents& events,
+                                     int pixelsPerInch)
     : spec_(spec), events_(events), pixelsPerInch_(pixelsPerInch > 0 ? pixelsPerInch : 96) {
     layout(spec.widthPixels, spec.heightPixels);
 }
 
-PosixComboWindow::~PosixComboWindow() { *alive_ = false; }
+MemoryComboWindow::~MemoryComboWindow() { *alive_ = false; }
 
-PosixComboWindow* PosixComboWindow::of(ComboWindow* window) noexcept {
-    return dynamic_cast<PosixComboWindow*>(window);
+MemoryComboWindow* MemoryComboWindow::of(ComboWindow* window) noexcept {
+    return dynamic_cast<MemoryComboWindow*>(window);
 }
 
 // ---- items ----
 
-std::int32_t PosixComboWindow::insertItem(std::int32_t position, const ComboItem& item) {
+std::int32_t MemoryComboWindow::insertItem(std::int32_t position, const ComboItem& item) {
     if (position < 0) position = count();
     if (position > count()) return -1;
     items_.insert(items_.begin() + position, item);
@@ -77,7 +55,7 @@ std::int32_t PosixComboWindow::insertItem(std::int32_t position, const ComboItem
     return position;
 }
 
-bool PosixComboWindow::deleteItem(std::int32_t index) {
+bool MemoryComboWindow::deleteItem(std::int32_t index) {
     if (index < 0 || index >= count()) return false;
     items_.erase(items_.begin() + index);
     // The list keeps the selected item selected; the text shown in the edit field stays.
@@ -88,25 +66,25 @@ bool PosixComboWindow::deleteItem(std::int32_t index) {
     return true;
 }
 
-void PosixComboWindow::clear() {
+void MemoryComboWindow::clear() {
     items_.clear();
     selection_ = -1;
     editText_.clear();
     selStart_ = selEnd_ = 0;
 }
 
-std::optional<ComboItem> PosixComboWindow::item(std::int32_t index) const {
+std::optional<ComboItem> MemoryComboWindow::item(std::int32_t index) const {
     if (index < 0 || index >= count()) return std::nullopt;
     return items_[static_cast<std::size_t>(index)];
 }
 
-bool PosixComboWindow::setItem(std::int32_t index, const ComboItem& item) {
+bool MemoryComboWindow::setItem(std::int32_t index, const ComboItem& item) {
     if (index < 0 || index >= count()) return false;
     items_[static_cast<std::size_t>(index)] = item;
     return true;
 }
 
-std::int32_t PosixComboWindow::findString(const std::u16string& text, bool exact) const {
+std::int32_t MemoryComboWindow::findString(const std::u16string& text, bool exact) const {
     // Items 1 onwards first, item 0 last: the search starts after item 0.
     const std::int32_t n = count();
     for (std::int32_t k = 1; k <= n; ++k) {
@@ -118,7 +96,7 @@ std::int32_t PosixComboWindow::findString(const std::u16string& text, bool exact
 
 // ---- selection and edit field ----
 
-bool PosixComboWindow::select(std::int32_t index) {
+bool MemoryComboWindow::select(std::int32_t index) {
     if (index < -1 || index >= count()) {
         // The native window clears the selection when asked for an item it does not have.
         selection_ = -1;
@@ -130,25 +108,25 @@ bool PosixComboWindow::select(std::int32_t index) {
     return true;
 }
 
-void PosixComboWindow::showSelectionInEdit(bool selectAll) {
+void MemoryComboWindow::showSelectionInEdit(bool selectAll) {
     if (!hasEditField()) return;
     editText_ = selection_ >= 0 ? items_[static_cast<std::size_t>(selection_)].text : std::u16string();
     selStart_ = 0;
     selEnd_ = selectAll ? length(editText_) : 0;
 }
 
-void PosixComboWindow::dropSelectionIfEdited() {
+void MemoryComboWindow::dropSelectionIfEdited() {
     if (selection_ >= 0 && items_[static_cast<std::size_t>(selection_)].text != editText_) selection_ = -1;
 }
 
-void PosixComboWindow::setEditText(const std::u16string& text) {
+void MemoryComboWindow::setEditText(const std::u16string& text) {
     if (!hasEditField()) return;
     editText_ = text;
     selStart_ = selEnd_ = 0;
     dropSelectionIfEdited();
 }
 
-void PosixComboWindow::setEditSelection(std::int32_t start, std::int32_t end) {
+void MemoryComboWindow::setEditSelection(std::int32_t start, std::int32_t end) {
     if (!hasEditField()) return;
     const std::int32_t len = length(editText_);
     if (start < 0) { // -1 removes the selection, leaving the caret at its end
@@ -164,40 +142,40 @@ void PosixComboWindow::setEditSelection(std::int32_t start, std::int32_t end) {
 
 // ---- the window ----
 
-void PosixComboWindow::setDropped(bool dropped) {
+void MemoryComboWindow::setDropped(bool dropped) {
     if (dropped)
         openList();
     else
         closeList();
 }
 
-void PosixComboWindow::setDroppedWidth(std::int32_t pixels) {
+void MemoryComboWindow::setDroppedWidth(std::int32_t pixels) {
     if (pixels >= 0) droppedWidth_ = pixels; // the native window refuses a negative width
 }
 
-std::int32_t PosixComboWindow::itemHeight() const { return comboTextHeight(font_.points, pixelsPerInch_); }
+std::int32_t MemoryComboWindow::itemHeight() const { return comboTextHeight(font_.points, pixelsPerInch_); }
 
-void PosixComboWindow::layout(std::int32_t widthPixels, std::int32_t heightPixels) {
+void MemoryComboWindow::layout(std::int32_t widthPixels, std::int32_t heightPixels) {
     width_ = std::max(widthPixels, 0);
     height_ = std::max(heightPixels, 0);
 }
 
-std::int32_t PosixComboWindow::comboHeightPixels() const {
+std::int32_t MemoryComboWindow::comboHeightPixels() const {
     if (spec_.comboStyle == 1) return height_;
     return height_ + 2 + kDropItems * itemHeight();
 }
 
-std::int32_t PosixComboWindow::addBitmap(std::uintptr_t bitmap, std::int32_t) {
+std::int32_t MemoryComboWindow::addBitmap(std::uintptr_t bitmap, std::int32_t) {
     if (!hasOwnImageList()) return 0;
     if (bitmap == 0) return -1; // the list refuses a missing picture
     return ownImages_++;
 }
 
-std::int32_t PosixComboWindow::addIcon(std::uintptr_t icon) { return addBitmap(icon, -1); }
+std::int32_t MemoryComboWindow::addIcon(std::uintptr_t icon) { return addBitmap(icon, -1); }
 
 // ---- notifications ----
 
-bool PosixComboWindow::tell(ComboNotification& n, bool* answer) {
+bool MemoryComboWindow::tell(ComboNotification& n, bool* answer) {
     if (spec_.designMode) { // nothing is intercepted while the container is designed
         if (answer) *answer = true;
         return true;
@@ -208,13 +186,13 @@ bool PosixComboWindow::tell(ComboNotification& n, bool* answer) {
     return *alive;
 }
 
-bool PosixComboWindow::tell(ComboNotificationKind kind) {
+bool MemoryComboWindow::tell(ComboNotificationKind kind) {
     ComboNotification n;
     n.kind = kind;
     return tell(n);
 }
 
-bool PosixComboWindow::openList() {
+bool MemoryComboWindow::openList() {
     if (spec_.comboStyle == 1 || dropped_) return false; // the simple style's list is always shown
     if (!endEdit(endedit::DropDown)) return true;
     if (!tell(ComboNotificationKind::DroppedDown)) return true;
@@ -233,14 +211,14 @@ bool PosixComboWindow::openList() {
     return true;
 }
 
-bool PosixComboWindow::closeList() {
+bool MemoryComboWindow::closeList() {
     if (!dropped_) return false;
     dropped_ = false;
     tell(ComboNotificationKind::ClosedUp);
     return true;
 }
 
-bool PosixComboWindow::endEdit(std::int32_t why) {
+bool MemoryComboWindow::endEdit(std::int32_t why) {
     if (!editing_) return true;
     editing_ = false;
     ComboNotification n;
@@ -252,7 +230,7 @@ bool PosixComboWindow::endEdit(std::int32_t why) {
     return tell(n);
 }
 
-bool PosixComboWindow::moveSelection(std::int32_t index) {
+bool MemoryComboWindow::moveSelection(std::int32_t index) {
     if (index < 0 || index >= count() || index == selection_) return false;
     selection_ = index;
     showSelectionInEdit(true);
@@ -260,7 +238,7 @@ bool PosixComboWindow::moveSelection(std::int32_t index) {
     return true;
 }
 
-bool PosixComboWindow::userReplace(std::int32_t from, std::int32_t to, const std::u16string& text) {
+bool MemoryComboWindow::userReplace(std::int32_t from, std::int32_t to, const std::u16string& text) {
     const std::int32_t kept = length(editText_) - (to - from);
     std::size_t room = text.size();
     if (maxLength_ > 0) room = static_cast<std::size_t>(std::max(maxLength_ - kept, 0));
@@ -281,7 +259,7 @@ bool PosixComboWindow::userReplace(std::int32_t from, std::int32_t to, const std
 
 // ---- the user's actions ----
 
-bool PosixComboWindow::choose(std::int32_t index) {
+bool MemoryComboWindow::choose(std::int32_t index) {
     if (!enabled_ || index < 0 || index >= count()) return false;
     selection_ = index;
     showSelectionInEdit(true);
@@ -290,7 +268,7 @@ bool PosixComboWindow::choose(std::int32_t index) {
     return true;
 }
 
-bool PosixComboWindow::typeText(const std::u16string& text) {
+bool MemoryComboWindow::typeText(const std::u16string& text) {
     if (!enabled_ || text.empty()) return false;
     if (hasEditField()) return userReplace(selStart_, selEnd_, text);
     // The drop-down list picks the next item that starts with what was typed.
@@ -305,15 +283,15 @@ bool PosixComboWindow::typeText(const std::u16string& text) {
     return false;
 }
 
-bool PosixComboWindow::dropDown() { return enabled_ && openList(); }
+bool MemoryComboWindow::dropDown() { return enabled_ && openList(); }
 
-bool PosixComboWindow::closeUp() { return enabled_ && closeList(); }
+bool MemoryComboWindow::closeUp() { return enabled_ && closeList(); }
 
-void PosixComboWindow::loseFocus() {
+void MemoryComboWindow::loseFocus() {
     if (endEdit(endedit::KillFocus)) closeList();
 }
 
-bool PosixComboWindow::pressKey(std::int16_t code, std::int16_t shift) {
+bool MemoryComboWindow::pressKey(std::int16_t code, std::int16_t shift) {
     if (!enabled_) return false;
     const auto key = static_cast<std::int16_t>(code & 0xFF);
     if (!hasEditField()) { // the list's keys reach no edit field: no key events
@@ -336,7 +314,7 @@ bool PosixComboWindow::pressKey(std::int16_t code, std::int16_t shift) {
     return true;
 }
 
-void PosixComboWindow::keyAction(std::int16_t code, std::int16_t shift) {
+void MemoryComboWindow::keyAction(std::int16_t code, std::int16_t shift) {
     const bool alt = (shift & kAlt) != 0;
     const std::int32_t len = length(editText_);
     switch (code) {
@@ -389,12 +367,12 @@ void PosixComboWindow::keyAction(std::int16_t code, std::int16_t shift) {
 
 // ---- factory ----
 
-PosixComboWindowFactory::PosixComboWindowFactory(int pixelsPerInch) : pixelsPerInch_(pixelsPerInch) {}
+MemoryComboWindowFactory::MemoryComboWindowFactory(int pixelsPerInch) : pixelsPerInch_(pixelsPerInch) {}
 
-std::unique_ptr<ComboWindow> PosixComboWindowFactory::create(const ComboWindowSpec& spec,
-                                                             ComboWindowEvents& events) {
+std::unique_ptr<ComboWindow> MemoryComboWindowFactory::create(const ComboWindowSpec& spec,
+                                                              ComboWindowEvents& events) {
     ++created_;
-    return std::make_unique<PosixComboWindow>(spec, events, pixelsPerInch_);
+    return std::make_unique<MemoryComboWindow>(spec, events, pixelsPerInch_);
 }
 
 } // namespace seg4

@@ -1,6 +1,8 @@
 // The profile reader's rules over the bytes of an INI file (see profile_reader.h).
 #include "profile_reader.h"
 
+#include "letter_case.h"
+
 #include <algorithm>
 #include <cstdint>
 #include <optional>
@@ -17,17 +19,6 @@ std::u16string_view trimmed(std::u16string_view s) {
     while (!s.empty() && isBlank(s.front())) s.remove_prefix(1);
     while (!s.empty() && isBlank(s.back())) s.remove_suffix(1);
     return s;
-}
-
-// Letter case counts only for A to Z, as in the reference reader: other letters must match.
-bool equalNoCase(std::u16string_view a, std::u16string_view b) {
-    if (a.size() != b.size()) return false;
-    const auto fold = [](char16_t c) {
-        return (c >= u'a' && c <= u'z') ? static_cast<char16_t>(c - 0x20) : c;
-    };
-    for (std::size_t i = 0; i < a.size(); ++i)
-        if (fold(a[i]) != fold(b[i])) return false;
-    return true;
 }
 
 template <typename View>
@@ -78,7 +69,7 @@ std::optional<std::u16string_view> find(std::u16string_view file, std::u16string
             if (close != std::u16string_view::npos) {
                 if (inFirstMatch) return std::nullopt; // only the first section of the name counts
                 const std::u16string_view name = untilNul(trimmed(line.substr(1, close - 1)));
-                inFirstMatch = equalNoCase(name, section);
+                inFirstMatch = text::equalIgnoringAsciiCase(name, section);
                 continue;
             }
             // No "]": an ordinary entry line.
@@ -92,7 +83,7 @@ std::optional<std::u16string_view> find(std::u16string_view file, std::u16string
             name = trimmed(line.substr(0, eq));
             value = trimmed(line.substr(eq + 1));
         }
-        if (equalNoCase(untilNul(name), key)) {
+        if (text::equalIgnoringAsciiCase(untilNul(name), key)) {
             if (!value) return std::nullopt;
             return untilNul(*value);
         }

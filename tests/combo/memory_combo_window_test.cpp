@@ -1,4 +1,4 @@
-// The posix combo window: the native window's answers, and a person's keys and typing.
+// The in-memory combo window: the native window's answers, and a person's keys and typing.
 #include "combo_fixture.h"
 
 #include <functional>
@@ -19,15 +19,15 @@ struct Owner : ComboWindowEvents {
     }
 };
 
-std::unique_ptr<PosixComboWindow> makeWindow(Owner& owner, std::int32_t comboStyle) {
+std::unique_ptr<MemoryComboWindow> makeWindow(Owner& owner, std::int32_t comboStyle) {
     ComboWindowSpec spec;
     spec.comboStyle = comboStyle;
-    auto w = std::make_unique<PosixComboWindow>(spec, owner, 96);
+    auto w = std::make_unique<MemoryComboWindow>(spec, owner, 96);
     for (auto t : {u"a", u"b", u"c", u"d"}) w->insertItem(-1, ComboItem{t});
     return w;
 }
 
-TEST(PosixComboWindow, ProgramAndPerson) {
+TEST(MemoryComboWindow, ProgramAndPerson) {
     struct Row {
         std::int32_t style, maxLength;
         bool extendedUI;
@@ -69,13 +69,13 @@ TEST(PosixComboWindow, ProgramAndPerson) {
     }
 }
 
-TEST(PosixComboWindow, AnOwnerMayDestroyTheWindowWhileTold) {
+TEST(MemoryComboWindow, AnOwnerMayDestroyTheWindowWhileTold) {
     // A handler that re-makes the window (a style change) must not leave the old one running.
     for (auto [setup, action] :
          {std::pair{"", "pick:1"}, {"", "type:x"}, {"", "drop"}, {"", "key:40"}, {"type:x", "lose"}}) {
         Owner owner;
-        std::unique_ptr<PosixComboWindow> w = makeWindow(owner, 2);
-        PosixComboWindow& raw = *w;
+        std::unique_ptr<MemoryComboWindow> w = makeWindow(owner, 2);
+        MemoryComboWindow& raw = *w;
         act(raw, setup);
         owner.told = 0;
         owner.onEach = [&] { w.reset(); };

@@ -1,4 +1,4 @@
-// The extended combo box window on Linux: an in-memory list that answers the combo control as
+// The extended combo box window in memory: a list that answers the combo control as
 // the native window does, plus the actions of a person at the keyboard and mouse for hosts and
 // tests that drive the control as a user would.
 //
@@ -61,19 +61,15 @@ struct ComboRect {
 /// inch an 8.25-point font gives 11 + 2 = 13 pixels, a selection field of 15.
 std::int32_t comboTextHeight(double points, int pixelsPerInch);
 
-/// One UTF-16 unit as the window's case-insensitive search compares it: the letters of ASCII,
-/// Latin-1, Latin Extended-A, Greek and Cyrillic in upper case; everything else as it is.
-char16_t comboFoldCase(char16_t c);
-
-class PosixComboWindow final : public ComboWindow {
+class MemoryComboWindow final : public ComboWindow {
 public:
-    PosixComboWindow(const ComboWindowSpec& spec, ComboWindowEvents& events, int pixelsPerInch);
-    ~PosixComboWindow() override;
-    PosixComboWindow(const PosixComboWindow&) = delete;
-    PosixComboWindow& operator=(const PosixComboWindow&) = delete;
+    MemoryComboWindow(const ComboWindowSpec& spec, ComboWindowEvents& events, int pixelsPerInch);
+    ~MemoryComboWindow() override;
+    MemoryComboWindow(const MemoryComboWindow&) = delete;
+    MemoryComboWindow& operator=(const MemoryComboWindow&) = delete;
 
     /// The window behind a control's ComboWindow, or null when it is another platform's window.
-    static PosixComboWindow* of(ComboWindow* window) noexcept;
+    static MemoryComboWindow* of(ComboWindow* window) noexcept;
 
     // ---- ComboWindow ----
     std::int32_t insertItem(std::int32_t position, const ComboItem& item) override;
@@ -195,10 +191,10 @@ private:
     std::shared_ptr<bool> alive_ = std::make_shared<bool>(true);
 };
 
-/// Makes posix combo windows; `pixelsPerInch` (the screen's, 96 unless given) sizes their fonts.
-class PosixComboWindowFactory final : public ComboWindowFactory {
+/// Makes in-memory combo windows; `pixelsPerInch` (the screen's, 96 unless given) sizes their fonts.
+class MemoryComboWindowFactory final : public ComboWindowFactory {
 public:
-    explicit PosixComboWindowFactory(int pixelsPerInch = 96);
+    explicit MemoryComboWindowFactory(int pixelsPerInch = 96);
     std::unique_ptr<ComboWindow> create(const ComboWindowSpec& spec, ComboWindowEvents& events) override;
     /// How many windows this factory has made.
     int created() const { return created_; }
