@@ -13,7 +13,6 @@
 namespace qhost {
 
 using seg4::ComError;
-using seg4::MemberKind;
 using seg4::Variant;
 using seg4::VarType;
 
@@ -38,7 +37,7 @@ Variant Interpreter::evaluate(const Expr& e) {
     case Expr::Kind::Name: return evaluateName(e);
     case Expr::Kind::Unary: {
         const Variant v = evaluate(*e.args[0]).deref();
-        if (e.name == "Not") {
+        if (e.ops[0] == Op::Not) {
             if (v.type() == VarType::Bool) return Variant::boolean(!v.asBool());
             return integerResult(~static_cast<std::int64_t>(seg4::toLong(v)));
         }
@@ -46,19 +45,27 @@ Variant Interpreter::evaluate(const Expr& e) {
         if (isInteger(v.type())) return integerResult(-seg4::toLong(v));
         return Variant::r8(-seg4::toDouble(v));
     }
-    case Expr::Kind::Binary: return binary(e);
+    case Expr::Kind::Binary: {
+        Variant value = evaluate(*e.args[0]).deref();
+        for (std::size_t i = 1; i < e.args.size(); ++i) {
+            const Variant rhs = evaluate(*e.args[i]).deref();
+            value = binary(e.ops[i - 1], value, rhs);
+        }
+        return value;
+    }
     }
     return {};
 }
 
-Variant Interpreter::binary(const Expr& e) {
-    const Variant a = evaluate(*e.args[0]).deref();
-    const Variant b = evaluate(*e.args[1]).deref();
-    const std::string& op = e.name;
-    if (op == "&") return Variant::string(seg4::toString(a) + seg4::toString(b));
-    if (op == "=") return Variant::boolean(seg4::automationEquals(a, b));
-    if (op == "<>") return Variant::boolean(!seg4::automationEquals(a, b));
-    if (op == "<" || op == ">" || op == "<=" || op == ">=") {
+Variant Interpreter::binary(Op op, const Variant& a, const Variant& b) {
+    switch (op) {
+    case Op::Concat: return Variant::string(seg4::toString(a) + seg4::toString(b));
+    case Op::Equal: return Variant::boolean(seg4::automationEquals(a, b));
+    case Op::NotEqual: return Variant::boolean(!seg4::automationEquals(a, b));
+    case Op::Less:
+    case Op::Greater:
+    case Op::LessEqual:
+    case Op::GreaterEqual: {
         int order = 0;
         if (a.type() == VarType::String && b.type() == VarType::String) {
             order = a.asString().compare(b.asString());
@@ -66,38 +73,40 @@ Variant Interpreter::binary(const Expr& e) {
             const double x = seg4::toDouble(a), y = seg4::toDouble(b);
             order = x < y ? -1 : (x > y ? 1 : 0);
         }
-        return Variant::boolean(op == "<"    ? order < 0
-                                : op == ">"  ? order > 0
-                                : op == "<=" ? order <= 0
-                                             : order >= 0);
+        return Variant::boolean(op == Op::Less        ? order < 0
+                                : op == Op::Greater   ? order > 0
+                                : op == Op::LessEqual ? order <= 0
+                                                      : order >= 0);
     }
-    if (op == "+" && a.type() == VarType::String && b.type() == VarType::String)
+    default: break;
+    }
+    if (op == Op::Add && a.type() == VarType::String && b.type() == VarType::String)
         return Variant::string(a.asString() + b.asString());
     const bool integers = isInteger(a.type()) && isInteger(b.type());
-    if (op == "\\" || op == "Mod") {
+    if (op == Op::IntegerDivide || op == Op::Mod) {
         const std::int64_t x = seg4::toLong(a), y = seg4::toLong(b);
         if (y == 0) seg4::raise(seg4::hr::DispException, u"Division by zero");
-        return integerResult(op == "Mod" ? x % y : x / y);
+        return integerResult(op == Op::Mod ? x % y : x / y);
     }
-    if (integers && op != "/") {
+    if (integers && op != Op::Divide) {
         const std::int64_t x = seg4::toLong(a), y = seg4::toLong(b);
-        return integerResult(op == "+" ? x + y : op == "-" ? x - y : x * y);
+        return integerResult(op == Op::Add ? x + y : op == Op::Subtract ? x - y : x * y);
     }
     const double x = seg4::toDouble(a), y = seg4::toDouble(b);
-    if (op == "/" && y == 0) seg4::raise(seg4::hr::DispException, u"Division by zero");
-    return Variant::r8(op == "+" ? x + y : op == "-" ? x - y : op == "*" ? x * y : x / y);
+    if (op == Op::Divide && y == 0) seg4::raise(seg4::hr::DispException, u"Division by zero");
+    return Variant::r8(op == Op::Add        ? x + y
+                       : op == Op::Subtract ? x - y
+                       : op == Op::Multiply ? x * y
+                                            : x / y);
 }
 
 Variant Interpreter::evaluateName(const Expr& e) {
+    const NameBinding& b = e.binding;
     // Members win over built-ins and variables.
-    if (const FoundMember get = findMember(e.name, MemberKind::Get); get.info)
-        return callMember(e, *get.info, get.host, nullptr);
-    if (const FoundMember method = findMember(e.name, MemberKind::Method); method.info)
-        return callMember(e, *method.info, method.host, nullptr);
-    if (findMember(e.name, MemberKind::Put).info)
-        throw ScriptFault(e.line, "'" + e.name + "' is write-only: it can only be assigned");
+    if (b.get) return callMember(e, *b.get.info, b.get.host, nullptr);
+    if (b.method) return callMember(e, *b.method.info, b.method.host, nullptr);
+    if (b.put) throw ScriptFault(e.line, "'" + e.name + "' is write-only: it can only be assigned");
 
-    const std::string n = lower(e.name);
     auto arg = [&](std::size_t i) { return evaluate(*e.args.at(i)); };
     auto needArgs = [&](std::size_t count) {
         if (e.args.size() != count)
@@ -105,67 +114,56 @@ Variant Interpreter::evaluateName(const Expr& e) {
                                           (count == 1 ? "" : "s"));
     };
     if (!e.hasArgumentList || e.args.empty()) {
-        if (std::optional<Variant> value = pageValue(*this, n, e.line)) return *value;
-        if (n == "true") return Variant::boolean(true);
-        if (n == "false") return Variant::boolean(false);
-        if (n == "empty") return Variant();
-        if (n == "null") return Variant::null();
-        if (n == "vbcr") return Variant::string(u"\r");
-        if (n == "vblf") return Variant::string(u"\n");
-        if (n == "vbcrlf") return Variant::string(u"\r\n");
-        if (n == "vbtab") return Variant::string(u"\t");
-        if (n == "vbnullstring") return Variant::string(u"");
-        if (n == "time") return Variant::r8(now_);
+        if (isPageValue(b.builtIn)) return pageValue(*this, b.builtIn, e.line);
+        switch (b.builtIn) {
+        case BuiltIn::True: return Variant::boolean(true);
+        case BuiltIn::False: return Variant::boolean(false);
+        case BuiltIn::Empty: return Variant();
+        case BuiltIn::Null: return Variant::null();
+        case BuiltIn::VbCr: return Variant::string(u"\r");
+        case BuiltIn::VbLf: return Variant::string(u"\n");
+        case BuiltIn::VbCrLf: return Variant::string(u"\r\n");
+        case BuiltIn::VbTab: return Variant::string(u"\t");
+        case BuiltIn::VbNullString: return Variant::string(u"");
+        case BuiltIn::Time: return Variant::r8(now_);
+        default: break;
+        }
     }
-    if (n == "array") {
+    switch (b.builtIn) {
+    case BuiltIn::Array: {
         std::vector<Variant> elements;
+        elements.reserve(e.args.size());
         for (const auto& a : e.args) elements.push_back(evaluate(*a).deref());
         return Variant::array(VarType::Variant, 0, std::move(elements));
     }
-    if (n == "typename") {
-        needArgs(1);
-        return Variant::string(seg4::typeName(arg(0)));
-    }
-    if (n == "chr" || n == "chrw") {
+    case BuiltIn::TypeName: needArgs(1); return Variant::string(seg4::typeName(arg(0)));
+    case BuiltIn::Chr:
+    case BuiltIn::ChrW: {
         needArgs(1);
         const std::int32_t code = seg4::toLong(arg(0));
         if (code < 0 || code > 0xFFFF)
             seg4::raise(seg4::hr::InvalidArgument, u"Invalid procedure call or argument");
         return Variant::string(std::u16string(1, static_cast<char16_t>(code)));
     }
-    if (n == "cint") {
-        needArgs(1);
-        return Variant::i2(seg4::toInteger(arg(0)));
-    }
-    if (n == "clng") {
-        needArgs(1);
-        return Variant::i4(seg4::toLong(arg(0)));
-    }
-    if (n == "cbyte") {
-        needArgs(1);
-        return Variant::ui1(seg4::toByte(arg(0)));
-    }
-    if (n == "cbool") {
-        needArgs(1);
-        return Variant::boolean(seg4::toBoolean(arg(0)));
-    }
-    if (n == "cdbl") {
-        needArgs(1);
-        return Variant::r8(seg4::toDouble(arg(0)));
-    }
-    if (n == "cstr") {
-        needArgs(1);
-        return Variant::string(seg4::toString(arg(0)));
-    }
-    if (n == "int" || n == "fix" || n == "abs") {
+    case BuiltIn::CInt: needArgs(1); return Variant::i2(seg4::toInteger(arg(0)));
+    case BuiltIn::CLng: needArgs(1); return Variant::i4(seg4::toLong(arg(0)));
+    case BuiltIn::CByte: needArgs(1); return Variant::ui1(seg4::toByte(arg(0)));
+    case BuiltIn::CBool: needArgs(1); return Variant::boolean(seg4::toBoolean(arg(0)));
+    case BuiltIn::CDbl: needArgs(1); return Variant::r8(seg4::toDouble(arg(0)));
+    case BuiltIn::CStr: needArgs(1); return Variant::string(seg4::toString(arg(0)));
+    case BuiltIn::Int:
+    case BuiltIn::Fix:
+    case BuiltIn::Abs: {
         needArgs(1);
         const Variant v = arg(0).deref();
         const double d = seg4::toDouble(v);
-        const double r = n == "int" ? std::floor(d) : n == "fix" ? std::trunc(d) : std::fabs(d);
+        const double r = b.builtIn == BuiltIn::Int   ? std::floor(d)
+                         : b.builtIn == BuiltIn::Fix ? std::trunc(d)
+                                                     : std::fabs(d);
         if (isInteger(v.type())) return integerResult(static_cast<std::int64_t>(r));
         return Variant::r8(r);
     }
-    if (n == "filetext") {
+    case BuiltIn::FileText: {
         needArgs(1);
         if (!limits_.fileCommands) throw ScriptFault(e.line, "FileText is not allowed in this run");
         const std::string path = seg4::toUtf8(seg4::toString(arg(0)));
@@ -174,33 +172,36 @@ Variant Interpreter::evaluateName(const Expr& e) {
         const std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
         return Variant::string(seg4::fromUtf8(bytes));
     }
-    if (n == "min" || n == "max") {
+    case BuiltIn::Min:
+    case BuiltIn::Max: {
         needArgs(2);
-        const Variant a = arg(0).deref(), b = arg(1).deref();
-        const bool aFirst = seg4::toDouble(a) <= seg4::toDouble(b);
-        return (n == "min") == aFirst ? a : b;
+        const Variant a = arg(0).deref(), c = arg(1).deref();
+        const bool aFirst = seg4::toDouble(a) <= seg4::toDouble(c);
+        return (b.builtIn == BuiltIn::Min) == aFirst ? a : c;
     }
-    if (n == "len") {
+    case BuiltIn::Len:
         needArgs(1);
         return Variant::i4(static_cast<std::int32_t>(seg4::toString(arg(0)).size()));
-    }
-    if (n == "ubound" || n == "lbound") {
+    case BuiltIn::UBound:
+    case BuiltIn::LBound: {
         needArgs(1);
         const Variant v = arg(0);
         const seg4::SafeArray* a = v.arrayData();
         if (!v.deref().isArray()) seg4::raise(seg4::hr::TypeMismatch);
         if (!a) seg4::raise(seg4::hr::SubscriptOutOfRange);
-        return Variant::i4(n == "ubound" ? a->upperBound() : a->lowerBound);
+        return Variant::i4(b.builtIn == BuiltIn::UBound ? a->upperBound() : a->lowerBound);
+    }
+    default: break;
     }
 
     // A script variable; with one argument, an element of the array it holds.
-    auto it = variables_.find(n);
-    if (it == variables_.end())
+    if (!assigned_[b.slot])
         throw ScriptFault(e.line,
                           "unknown name '" + e.name + "' (no member, built-in or variable of that name)");
-    if (!e.hasArgumentList) return it->second;
+    const Variant& value = variables_[b.slot];
+    if (!e.hasArgumentList) return value;
     needArgs(1);
-    return seg4::arrayElement(it->second, seg4::toLong(arg(0)));
+    return seg4::arrayElement(value, seg4::toLong(arg(0)));
 }
 
 } // namespace qhost

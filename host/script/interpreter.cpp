@@ -10,7 +10,6 @@
 #include <algorithm>
 #include <cctype>
 #include <cmath>
-#include <deque>
 #include <fstream>
 #include <iterator>
 #include <ostream>
@@ -65,6 +64,9 @@ Interpreter::~Interpreter() {
 
 int Interpreter::run(const Script& script) {
     fileName_ = script.fileName;
+    script_ = &script;
+    variables_.assign(script.variables.size(), Variant());
+    assigned_.assign(script.variables.size(), 0);
     try {
         execute(script.statements);
     } catch (const ScriptFault& f) {
@@ -86,11 +88,6 @@ void Interpreter::print(const std::string& line) {
     if (quiet_ > 0) return;
     out_ << line << "\n";
     out_.flush(); // a watcher reading our output sees every line as it happens
-}
-
-void Interpreter::echo(const std::string& line) {
-    if (!echo_) return;
-    print(line);
 }
 
 void Interpreter::printError(const ComError& e) {
@@ -199,15 +196,16 @@ void Interpreter::dispatch(const Statement& s) {
             if (s.values.size() == 1) {
                 // "expect <condition>": the condition must hold.
                 if (!seg4::automationEquals(actual, Variant::boolean(true)))
-                    fail(s.line, s.values[0]->text + " does not hold (" + formatValue(actual) + ")");
+                    fail(s.line,
+                         exprText(*s.values[0], s.text) + " does not hold (" + formatValue(actual) + ")");
                 break;
             }
             const Variant expected = evaluate(*s.values[1]);
             if (!seg4::automationEquals(actual, expected))
-                fail(s.line, s.values[0]->text + " is " + formatValue(actual) + ", expected " +
+                fail(s.line, exprText(*s.values[0], s.text) + " is " + formatValue(actual) + ", expected " +
                                  formatValue(expected));
         } catch (const ComError& e) {
-            fail(s.line, s.values[0]->text + " failed with " + seg4::toUtf8(e.description()));
+            fail(s.line, exprText(*s.values[0], s.text) + " failed with " + seg4::toUtf8(e.description()));
         }
         break;
     }
@@ -252,29 +250,33 @@ void Interpreter::dispatch(const Statement& s) {
 
 void Interpreter::evaluateStatement(const Statement& s) {
     const Expr& e = *s.values[0];
-    const bool voidCall = e.kind == Expr::Kind::Name && !findMember(e.name, MemberKind::Get).info &&
-                          findMember(e.name, MemberKind::Method).info &&
-                          findMember(e.name, MemberKind::Method).info->result == seg4::ValueKind::Void;
+    const NameBinding& b = e.binding;
+    const bool voidCall =
+        e.kind == Expr::Kind::Name && !b.get && b.method && b.method.info->result == seg4::ValueKind::Void;
     try {
         const Variant v = evaluate(e);
-        echo(voidCall ? e.text : e.text + " = " + formatValue(v));
+        if (echo_ && quiet_ == 0) {
+            const std::string text = exprText(e, s.text);
+            print(voidCall ? text : text + " = " + formatValue(v));
+        }
     } catch (const ComError& err) {
-        print(e.text);
+        print(exprText(e, s.text));
         printError(err);
     }
 }
 
 void Interpreter::assign(const Statement& s) {
     const Expr& target = *s.target;
-    const FoundMember put = findMember(target.name, MemberKind::Put);
-    if (!put.info && isMemberName(target.name))
+    const NameBinding& b = target.binding;
+    if (!b.put && b.isMember())
         throw ScriptFault(s.line, "'" + target.name + "' is read-only: it cannot be assigned");
-    if (!put.info) {
+    if (!b.put) {
         if (target.hasArgumentList) throw ScriptFault(s.line, "unknown member '" + target.name + "'");
-        if (isBuiltIn(target.name))
+        if (b.builtIn != BuiltIn::None)
             throw ScriptFault(s.line, "'" + target.name + "' is built in and cannot be assigned");
         try {
-            variable(target.name) = evaluate(*s.values[0]).deref();
+            Variant value = evaluate(*s.values[0]).deref();
+            variable(b) = std::move(value);
         } catch (const ComError& e) {
             print(s.text);
             printError(e);
@@ -283,8 +285,8 @@ void Interpreter::assign(const Statement& s) {
     }
     try {
         const Variant value = evaluate(*s.values[0]);
-        callMember(target, *put.info, put.host, &value);
-        echo(target.text + " = " + formatValue(value));
+        callMember(target, *b.put.info, b.put.host, &value);
+        if (echo_ && quiet_ == 0) print(exprText(target, s.text) + " = " + formatValue(value));
     } catch (const ComError& e) {
         print(s.text);
         printError(e);
@@ -303,9 +305,8 @@ void Interpreter::expectFails(const Statement& s) {
     try {
         if (inner.kind == Statement::Kind::Assign) {
             const Expr& target = *inner.target;
-            const FoundMember put = findMember(target.name, MemberKind::Put);
-            if (!put.info)
-                throw ScriptFault(s.line, "'" + target.name + "' is no property that can be assigned");
+            const FoundMember& put = target.binding.put;
+            if (!put) throw ScriptFault(s.line, "'" + target.name + "' is no property that can be assigned");
             const Variant value = evaluate(*inner.values[0]);
             callMember(target, *put.info, put.host, &value);
         } else {
@@ -372,7 +373,8 @@ void Interpreter::loop(const Statement& s) {
                               std::fabs(to) < 2e9;
         for (double v = from; step > 0 ? v <= to : v >= to; v += step) {
             guard();
-            variable(s.target->name) = integral ? Variant::i4(static_cast<std::int32_t>(v)) : Variant::r8(v);
+            variable(s.target->binding) =
+                integral ? Variant::i4(static_cast<std::int32_t>(v)) : Variant::r8(v);
             execute(s.body);
         }
         break;
@@ -418,7 +420,10 @@ void Interpreter::recordLevels() {
     }
 }
 
-Variant& Interpreter::variable(const std::string& name) { return variables_[lower(name)]; }
+Variant& Interpreter::variable(const NameBinding& name) {
+    assigned_[name.slot] = 1;
+    return variables_[name.slot];
+}
 
 std::vector<std::string> Interpreter::expandWords(const std::vector<std::string>& words) {
     // "${name}" in a command's word is the variable's value as text, so a loop can name a file per
@@ -441,9 +446,12 @@ std::vector<std::string> Interpreter::expandWords(const std::vector<std::string>
             if (close == std::string::npos)
                 throw CommandError("'" + w + "' opens '${' without a closing '}'");
             const std::string name = w.substr(i + 2, close - i - 2);
-            const auto found = variables_.find(lower(name));
-            if (found == variables_.end()) throw CommandError("'${" + name + "}' names no variable");
-            const Variant& value = found->second.deref();
+            const auto& names = script_->variables;
+            const auto found = std::find(names.begin(), names.end(), lower(name));
+            const auto slot = static_cast<std::size_t>(found - names.begin());
+            if (found == names.end() || !assigned_[slot])
+                throw CommandError("'${" + name + "}' names no variable");
+            const Variant& value = variables_[slot].deref();
             if (value.isArray()) throw CommandError("'${" + name + "}' holds an array, not a word");
             expanded += seg4::toUtf8(seg4::toString(value));
             i = close;
@@ -451,10 +459,6 @@ std::vector<std::string> Interpreter::expandWords(const std::vector<std::string>
         out.push_back(std::move(expanded));
     }
     return out;
-}
-
-bool Interpreter::isVariableReference(const Expr& e) const {
-    return e.kind == Expr::Kind::Name && !e.hasArgumentList && !isMemberName(e.name) && !isBuiltIn(e.name);
 }
 
 Variant Interpreter::call(const std::string& member, std::vector<Variant> args, int line) {
@@ -486,11 +490,27 @@ Variant Interpreter::callMember(const Expr& e, const MemberInfo& member, bool ho
                                       " argument" + (wanted == 1 ? "" : "s") + ", got " +
                                       std::to_string(e.args.size()));
     PlacedDisplay& target = current(e.line);
-    std::deque<Variant> temporaries; // stable addresses for the argument pointers
-    std::vector<Variant*> args;
+
+    // The frame of this nesting level: an argument may itself call a member, one level deeper.
+    if (callDepth_ == frames_.size()) frames_.push_back(std::make_unique<CallFrame>());
+    CallFrame& frame = *frames_[callDepth_];
+    struct Level {
+        std::size_t& depth;
+        explicit Level(std::size_t& d) : depth(++d) {}
+        ~Level() { --depth; }
+        Level(const Level&) = delete;
+        Level& operator=(const Level&) = delete;
+    } level(callDepth_);
+    std::vector<Variant*>& args = frame.args;
+    std::vector<Variant>& temporaries = frame.temporaries;
+    args.clear();
+    temporaries.clear();
+    temporaries.reserve(e.args.size() + 1); // no reallocation below: the pointers stay valid
     for (const ExprPtr& a : e.args) {
-        if (isVariableReference(*a)) {
-            args.push_back(&variable(a->name)); // created Empty when new: out-parameters
+        const NameBinding& b = a->binding;
+        if (a->kind == Expr::Kind::Name && !a->hasArgumentList && !b.isMember() &&
+            b.builtIn == BuiltIn::None) {
+            args.push_back(&variable(b)); // created Empty when new: out-parameters
         } else {
             temporaries.push_back(evaluate(*a).deref());
             args.push_back(&temporaries.back());

@@ -11,7 +11,6 @@
 #include <array>
 #include <deque>
 #include <iosfwd>
-#include <map>
 #include <memory>
 #include <stdexcept>
 #include <string>
@@ -79,16 +78,24 @@ public:
     int failures() const { return failures_; }
 
 private:
-    struct Scope; // loop variables and temporaries of one call
-
     Backend& backend_;
     std::ostream& out_;
     RunLimits limits_;
     std::vector<PlacedDisplay> displays_;
     OpenPage page_; // after the displays: it closes before the displays it edits go
     std::size_t current_ = 0;
-    std::map<std::string, seg4::Variant> variables_; // by lower-cased name
-    std::deque<std::u16string> unchecked_;           // message boxes not yet checked by expect
+    const Script* script_ = nullptr;       // the script running
+    std::vector<seg4::Variant> variables_; // by slot (Script::variables)
+    std::vector<char> assigned_;           // whether the slot's variable exists yet
+    /// Argument lists of the member calls under way, one a nesting level, kept between calls so
+    /// that a call allocates nothing.
+    struct CallFrame {
+        std::vector<seg4::Variant*> args;
+        std::vector<seg4::Variant> temporaries;
+    };
+    std::vector<std::unique_ptr<CallFrame>> frames_;
+    std::size_t callDepth_ = 0;
+    std::deque<std::u16string> unchecked_; // message boxes not yet checked by expect
     std::string fileName_;
     int failures_ = 0;
     long loopIterations_ = 0;
@@ -96,7 +103,7 @@ private:
     double clockHz_ = 8e6;
     bool clockPushed_ = false;
     int quiet_ = 0;    // >0 while an expect runs a statement: no output
-    bool echo_ = true; // "echo off" keeps answers of calls and puts to themselves
+    bool echo_ = true; // "echo off" keeps answers of calls and puts to themselves (not built then)
 
     void execute(const Block& block);
     void execute(const Statement& s);
@@ -112,14 +119,13 @@ private:
 
     seg4::Variant evaluate(const Expr& e);
     seg4::Variant evaluateName(const Expr& e);
-    seg4::Variant binary(const Expr& e);
+    static seg4::Variant binary(Op op, const seg4::Variant& a, const seg4::Variant& b);
     seg4::Variant callMember(const Expr& e, const seg4::MemberInfo& member, bool hostInterface,
                              const seg4::Variant* putValue);
-    bool isVariableReference(const Expr& e) const;
-    seg4::Variant& variable(const std::string& name);
+    /// The variable of the name's slot, created Empty when it does not exist yet.
+    seg4::Variant& variable(const NameBinding& name);
     std::vector<std::string> expandWords(const std::vector<std::string>& words);
     void print(const std::string& line);
-    void echo(const std::string& line);
     void printError(const seg4::ComError& e);
     std::string where(int line) const;
 };

@@ -1,28 +1,74 @@
 // Resolution of the script's names.
 #include "script/names.h"
 
-#include "script/page_commands.h"
-
-#include <algorithm>
 #include <iterator>
+#include <utility>
 
 namespace qhost {
 
+using seg4::MemberKind;
+
 namespace {
 
-const char* const kConstants[] = {"true", "false",  "empty", "null",        "vbcr",
-                                  "vblf", "vbcrlf", "vbtab", "vbnullstring"};
-const char* const kFunctions[] = {"typename", "array", "chr",  "chrw",   "cint",   "clng",    "cbyte",
-                                  "cbool",    "cdbl",  "cstr", "ubound", "lbound", "len",     "time",
-                                  "int",      "fix",   "abs",  "min",    "max",    "filetext"};
+const std::pair<const char*, BuiltIn> kBuiltIns[] = {
+    {"true", BuiltIn::True},
+    {"false", BuiltIn::False},
+    {"empty", BuiltIn::Empty},
+    {"null", BuiltIn::Null},
+    {"vbcr", BuiltIn::VbCr},
+    {"vblf", BuiltIn::VbLf},
+    {"vbcrlf", BuiltIn::VbCrLf},
+    {"vbtab", BuiltIn::VbTab},
+    {"vbnullstring", BuiltIn::VbNullString},
+    {"time", BuiltIn::Time},
+    {"array", BuiltIn::Array},
+    {"typename", BuiltIn::TypeName},
+    {"chr", BuiltIn::Chr},
+    {"chrw", BuiltIn::ChrW},
+    {"cint", BuiltIn::CInt},
+    {"clng", BuiltIn::CLng},
+    {"cbyte", BuiltIn::CByte},
+    {"cbool", BuiltIn::CBool},
+    {"cdbl", BuiltIn::CDbl},
+    {"cstr", BuiltIn::CStr},
+    {"ubound", BuiltIn::UBound},
+    {"lbound", BuiltIn::LBound},
+    {"len", BuiltIn::Len},
+    {"int", BuiltIn::Int},
+    {"fix", BuiltIn::Fix},
+    {"abs", BuiltIn::Abs},
+    {"min", BuiltIn::Min},
+    {"max", BuiltIn::Max},
+    {"filetext", BuiltIn::FileText},
+    {"pageopen", BuiltIn::PageOpen},
+    {"pagecaption", BuiltIn::PageCaption},
+    {"pagelistindex", BuiltIn::PageListIndex},
+    {"pagelisttext", BuiltIn::PageListText},
+    {"pagesizetext", BuiltIn::PageSizeText},
+    {"pagescroll", BuiltIn::PageScroll},
+    {"pagepreview", BuiltIn::PagePreview},
+    {"pagepreviewwidth", BuiltIn::PagePreviewWidth},
+    {"pagepreviewheight", BuiltIn::PagePreviewHeight},
+    {"pagechanged", BuiltIn::PageChanged},
+};
 
 } // namespace
 
-bool isBuiltIn(std::string_view name) {
-    const std::string n = lower(std::string(name));
-    return isPageValueName(n) ||
-           std::find(std::begin(kConstants), std::end(kConstants), n) != std::end(kConstants) ||
-           std::find(std::begin(kFunctions), std::end(kFunctions), n) != std::end(kFunctions);
+BuiltIn builtInNamed(std::string_view name) {
+    for (const auto& [word, builtIn] : kBuiltIns)
+        if (sameName(word, name)) return builtIn;
+    return BuiltIn::None;
+}
+
+bool isBuiltIn(std::string_view name) { return builtInNamed(name) != BuiltIn::None; }
+
+NameBinding bindName(std::string_view name) {
+    NameBinding b;
+    b.get = findMember(name, MemberKind::Get);
+    b.method = findMember(name, MemberKind::Method);
+    b.put = findMember(name, MemberKind::Put);
+    b.builtIn = builtInNamed(name);
+    return b;
 }
 
 } // namespace qhost

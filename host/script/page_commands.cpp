@@ -189,29 +189,24 @@ bool pageCommandTouchesFiles(const std::vector<std::string>& args) {
     return args.size() > 1 && lower(args[0]) == "snapshot";
 }
 
-bool isPageValueName(const std::string& n) {
-    return n == "pageopen" || n == "pagecaption" || n == "pagelistindex" || n == "pagelisttext" ||
-           n == "pagesizetext" || n == "pagescroll" || n == "pagepreview" || n == "pagepreviewwidth" ||
-           n == "pagepreviewheight" || n == "pagechanged";
-}
-
-std::optional<Variant> pageValue(Interpreter& in, const std::string& n, int line) {
-    if (!isPageValueName(n)) return std::nullopt;
-    if (n == "pageopen") return Variant::boolean(in.page().session != nullptr);
+Variant pageValue(Interpreter& in, BuiltIn value, int line) {
+    if (value == BuiltIn::PageOpen) return Variant::boolean(in.page().session != nullptr);
     if (!in.page().session) throw ScriptFault(line, "no property page is open (use 'page open' first)");
     const PageState s = in.page().session->state();
-    if (n == "pagecaption") return Variant::string(s.caption);
-    if (n == "pagelistindex") return Variant::i4(s.listIndex);
-    if (n == "pagelisttext") {
+    switch (value) {
+    case BuiltIn::PageCaption: return Variant::string(s.caption);
+    case BuiltIn::PageListIndex: return Variant::i4(s.listIndex);
+    case BuiltIn::PageListText: {
         const bool selected = s.listIndex >= 0 && static_cast<std::size_t>(s.listIndex) < s.items.size();
         return Variant::string(selected ? s.items[static_cast<std::size_t>(s.listIndex)] : std::u16string());
     }
-    if (n == "pagesizetext") return Variant::string(s.sizeText);
-    if (n == "pagescroll") return Variant::i4(s.scrollValue);
-    if (n == "pagepreview") return Variant::i4(s.preview);
-    if (n == "pagepreviewwidth") return Variant::i4(s.previewWidthPixels);
-    if (n == "pagepreviewheight") return Variant::i4(s.previewHeightPixels);
-    return Variant::boolean(s.changed);
+    case BuiltIn::PageSizeText: return Variant::string(s.sizeText);
+    case BuiltIn::PageScroll: return Variant::i4(s.scrollValue);
+    case BuiltIn::PagePreview: return Variant::i4(s.preview);
+    case BuiltIn::PagePreviewWidth: return Variant::i4(s.previewWidthPixels);
+    case BuiltIn::PagePreviewHeight: return Variant::i4(s.previewHeightPixels);
+    default: return Variant::boolean(s.changed);
+    }
 }
 
 } // namespace qhost

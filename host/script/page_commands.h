@@ -2,8 +2,8 @@
 #pragma once
 
 #include "automation/variant.h"
+#include "script/script_ast.h"
 
-#include <optional>
 #include <string>
 #include <vector>
 
@@ -16,9 +16,8 @@ void runPageCommand(Interpreter& interpreter, const std::vector<std::string>& ar
 /// Only `page snapshot FILE` writes a file.
 bool pageCommandTouchesFiles(const std::vector<std::string>& args);
 
-/// The script's names for the open page's values (PageListIndex, PageSizeText, ...), by
-/// lower-cased name; nothing when `lowerName` is none of them.
-bool isPageValueName(const std::string& lowerName);
-std::optional<seg4::Variant> pageValue(Interpreter& interpreter, const std::string& lowerName, int line);
+/// The open page's value a script reads as PageListIndex, PageSizeText, ... (`value` is one of
+/// BuiltIn::PageOpen to BuiltIn::PageChanged).
+seg4::Variant pageValue(Interpreter& interpreter, BuiltIn value, int line);
 
 } // namespace qhost

@@ -7,12 +7,14 @@
 
 #include "automation/conversions.h"
 #include "script/commands.h"
+#include "script/names.h"
 
 #include <cctype>
 #include <cmath>
 #include <cstdlib>
 #include <optional>
 #include <stdexcept>
+#include <unordered_map>
 
 namespace qhost {
 
@@ -246,11 +248,31 @@ std::string trim(std::string_view s) {
     return std::string(s.substr(a, b - a));
 }
 
+/// The names of one script: each distinct name (any letter case) is bound once and gets one
+/// variable slot.
+class NameTable {
+public:
+    explicit NameTable(std::vector<std::string>& variables) : variables_(variables) {}
+
+    const NameBinding& bind(std::string_view name) {
+        std::string key = lower(std::string(name));
+        if (auto it = bindings_.find(key); it != bindings_.end()) return it->second;
+        NameBinding b = bindName(name);
+        b.slot = static_cast<std::uint32_t>(variables_.size());
+        variables_.push_back(key);
+        return bindings_.emplace(std::move(key), b).first->second;
+    }
+
+private:
+    std::vector<std::string>& variables_;
+    std::unordered_map<std::string, NameBinding> bindings_;
+};
+
 /// Parses the tokens of one line.
 class LineParser {
 public:
-    LineParser(std::string_view line, std::vector<Token> tokens, int lineNo)
-        : line_(line), toks_(std::move(tokens)), lineNo_(lineNo) {}
+    LineParser(std::string_view line, std::vector<Token> tokens, int lineNo, NameTable& names)
+        : line_(line), toks_(std::move(tokens)), lineNo_(lineNo), names_(names) {}
 
     bool atEnd() const { return peek().kind == Tok::End; }
     const Token& peek(std::size_t ahead = 0) const { return toks_[std::min(pos_ + ahead, toks_.size() - 1)]; }
@@ -274,7 +296,6 @@ public:
     std::size_t position() const { return pos_; }
     void rewind(std::size_t p) { pos_ = p; }
     const Token& take() { return toks_[pos_ < toks_.size() - 1 ? pos_++ : pos_]; }
-    std::string_view rest() const { return line_.substr(peek().begin); }
 
     ExprPtr expression() { return comparison(); }
 
@@ -284,7 +305,9 @@ public:
         const Token& t = take();
         auto e = make(Expr::Kind::Name, t.begin);
         e->name = t.text;
+        e->binding = names_.bind(t.text);
         if (isSymbol("(")) {
+            const Nesting nested(*this);
             ++pos_;
             e->hasArgumentList = true;
             if (!isSymbol(")")) {
@@ -308,72 +331,114 @@ private:
     std::vector<Token> toks_;
     std::size_t pos_ = 0;
     int lineNo_;
+    NameTable& names_;
+    int depth_ = 0;
+
+    /// One level of nesting (parentheses, an argument list, a sign or Not): the recursion of the
+    /// parser, of the evaluation and of the tree's destruction stays bounded.
+    class Nesting {
+    public:
+        explicit Nesting(LineParser& p) : p_(p) {
+            if (++p_.depth_ > kMaxNesting) {
+                --p_.depth_;
+                throw SyntaxError("an expression nests more than " + std::to_string(kMaxNesting) +
+                                  " levels deep (parentheses, argument lists, signs and Not)");
+            }
+        }
+        ~Nesting() { --p_.depth_; }
+        Nesting(const Nesting&) = delete;
+        Nesting& operator=(const Nesting&) = delete;
+
+    private:
+        LineParser& p_;
+    };
 
     ExprPtr make(Expr::Kind kind, std::size_t begin) {
         auto e = std::make_unique<Expr>();
         e->kind = kind;
         e->line = lineNo_;
-        e->text = std::to_string(begin); // replaced by finish()
+        e->begin = static_cast<std::uint32_t>(begin);
         return e;
     }
     void finish(Expr& e) {
-        const std::size_t begin = std::stoul(e.text);
         const std::size_t end = toks_[pos_ > 0 ? pos_ - 1 : 0].end;
-        e.text = trim(line_.substr(begin, end > begin ? end - begin : 0));
+        e.end = static_cast<std::uint32_t>(std::max<std::size_t>(end, e.begin));
     }
 
-    ExprPtr binary(ExprPtr lhs, const std::string& op, ExprPtr rhs) {
+    static ExprPtr chainOf(ExprPtr first, int lineNo) {
         auto e = std::make_unique<Expr>();
         e->kind = Expr::Kind::Binary;
-        e->line = lineNo_;
-        e->name = op;
-        e->text = lhs->text + " " + op + " " + rhs->text;
-        e->args.push_back(std::move(lhs));
-        e->args.push_back(std::move(rhs));
+        e->line = lineNo;
+        e->args.push_back(std::move(first));
+        return e;
+    }
+    /// Operators of one precedence, left to right, as one chain: a long sum is a loop, not a
+    /// deep tree.
+    template <typename NextOp, typename Operand>
+    ExprPtr chain(NextOp nextOp, Operand operand) {
+        ExprPtr first = operand();
+        std::optional<Op> op = nextOp();
+        if (!op) return first;
+        ExprPtr e = chainOf(std::move(first), lineNo_);
+        do {
+            take();
+            e->ops.push_back(*op);
+            e->args.push_back(operand());
+        } while ((op = nextOp()));
         return e;
     }
 
+    std::optional<Op> comparisonOp() const {
+        static const std::pair<const char*, Op> kOps[] = {{"=", Op::Equal},      {"<>", Op::NotEqual},
+                                                          {"<", Op::Less},       {">", Op::Greater},
+                                                          {"<=", Op::LessEqual}, {">=", Op::GreaterEqual}};
+        for (const auto& [text, op] : kOps)
+            if (isSymbol(text)) return op;
+        return std::nullopt;
+    }
     ExprPtr comparison() {
         ExprPtr lhs = concat();
-        static const char* const kOps[] = {"=", "<>", "<", ">", "<=", ">="};
-        for (const char* op : kOps) {
-            if (isSymbol(op)) {
-                ++pos_;
-                return binary(std::move(lhs), op, concat());
-            }
-        }
-        return lhs;
+        const std::optional<Op> op = comparisonOp(); // one comparison: a = b = c is no expression
+        if (!op) return lhs;
+        take();
+        ExprPtr e = chainOf(std::move(lhs), lineNo_);
+        e->ops.push_back(*op);
+        e->args.push_back(concat());
+        return e;
     }
     ExprPtr concat() {
-        ExprPtr e = additive();
-        while (isSymbol("&")) {
-            ++pos_;
-            e = binary(std::move(e), "&", additive());
-        }
-        return e;
+        return chain(
+            [this]() -> std::optional<Op> {
+                return isSymbol("&") ? std::optional(Op::Concat) : std::nullopt;
+            },
+            [this] { return additive(); });
     }
     ExprPtr additive() {
-        ExprPtr e = term();
-        while (isSymbol("+") || isSymbol("-")) {
-            std::string op = take().text;
-            e = binary(std::move(e), op, term());
-        }
-        return e;
+        return chain(
+            [this]() -> std::optional<Op> {
+                if (isSymbol("+")) return Op::Add;
+                if (isSymbol("-")) return Op::Subtract;
+                return std::nullopt;
+            },
+            [this] { return term(); });
     }
     ExprPtr term() {
-        ExprPtr e = unary();
-        while (isSymbol("*") || isSymbol("/") || isSymbol("\\") || isWord("Mod")) {
-            std::string op = take().text;
-            if (equalsWord(op, "Mod")) op = "Mod";
-            e = binary(std::move(e), op, unary());
-        }
-        return e;
+        return chain(
+            [this]() -> std::optional<Op> {
+                if (isSymbol("*")) return Op::Multiply;
+                if (isSymbol("/")) return Op::Divide;
+                if (isSymbol("\\")) return Op::IntegerDivide;
+                if (isWord("Mod")) return Op::Mod;
+                return std::nullopt;
+            },
+            [this] { return unary(); });
     }
     ExprPtr unary() {
         if (isSymbol("-") || isWord("Not")) {
+            const Nesting nested(*this);
             const Token& t = take();
             auto e = make(Expr::Kind::Unary, t.begin);
-            e->name = equalsWord(t.text, "Not") ? "Not" : "-";
+            e->ops.push_back(equalsWord(t.text, "Not") ? Op::Not : Op::Negate);
             e->args.push_back(unary());
             finish(*e);
             return e;
@@ -395,6 +460,7 @@ private:
         case Tok::Ident: return nameOrCall();
         case Tok::Symbol:
             if (t.text == "(") {
+                const Nesting nested(*this);
                 take();
                 ExprPtr inner = expression();
                 expectSymbol(")");
@@ -430,7 +496,7 @@ std::vector<std::string> splitWords(std::string_view s) {
 /// Builds statements line by line, keeping a stack of open blocks.
 class ScriptBuilder {
 public:
-    explicit ScriptBuilder(ParseResult& result) : result_(result) {
+    explicit ScriptBuilder(ParseResult& result) : result_(result), names_(result.script.variables) {
         stack_.push_back({&result.script.statements, nullptr});
     }
 
@@ -446,10 +512,12 @@ public:
                 stack_.back().block->push_back(std::move(fails));
                 return;
             }
-            LineParser p(text, Lexer(text).run(), lineNo);
+            LineParser p(text, Lexer(text).run(), lineNo, names_);
             if (closesBlock(p, text, lineNo)) return;
             StatementPtr s = statement(p, text, lineNo);
             Statement* opened = isBlock(s->kind) ? s.get() : nullptr;
+            if (opened && stack_.size() > static_cast<std::size_t>(kMaxNesting))
+                throw SyntaxError("blocks nest more than " + std::to_string(kMaxNesting) + " levels deep");
             stack_.back().block->push_back(std::move(s));
             if (opened) stack_.push_back({&opened->body, opened});
         } catch (const SyntaxError& e) {
@@ -470,6 +538,7 @@ private:
         Statement* owner;
     };
     ParseResult& result_;
+    NameTable names_;
     std::vector<Open> stack_;
 
     static bool isBlock(Statement::Kind k) {
@@ -634,7 +703,7 @@ private:
         s->word = trim(body.substr(failsAt + 5));
         if (s->word.empty()) throw SyntaxError("'fails' needs an error name or code");
         if (inner.empty()) throw SyntaxError("'expect ... fails' needs a statement before 'fails'");
-        LineParser ip(inner, Lexer(inner).run(), lineNo);
+        LineParser ip(inner, Lexer(inner).run(), lineNo, names_);
         s->inner = callOrAssignment(ip, inner, lineNo);
         return s;
     }
@@ -676,7 +745,9 @@ ParseResult parseScript(std::string_view source, std::string fileName) {
 
 ExprPtr parseExpression(std::string_view text, std::vector<ScriptError>& errors) {
     try {
-        LineParser p(text, Lexer(text).run(), 0);
+        std::vector<std::string> variables; // the expression's own: it is evaluated on its own
+        NameTable names(variables);
+        LineParser p(text, Lexer(text).run(), 0, names);
         ExprPtr e = p.expression();
         p.expectEnd();
         return e;

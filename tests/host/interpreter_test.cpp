@@ -74,6 +74,44 @@ TEST(Interpreter, ScriptFaultsStopTheRunWithStatusTwo) {
     }
 }
 
+TEST(Interpreter, NamesIgnoreCaseAndMembersWinOverBuiltInsOverVariables) {
+    struct Row {
+        std::string script;
+        int status;
+        const char* shown;
+    };
+    const Row rows[] = {
+        {"place\npincount\nexpect PINCOUNT == 12\n", 0, "pincount = 12\n"},
+        {"x = 1\nX = x + 1\nexpect x == 2\n", 0, ""},
+        // An out-parameter creates the variable; any spelling reads it.
+        {"place\nSimReadPins(Levels)\nexpect UBound(LEVELS) == 11\n", 0, ""},
+        // A loop variable named as a member or a built-in is never read by that name.
+        {"place\nfor PinCount = 1 to 2\nnext\nexpect PinCount == 12\n", 0, ""},
+        {"for time = 1 to 2\nnext\nexpect Time == 0\n", 0, ""},
+        {"for i = 1 to 2\n  j = i\nnext\nexpect j == 2\n", 0, ""},
+        {"x = y\n", 2, "t.qhs:1: unknown name 'y'"},
+        {"for i = 1 to 2\n  print later\n  later = i\nnext\n", 2, "t.qhs:2: unknown name 'later'"},
+        {"TRUE = 1\n", 2, "t.qhs:1: 'TRUE' is built in"},
+        {"x = Time(1)\n", 2, "t.qhs:1: unknown name 'Time'"},
+        // Echoes and failures write an operator chain with one blank around each operator.
+        {"expect 1+2*3 == 8\n", 1, "FAILED t.qhs:1: 1 + 2 * 3 is 7, expected 8"},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.script);
+        const ScriptRun r = runScript(row.script);
+        EXPECT_EQ(r.status, row.status) << r.output;
+        EXPECT_TRUE(contains(r.output, row.shown)) << r.output;
+    }
+}
+
+TEST(Interpreter, LongChainsAndDeepNestingEvaluate) {
+    std::string sum = "x = 0", nested = "1";
+    for (int i = 0; i < 20000; ++i) sum += " + 1";
+    for (int i = 0; i < 120; ++i) nested = "-(" + nested + ")"; // two levels each
+    const ScriptRun r = runScript(sum + "\nexpect x == 20000\ny = " + nested + "\nexpect y == 1\n");
+    EXPECT_EQ(r.status, 0) << r.output.substr(0, 200);
+}
+
 TEST(Interpreter, DisplaysAreNamedAndSwitched) {
     const ScriptRun r = runScript("place left\nPort(0) = 2\nplace right\nexpect Port(0) == -1\nuse left\n"
                                   "expect Port(0) == 2\n");

@@ -100,6 +100,48 @@ TEST(ScriptParser, FaultsNameTheirLines) {
     }
 }
 
+std::string repeated(const std::string& part, int times) {
+    std::string s;
+    for (int i = 0; i < times; ++i) s += part;
+    return s;
+}
+
+TEST(ScriptParser, ExpressionsAndBlocksNestAtMost256LevelsAndLongLinesStayFlat) {
+    struct Row {
+        std::string script;
+        const char* fault; // nullptr: the script parses
+        int line = 1;
+    };
+    const auto parens = [](int depth) {
+        return "x = " + repeated("(", depth) + "1" + repeated(")", depth) + "\n";
+    };
+    const auto blocks = [](int depth) { return repeated("repeat 1\n", depth) + repeated("end\n", depth); };
+    const Row rows[] = {
+        {parens(256), nullptr},
+        {parens(257), "nests more than 256 levels"},
+        {parens(10000), "nests more than 256 levels"},
+        {"x = " + repeated("Not ", 10000) + "True\n", "nests more than 256 levels"},
+        {"x = " + repeated("-", 10000) + "1\n", "nests more than 256 levels"},
+        {"x = " + repeated("CInt(", 300) + "1" + repeated(")", 300) + "\n", "nests more than 256 levels"},
+        {blocks(256), nullptr},
+        {blocks(300), "blocks nest more than 256 levels", 257},
+        // Operators of one precedence are a chain, not a nesting: a 60 KB sum is one line.
+        {"x = 1" + repeated(" + 1", 15000) + "\n", nullptr},
+        {"x = \"a\"" + repeated(" & x * 2 - 1", 10000) + "\n", nullptr},
+    };
+    for (const Row& r : rows) {
+        SCOPED_TRACE(r.script.substr(0, 40));
+        ParseResult p = parseScript(r.script, "t.qhs");
+        if (!r.fault) {
+            EXPECT_TRUE(p.errors.empty()) << p.errors[0].message;
+            continue;
+        }
+        ASSERT_FALSE(p.errors.empty());
+        EXPECT_EQ(p.errors[0].line, r.line);
+        EXPECT_NE(p.errors[0].message.find(r.fault), std::string::npos) << p.errors[0].message;
+    }
+}
+
 TEST(ScriptParser, CommentsAndBlankLinesAreSkippedButHashesInStringsStay) {
     ParseResult p = parseScript("# heading\n\n   \nx = \"#1\" # note\n", "t.qhs");
     ASSERT_TRUE(p.errors.empty());
