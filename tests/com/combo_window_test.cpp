@@ -5,6 +5,7 @@
 
 #include "automation/conversions.h"
 #include "automation/errors.h"
+#include "call_sequence.h"
 #include "combo/uc_combo_box_ex.h"
 #include "posix_combo_window.h"
 #include "win32_combo_window.h"
@@ -42,18 +43,22 @@ public:
     std::vector<std::pair<EventLogType, std::u16string>> events;
 };
 
-// ---- a window that logs what its own procedure sees, and an owner that logs its callbacks ----
+// ---- a window whose own procedure, and an owner whose callbacks, record what they see ----
 
-std::string probeLog;
+test::SequenceRecorder seen;
 
-void log(const std::string& entry) { probeLog += (probeLog.empty() ? "" : ", ") + entry; }
+std::string appMessage(std::uint32_t message) {
+    return message >= WM_APP ? "WM_APP+" + std::to_string(message - WM_APP) : test::hexMessage(message);
+}
+
+bool probed(UINT message) { return message >= WM_APP && message < WM_APP + 100; }
 
 template <bool Unicode>
 LRESULT CALLBACK probeProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-    if (message < WM_APP || message >= WM_APP + 100)
+    if (!probed(message))
         return Unicode ? DefWindowProcW(window, message, wParam, lParam)
                        : DefWindowProcA(window, message, wParam, lParam);
-    log(std::string(Unicode ? "proc " : "procA ") + std::to_string(message - WM_APP));
+    seen.record({Unicode ? "proc" : "procA", message, static_cast<std::int64_t>(wParam), lParam});
     return 100 + (message - WM_APP);
 }
 
@@ -71,36 +76,52 @@ HWND makeProbe(bool unicode) {
                : CreateWindowExA(0, "ProbeA", "", WS_POPUP, 0, 0, 9, 9, nullptr, nullptr, nullptr, nullptr);
 }
 
+/// Records each phase with the result so far ("r") and the window's user value ("u").
 struct LoggingClient : InterceptionClient {
     bool handleBefore = false, changeAfter = false;
-    void onInterceptedMessage(bool before, bool& handled, LRESULT& result, HWND, UINT message, WPARAM, LPARAM,
-                              LONG_PTR user) override {
-        if (message < WM_APP || message >= WM_APP + 100) return;
-        log(std::string(before ? "before " : "after ") + std::to_string(message - WM_APP) + " r" +
-            std::to_string(result) + " u" + std::to_string(user));
+    void onInterceptedMessage(bool before, bool& handled, LRESULT& result, HWND, UINT message, WPARAM wParam,
+                              LPARAM lParam, LONG_PTR user) override {
+        if (!probed(message)) return;
+        seen.record({before ? "before" : "after", message, static_cast<std::int64_t>(wParam), lParam,
+                     "r" + std::to_string(result) + " u" + std::to_string(user)});
         if (before && handleBefore) handled = true, result = 7;
         if (!before && changeAfter) result = 9;
     }
 };
 
+// The probe message and its parameters, which every phase must see unchanged.
+constexpr UINT kProbe = WM_APP + 1;
+constexpr WPARAM kWParam = 0x1234;
+constexpr LPARAM kLParam = -5;
+
+test::Step saw(const char* who, std::string detail = {}) {
+    return {who, kProbe, static_cast<std::int64_t>(kWParam), kLParam, std::move(detail)};
+}
+
 TEST(WindowInterception, PhasesHandledAndResults) {
-    // Message 1 is sent to a window intercepted with user value 5 and `message` in `phase`.
+    // The probe message is sent to a window intercepted with user value 5 and `message` in `phase`.
     const struct {
         bool unicode;
         std::int32_t message;
         int phase;
         bool handleBefore, changeAfter;
-        std::string log;
+        std::vector<test::Step> sequence;
         LRESULT answer;
     } cases[] = {
-        {true, WM_APP + 2, 3, false, false, "proc 1", 101},
-        {true, WM_APP + 1, PhaseBefore, false, false, "before 1 r0 u5, proc 1", 101},
-        {true, WM_APP + 1, PhaseAfter, false, false, "proc 1, after 1 r101 u5", 101},
-        {true, WM_APP + 1, 3, false, false, "before 1 r0 u5, proc 1, after 1 r101 u5", 101},
-        {true, WM_APP + 1, 3, true, false, "before 1 r0 u5", 7}, // handled: neither procedure nor after
-        {true, WM_APP + 1, PhaseAfter, false, true, "proc 1, after 1 r101 u5", 9},
-        {true, interception::ALL_MESSAGES, PhaseBefore, false, false, "before 1 r0 u5, proc 1", 101},
-        {false, WM_APP + 1, 3, false, true, "before 1 r0 u5, procA 1, after 1 r101 u5", 9},
+        {true, WM_APP + 2, 3, false, false, {saw("proc")}, 101},
+        {true, kProbe, PhaseBefore, false, false, {saw("before", "r0 u5"), saw("proc")}, 101},
+        {true, kProbe, PhaseAfter, false, false, {saw("proc"), saw("after", "r101 u5")}, 101},
+        {true, kProbe, 3, false, false, {saw("before", "r0 u5"), saw("proc"), saw("after", "r101 u5")}, 101},
+        {true, kProbe, 3, true, false, {saw("before", "r0 u5")}, 7}, // handled: neither procedure nor after
+        {true, kProbe, PhaseAfter, false, true, {saw("proc"), saw("after", "r101 u5")}, 9},
+        {true,
+         interception::ALL_MESSAGES,
+         PhaseBefore,
+         false,
+         false,
+         {saw("before", "r0 u5"), saw("proc")},
+         101},
+        {false, kProbe, 3, false, true, {saw("before", "r0 u5"), saw("procA"), saw("after", "r101 u5")}, 9},
     };
     LoggingPlatform platform;
     for (const auto& c : cases) {
@@ -112,14 +133,13 @@ TEST(WindowInterception, PhasesHandledAndResults) {
         HWND probe = makeProbe(c.unicode);
         ASSERT_EQ(IsWindowUnicode(probe) != FALSE, c.unicode) << row;
         ASSERT_TRUE(in.ssc_Subclass(probe, 5) && in.ssc_AddMessage(probe, c.message, c.phase)) << row;
-        probeLog.clear();
-        EXPECT_EQ(SendMessageW(probe, WM_APP + 1, 0, 0), c.answer) << row;
-        EXPECT_EQ(probeLog, c.log) << row;
+        seen.take();
+        EXPECT_EQ(SendMessageW(probe, kProbe, kWParam, kLParam), c.answer) << row;
+        EXPECT_TRUE(test::sameSequence(c.sequence, seen.take(), appMessage)) << row;
         // Stopped, the window answers as before and the owner hears nothing.
         ASSERT_TRUE(in.ssc_Stop(probe)) << row;
-        probeLog.clear();
-        EXPECT_EQ(SendMessageW(probe, WM_APP + 1, 0, 0), 101) << row;
-        EXPECT_EQ(probeLog, c.unicode ? "proc 1" : "procA 1") << row;
+        EXPECT_EQ(SendMessageW(probe, kProbe, kWParam, kLParam), 101) << row;
+        EXPECT_TRUE(test::sameSequence({saw(c.unicode ? "proc" : "procA")}, seen.take(), appMessage)) << row;
         // A window destroyed while intercepted leaves by itself.
         in.ssc_Subclass(probe, 5);
         DestroyWindow(probe);
@@ -136,7 +156,7 @@ TEST(WindowInterception, RefusalsAsTheUserSeesThem) {
     DWORD desktopProcess = 0;
     GetWindowThreadProcessId(desktop, &desktopProcess);
     ASSERT_NE(desktopProcess, GetCurrentProcessId());
-    ASSERT_TRUE(in.ssc_Subclass(probe, 0) && in.ssc_AddMessage(probe, WM_APP + 1, PhaseAfter));
+    ASSERT_TRUE(in.ssc_Subclass(probe, 0) && in.ssc_AddMessage(probe, kProbe, PhaseAfter));
     const struct {
         std::function<bool()> call;
         std::u16string routine, text;
@@ -166,9 +186,9 @@ TEST(WindowInterception, RefusalsAsTheUserSeesThem) {
         EXPECT_EQ(boxes[0].text, wide(c.text + u".")) << row;
     }
     // The refusals changed nothing: the window is intercepted once, with its first table.
-    probeLog.clear();
-    SendMessageW(probe, WM_APP + 1, 0, 0);
-    EXPECT_EQ(probeLog, "proc 1, after 1 r101 u0");
+    seen.take();
+    SendMessageW(probe, kProbe, kWParam, kLParam);
+    EXPECT_TRUE(test::sameSequence({saw("proc"), saw("after", "r101 u0")}, seen.take(), appMessage));
     DestroyWindow(probe);
 }
 

@@ -108,13 +108,10 @@ TEST(Phases, EachPhaseItsTableAndFailuresReported) {
         EXPECT_EQ(tables.after.contains(static_cast<std::uint32_t>(c.message)), c.inAfter) << row;
         // The event log first, then the modal box with an exclamation mark and OK.
         std::vector<test::Step> reports;
+        const std::string report = toUtf8(c.routine + u": " + c.text);
         if (!c.routine.empty())
-            reports = {{"reportEvent", 0, {}, {}, "1 ucComboBoxEx." + toUtf8(c.routine + u": " + c.text)},
-                       {"messageBox",
-                        0,
-                        {},
-                        {},
-                        toUtf8(u"Error in ucComboBoxEx." + c.routine + u" | " + c.text) + ". | 0x0030"}};
+            reports = {{"reportEvent", 0, {}, {}, "1 ucComboBoxEx." + report},
+                       {"messageBox", 0, {}, {}, "Error in ucComboBoxEx." + report + ". (0x0030)"}};
         EXPECT_TRUE(test::sameSequence(reports, calls.take())) << row;
     }
 }

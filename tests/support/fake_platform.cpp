@@ -112,8 +112,8 @@ int FakePlatform::messageBox(const MessageBoxRequest& request) {
     // What the component asked to show is recorded even when the box cannot be shown.
     messageBoxes.push_back(request);
     if (calls)
-        calls->record("messageBox", toUtf8(request.title + u" | " + request.text + u" | ") +
-                                        hexMessage(request.buttons | request.icon));
+        calls->record("messageBox", toUtf8(request.title + u": " + request.text) + " (" +
+                                        hexMessage(request.buttons | request.icon) + ")");
     return failsNow(Service::MessageBox) ? 0 : msgbox::IdOk;
 }
 

@@ -76,7 +76,7 @@ public:
     std::vector<MessageBoxRequest> messageBoxes;
     std::vector<std::u16string> registeredHelpFiles;
     std::vector<std::pair<EventLogType, std::u16string>> events;
-    /// When set, message boxes ("messageBox", title | text | buttons and icon) and event log
+    /// When set, message boxes ("messageBox", title: text (buttons and icon)) and event log
     /// entries ("reportEvent", type text) are recorded here too, in the order they happen.
     SequenceRecorder* calls = nullptr;
     int fileReads = 0;
