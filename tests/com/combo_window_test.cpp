@@ -213,32 +213,49 @@ struct Site : ComboSite {
     std::int32_t containerToPixelsX(float units) override { return static_cast<std::int32_t>(units / 15); }
 };
 
-/// The events as words; RequestDropDownResize moves the list to (50, 60)-(250, 160).
+/// Records the events with their arguments; RequestDropDownResize moves the list to
+/// (50, 60)-(250, 160).
 struct Transcript : ComboBoxExEvents {
-    std::string words;
-    void add(const std::string& w) { words += " " + w; }
-    void DropDown() override { add("DropDown"); }
-    void CloseUp() override { add("CloseUp"); }
-    void EditChange() override { add("EditChange"); }
-    void Click() override { add("Click"); }
-    void BeginEdit() override { add("BeginEdit"); }
-    void ListIndexChange() override { add("ListIndexChange"); }
+    test::SequenceRecorder seen;
+    void DropDown() override { seen.record("DropDown"); }
+    void CloseUp() override { seen.record("CloseUp"); }
+    void EditChange() override { seen.record("EditChange"); }
+    void Click() override { seen.record("Click"); }
+    void BeginEdit() override { seen.record("BeginEdit"); }
+    void ListIndexChange() override { seen.record("ListIndexChange"); }
     void EndEdit(bool changed, std::int32_t& index, std::u16string& text, std::int32_t why) override {
-        add("EndEdit:" + std::to_string(changed) + "," + std::to_string(index) + "," + toUtf8(text) + "," +
-            std::to_string(why));
+        seen.record("EndEdit", std::to_string(changed) + "," + std::to_string(index) + "," + toUtf8(text) +
+                                   "," + std::to_string(why));
     }
     void KeyDown(std::int16_t& code, std::int16_t shift) override {
-        add("KeyDown:" + std::to_string(code) + "+" + std::to_string(shift));
+        seen.record("KeyDown", std::to_string(code) + "+" + std::to_string(shift));
     }
     void KeyUp(std::int16_t& code, std::int16_t shift) override {
-        add("KeyUp:" + std::to_string(code) + "+" + std::to_string(shift));
+        seen.record("KeyUp", std::to_string(code) + "+" + std::to_string(shift));
     }
     void RequestDropDownResize(std::int32_t& l, std::int32_t& t, std::int32_t& r, std::int32_t& b,
                                bool&) override {
-        add("RequestDropDownResize");
+        seen.record("RequestDropDownResize");
         l = 50, t = 60, r = 250, b = 160;
     }
 };
+
+/// Events written as words, each "Event" or "Event:arguments".
+std::vector<test::Step> events(const std::string& words) {
+    std::vector<test::Step> steps;
+    std::size_t pos = 0;
+    while (pos < words.size()) {
+        std::size_t end = words.find(' ', pos);
+        if (end == std::string::npos) end = words.size();
+        const std::string word = words.substr(pos, end - pos);
+        const std::size_t colon = word.find(':');
+        if (!word.empty())
+            steps.push_back(
+                {word.substr(0, colon), 0, {}, {}, colon == std::string::npos ? "" : word.substr(colon + 1)});
+        pos = end + 1;
+    }
+    return steps;
+}
 
 /// One control, and how a user reaches its window.
 struct Side {
@@ -314,7 +331,8 @@ using Step = std::function<std::string(Side&)>;
 struct Row {
     const char* what;
     Step step;
-    std::string expected; // the answer, then the events it raised
+    std::string answer;
+    std::string raised; // the events, in order (see events())
 };
 
 /// Runs the rows on the control over the real window and over the in-memory one.
@@ -325,9 +343,11 @@ void compare(const std::vector<Row>& rows, std::int32_t style) {
     ModelSide model(platform, style);
     for (const Row& row : rows) {
         for (Side* side : {static_cast<Side*>(&native), static_cast<Side*>(&model)}) {
-            side->events.words.clear();
-            const std::string got = row.step(*side) + side->events.words;
-            EXPECT_EQ(got, row.expected) << (side == &native ? "native: " : "in memory: ") << row.what;
+            const char* which = side == &native ? "native: " : "in memory: ";
+            side->events.seen.take();
+            EXPECT_EQ(row.step(*side), row.answer) << which << row.what;
+            EXPECT_TRUE(test::sameSequence(events(row.raised), side->events.seen.take()))
+                << which << row.what;
         }
     }
     EXPECT_TRUE(platform.events.empty());
@@ -350,11 +370,12 @@ TEST(UcComboBoxExWin32, DropDownListAnswersAsInMemory) {
                      answers += added(s, colour);
                  return answers;
              },
-             "10111213"},
+             "10111213", ""},
             {"in order", [](Side& s) { return toUtf8(s.combo->get_List(0) + s.combo->get_List(3)); },
-             "RedBlue"},
-            {"no selection", index, "-1"},
-            {"ListIndex raises nothing", [&](Side& s) { return s.combo->put_ListIndex(2), index(s); }, "2"},
+             "RedBlue", ""},
+            {"no selection", index, "-1", ""},
+            {"ListIndex raises nothing", [&](Side& s) { return s.combo->put_ListIndex(2), index(s); }, "2",
+             ""},
             {"ListIndex 4",
              [](Side& s) {
                  try {
@@ -364,34 +385,34 @@ TEST(UcComboBoxExWin32, DropDownListAnswersAsInMemory) {
                  }
                  return std::string("no error");
              },
-             "error 381 2"},
-            {"key Down", [&](Side& s) { return s.key(VK_DOWN, 0), index(s); },
-             "3 EditChange Click ListIndexChange"},
-            {"ListIndex -1", [&](Side& s) { return s.combo->put_ListIndex(-1), index(s); }, "-1"},
+             "error 381 2", ""},
+            {"key Down", [&](Side& s) { return s.key(VK_DOWN, 0), index(s); }, "3",
+             "EditChange Click ListIndexChange"},
+            {"ListIndex -1", [&](Side& s) { return s.combo->put_ListIndex(-1), index(s); }, "-1", ""},
             {"mouse pick", [&](Side& s) { return s.pick(1), index(s) + toUtf8(s.combo->get_Text()); },
-             "1Green EditChange Click ListIndexChange"},
-            {"key Up", [&](Side& s) { return s.key(VK_UP, 0), index(s); },
-             "0 EditChange Click ListIndexChange"},
-            {"add Reddish", [](Side& s) { return added(s, u"Reddish"); }, "14"},
-            {"prefix found after item 0", find(u"red", false), "4"},
-            {"exact comes round to item 0", find(u"RED", true), "0"},
-            {"exact needs the whole text", find(u"Re", true), "-1"},
-            {"not found", find(u"Purple", false), "-1"},
-            {"Unicode: contains", findUnicode(u"ell", false), "2"},
-            {"Text selects", [&](Side& s) { return s.combo->put_Text(u"yellow"), index(s); }, "2"},
+             "1Green", "EditChange Click ListIndexChange"},
+            {"key Up", [&](Side& s) { return s.key(VK_UP, 0), index(s); }, "0",
+             "EditChange Click ListIndexChange"},
+            {"add Reddish", [](Side& s) { return added(s, u"Reddish"); }, "14", ""},
+            {"prefix found after item 0", find(u"red", false), "4", ""},
+            {"exact comes round to item 0", find(u"RED", true), "0", ""},
+            {"exact needs the whole text", find(u"Re", true), "-1", ""},
+            {"not found", find(u"Purple", false), "-1", ""},
+            {"Unicode: contains", findUnicode(u"ell", false), "2", ""},
+            {"Text selects", [&](Side& s) { return s.combo->put_Text(u"yellow"), index(s); }, "2", ""},
             {"insert before",
              [](Side& s) {
                  const std::string a = added(s, u"Black", 0);
                  return a + toUtf8(s.combo->get_List(0));
              },
-             "10Black"},
+             "10Black", ""},
             {"remove",
              [](Side& s) {
                  const bool ok = s.combo->RemoveItem(5);
                  return num(ok) + num(s.combo->get_ListCount());
              },
-             "15"},
-            {"remove missing", [](Side& s) { return num(s.combo->RemoveItem(5)); }, "0"},
+             "15", ""},
+            {"remove missing", [](Side& s) { return num(s.combo->RemoveItem(5)); }, "0", ""},
             {"item fields",
              [](Side& s) {
                  s.combo->put_ItemData(1, -7), s.combo->put_ItemIndent(1, 2),
@@ -399,9 +420,9 @@ TEST(UcComboBoxExWin32, DropDownListAnswersAsInMemory) {
                  return num(s.combo->get_ItemData(1)) + num(s.combo->get_ItemIndent(1)) +
                         num(s.combo->get_ItemIconIndex(1)) + num(s.combo->get_ItemIconIndexSelected(1));
              },
-             "-723-1"},
+             "-723-1", ""},
             {"clear", [&](Side& s) { return s.combo->Clear(), num(s.combo->get_ListCount()) + index(s); },
-             "0-1"},
+             "0-1", ""},
         },
         2);
 }
@@ -411,16 +432,16 @@ TEST(UcComboBoxExWin32, EditFieldKeysAsInMemory) {
     const auto key = [](std::int16_t code, std::int16_t shift) {
         return [=](Side& s) { return s.key(code, shift), std::string("key"); };
     };
-    compare({{"A", key('A', 0), "key KeyDown:65+0 KeyUp:65+0"},
-             {"Shift F2", key(VK_F2, 1), "key KeyDown:113+1 KeyUp:113+1"},
-             {"Ctrl Alt, high byte", key(0x1A5, 6), "key KeyDown:165+6 KeyUp:165+6"},
+    compare({{"A", key('A', 0), "key", "KeyDown:65+0 KeyUp:65+0"},
+             {"Shift F2", key(VK_F2, 1), "key", "KeyDown:113+1 KeyUp:113+1"},
+             {"Ctrl Alt, high byte", key(0x1A5, 6), "key", "KeyDown:165+6 KeyUp:165+6"},
              {"edit text and selection",
               [](Side& s) {
                   s.combo->put_Text(u"Yellow"), s.combo->put_SelStart(1), s.combo->put_SelLength(3);
                   return toUtf8(s.combo->get_Text() + u":" + s.combo->get_SelText()) +
                          num(s.combo->get_SelEnd());
               },
-              "Yellow:ell4"}},
+              "Yellow:ell4", ""}},
             1);
 }
 
@@ -450,18 +471,20 @@ TEST(Win32ComboWindow, ListFirstShownMovedFontAndEnd) {
         RedrawWindow(info.hwndList, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW);
         pump();
     }
-    EXPECT_EQ(side.events.words, " DropDown RequestDropDownResize");
+    EXPECT_TRUE(test::sameSequence(events("DropDown RequestDropDownResize"), side.events.seen.take()));
     ASSERT_TRUE(w.listWindow());
     RECT r{};
     GetWindowRect(w.listWindow(), &r);
     EXPECT_EQ((std::vector<LONG>{r.left, r.top, r.right, r.bottom}), (std::vector<LONG>{50, 60, 250, 160}));
-    side.events.words.clear();
+    side.events.seen.take();
     RedrawWindow(w.listWindow(), nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW);
     side.combo->put_Dropped(false);
     pump();
     // The window may end an edit because of the list (reason 4): its record names the item.
-    const std::string closed = side.events.words;
-    EXPECT_TRUE(closed == " CloseUp" || closed == " CloseUp EndEdit:0,3,Light blue,4") << closed;
+    const std::vector<test::Step> closed = side.events.seen.take();
+    const test::Step endEdit{"EndEdit", 0, {}, {}, "0,3,Light blue,4"};
+    EXPECT_TRUE(closed.size() == 2 ? test::sameSequence({{"CloseUp"}, endEdit}, closed)
+                                   : test::sameSequence({{"CloseUp"}}, closed));
     EXPECT_FALSE(w.listWindow());
 
     // The end of the control takes every window with it.
