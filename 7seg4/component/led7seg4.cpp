@@ -69,25 +69,30 @@ void Led7Seg4::Initialize() {
 }
 
 void Led7Seg4::InitProperties() {
-    state_.m_lLEDColour = 0;
-    state_.m_lLEDSize = 50;
-    createPinTable();
-
-    state_.m_bHasExclusiveInts = false;
+    // Everything is read before anything is kept. A pin name or a code block that cannot be had
+    // fails the event and leaves the display as it was, instead of with a half-made pin table
+    // whose unnamed pins would read as wired to port 0, bit 0.
+    std::vector<RSPin> pins = newPinTable();
     std::u16string initBlock = u"InitialisationCode";
     std::u16string interruptBlock = u"InterruptCode";
-    state_.m_sInitCode = GetCodeFromFile(initBlock);
-    state_.m_sInterruptCode = GetCodeFromFile(interruptBlock);
+    std::u16string initCode = GetCodeFromFile(initBlock);
+    std::u16string interruptCode = GetCodeFromFile(interruptBlock);
+
+    state_.m_lLEDColour = 0;
+    state_.m_lLEDSize = 50;
+    state_.m_lPinCount = static_cast<std::int32_t>(pins.size());
+    state_.m_Pins = std::move(pins);
+    state_.m_bHasExclusiveInts = false;
+    state_.m_sInitCode = std::move(initCode);
+    state_.m_sInterruptCode = std::move(interruptCode);
     state_.m_bSimulating = false;
     state_.m_bHasSimulated = false;
 }
 
-void Led7Seg4::createPinTable() {
-    state_.m_lPinCount = 12;
-    state_.m_Pins.emplace(static_cast<std::size_t>(state_.m_lPinCount));
-
-    for (std::int32_t i = 0; i < state_.m_lPinCount; ++i) {
-        RSPin& pin = (*state_.m_Pins)[static_cast<std::size_t>(i)];
+std::vector<RSPin> Led7Seg4::newPinTable() {
+    std::vector<RSPin> pins(kPinDefaults.size());
+    for (std::int32_t i = 0; i < static_cast<std::int32_t>(pins.size()); ++i) {
+        RSPin& pin = pins[static_cast<std::size_t>(i)];
         const PinDefaults& d = kPinDefaults[static_cast<std::size_t>(i)];
         pin.PinName = localText(d.nameTextId, d.fallbackName);
         pin.Direction = 1;
@@ -100,6 +105,7 @@ void Led7Seg4::createPinTable() {
         pin.Bit = -1;
         pin.AnalogueSim = 0.0;
     }
+    return pins;
 }
 
 void Led7Seg4::WriteProperties(PropertyBag& bag) { persistence::writeSettings(state_, bag); }
@@ -107,7 +113,10 @@ void Led7Seg4::WriteProperties(PropertyBag& bag) { persistence::writeSettings(st
 void Led7Seg4::ReadProperties(PropertyBag& bag) {
     // A container loads a stored display without the new-display initialisation. The pin table
     // is made here in that case, so the stored wiring is read instead of silently dropped.
-    if (!state_.m_Pins) createPinTable();
+    if (!state_.m_Pins) {
+        state_.m_Pins = newPinTable();
+        state_.m_lPinCount = static_cast<std::int32_t>(state_.m_Pins->size());
+    }
     persistence::readSettings(state_, bag);
     Resize();
     Paint();

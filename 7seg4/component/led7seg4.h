@@ -159,8 +159,9 @@ private:
     float extentWidth_ = 0;
     float extentHeight_ = 0;
 
-    /// The twelve pins with their names and proposed wiring, none connected.
-    void createPinTable();
+    /// The twelve pins with their names and proposed wiring, none connected. Made aside and
+    /// kept by the caller only once complete.
+    std::vector<RSPin> newPinTable();
     // Pin table access with the bounds checks of the host interface.
     std::vector<RSPin>& pinTable(); // fails with subscript out of range when there is none
     RSPin* pinAt(std::int32_t id);  // nullptr outside the table; fails when there is none

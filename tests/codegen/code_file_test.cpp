@@ -72,38 +72,6 @@ TEST(MissingCodeFile, CostsTheBlockReaderTwoBoxesAndTheKeyReaderOne) {
     }
 }
 
-/// Reads that fail a given number of times before they work again (a share that drops out).
-struct FlakyReads : FakePlatform {
-    int failuresLeft = 0;
-
-    std::vector<std::uint8_t> readFile(const std::u16string& path) override {
-        failIfDue();
-        return FakePlatform::readFile(path);
-    }
-    std::string profileString(std::string_view s, std::string_view k, std::string_view f, std::size_t n,
-                              const std::u16string& path) override {
-        failIfDue();
-        return FakePlatform::profileString(s, k, f, n, path);
-    }
-    void failIfDue() {
-        if (failuresLeft == 0) return;
-        --failuresLeft;
-        raise(hr::DeviceIoError);
-    }
-};
-
-TEST(ReadFailures, ShowWhyAnswerNothingAndLeaveNothingOpenForTheNextRead) {
-    DisplayOn<FlakyReads> d(crlf({"[S]", "k=v", "/*B_Start*/", "b", "/*B_End*/"}));
-    d.platform.failuresLeft = 1;
-    EXPECT_EQ(d.block(u"B"), u"");
-    EXPECT_EQ(d.block(u"B"), u"b\n");
-    d.platform.failuresLeft = 1;
-    EXPECT_EQ(d.iniValue(u"S", u"k", u"dflt"), u"") << "nothing, not the default";
-    EXPECT_EQ(d.iniValue(u"S", u"k", u"dflt"), u"v");
-    EXPECT_THAT(d.platform.messageTexts(), ElementsAre(u"Device I/O error", u"Device I/O error"))
-        << "the file is there: no missing-file box";
-}
-
 TEST(KeyReader, HandsTheProfileReaderAnsiTextAndKeepsAt254Characters) {
     const struct {
         std::string file;

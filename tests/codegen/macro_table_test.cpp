@@ -157,7 +157,8 @@ TEST(MacroTable, TakesDisplayNamesAndDescriptionFromTheLanguageInForceOrTheirLit
               u"Digit|DIGIT|char; Val|VALUE|char; DecimalPoint|DECIMAL_PT|char");
     EXPECT_EQ(d.control.get_Description(), u"LED7SEG4");
 
-    d.platform.failStringResources(true); // a failed lookup stops the build at the first name
+    d.platform.inject(
+        {Service::StringResource, 1, true}); // a failed lookup stops the build at the first name
     EXPECT_EQ(failureOf([&] { d.control.put_QuorvaneVersion(kVersion); }), hr::ResourceNotFound);
     EXPECT_EQ(d.control.get_Description(), u"LED7SEG4") << "the description of the last build stays";
     EXPECT_EQ(d.control.state().m_Macros->at(0).MacroName, u"");

@@ -5,6 +5,7 @@
 
 #include "automation/conversions.h"
 #include "automation/errors.h"
+#include "call_sequence.h"
 #include "combo/uc_combo_box_ex.h"
 #include "memory_combo_window.h"
 #include "win32_combo_window.h"
@@ -42,18 +43,22 @@ public:
     std::vector<std::pair<EventLogType, std::u16string>> events;
 };
 
-// ---- a window that logs what its own procedure sees, and an owner that logs its callbacks ----
+// ---- a window whose own procedure, and an owner whose callbacks, record what they see ----
 
-std::string probeLog;
+test::SequenceRecorder seen;
 
-void log(const std::string& entry) { probeLog += (probeLog.empty() ? "" : ", ") + entry; }
+std::string appMessage(std::uint32_t message) {
+    return message >= WM_APP ? "WM_APP+" + std::to_string(message - WM_APP) : test::hexMessage(message);
+}
+
+bool probed(UINT message) { return message >= WM_APP && message < WM_APP + 100; }
 
 template <bool Unicode>
 LRESULT CALLBACK probeProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-    if (message < WM_APP || message >= WM_APP + 100)
+    if (!probed(message))
         return Unicode ? DefWindowProcW(window, message, wParam, lParam)
                        : DefWindowProcA(window, message, wParam, lParam);
-    log(std::string(Unicode ? "proc " : "procA ") + std::to_string(message - WM_APP));
+    seen.record({Unicode ? "proc" : "procA", message, static_cast<std::int64_t>(wParam), lParam});
     return 100 + (message - WM_APP);
 }
 
@@ -71,36 +76,52 @@ HWND makeProbe(bool unicode) {
                : CreateWindowExA(0, "ProbeA", "", WS_POPUP, 0, 0, 9, 9, nullptr, nullptr, nullptr, nullptr);
 }
 
+/// Records each phase with the result so far ("r") and the window's user value ("u").
 struct LoggingClient : InterceptionClient {
     bool handleBefore = false, changeAfter = false;
-    void onInterceptedMessage(bool before, bool& handled, LRESULT& result, HWND, UINT message, WPARAM, LPARAM,
-                              LONG_PTR user) override {
-        if (message < WM_APP || message >= WM_APP + 100) return;
-        log(std::string(before ? "before " : "after ") + std::to_string(message - WM_APP) + " r" +
-            std::to_string(result) + " u" + std::to_string(user));
+    void onInterceptedMessage(bool before, bool& handled, LRESULT& result, HWND, UINT message, WPARAM wParam,
+                              LPARAM lParam, LONG_PTR user) override {
+        if (!probed(message)) return;
+        seen.record({before ? "before" : "after", message, static_cast<std::int64_t>(wParam), lParam,
+                     "r" + std::to_string(result) + " u" + std::to_string(user)});
         if (before && handleBefore) handled = true, result = 7;
         if (!before && changeAfter) result = 9;
     }
 };
 
+// The probe message and its parameters, which every phase must see unchanged.
+constexpr UINT kProbe = WM_APP + 1;
+constexpr WPARAM kWParam = 0x1234;
+constexpr LPARAM kLParam = -5;
+
+test::Step saw(const char* who, std::string detail = {}) {
+    return {who, kProbe, static_cast<std::int64_t>(kWParam), kLParam, std::move(detail)};
+}
+
 TEST(WindowInterception, PhasesHandledAndResults) {
-    // Message 1 is sent to a window intercepted with user value 5 and `message` in `phase`.
+    // The probe message is sent to a window intercepted with user value 5 and `message` in `phase`.
     const struct {
         bool unicode;
         std::int32_t message;
         int phase;
         bool handleBefore, changeAfter;
-        std::string log;
+        std::vector<test::Step> sequence;
         LRESULT answer;
     } cases[] = {
-        {true, WM_APP + 2, 3, false, false, "proc 1", 101},
-        {true, WM_APP + 1, PhaseBefore, false, false, "before 1 r0 u5, proc 1", 101},
-        {true, WM_APP + 1, PhaseAfter, false, false, "proc 1, after 1 r101 u5", 101},
-        {true, WM_APP + 1, 3, false, false, "before 1 r0 u5, proc 1, after 1 r101 u5", 101},
-        {true, WM_APP + 1, 3, true, false, "before 1 r0 u5", 7}, // handled: neither procedure nor after
-        {true, WM_APP + 1, PhaseAfter, false, true, "proc 1, after 1 r101 u5", 9},
-        {true, interception::ALL_MESSAGES, PhaseBefore, false, false, "before 1 r0 u5, proc 1", 101},
-        {false, WM_APP + 1, 3, false, true, "before 1 r0 u5, procA 1, after 1 r101 u5", 9},
+        {true, WM_APP + 2, 3, false, false, {saw("proc")}, 101},
+        {true, kProbe, PhaseBefore, false, false, {saw("before", "r0 u5"), saw("proc")}, 101},
+        {true, kProbe, PhaseAfter, false, false, {saw("proc"), saw("after", "r101 u5")}, 101},
+        {true, kProbe, 3, false, false, {saw("before", "r0 u5"), saw("proc"), saw("after", "r101 u5")}, 101},
+        {true, kProbe, 3, true, false, {saw("before", "r0 u5")}, 7}, // handled: neither procedure nor after
+        {true, kProbe, PhaseAfter, false, true, {saw("proc"), saw("after", "r101 u5")}, 9},
+        {true,
+         interception::ALL_MESSAGES,
+         PhaseBefore,
+         false,
+         false,
+         {saw("before", "r0 u5"), saw("proc")},
+         101},
+        {false, kProbe, 3, false, true, {saw("before", "r0 u5"), saw("procA"), saw("after", "r101 u5")}, 9},
     };
     LoggingPlatform platform;
     for (const auto& c : cases) {
@@ -112,14 +133,13 @@ TEST(WindowInterception, PhasesHandledAndResults) {
         HWND probe = makeProbe(c.unicode);
         ASSERT_EQ(IsWindowUnicode(probe) != FALSE, c.unicode) << row;
         ASSERT_TRUE(in.ssc_Subclass(probe, 5) && in.ssc_AddMessage(probe, c.message, c.phase)) << row;
-        probeLog.clear();
-        EXPECT_EQ(SendMessageW(probe, WM_APP + 1, 0, 0), c.answer) << row;
-        EXPECT_EQ(probeLog, c.log) << row;
+        seen.take();
+        EXPECT_EQ(SendMessageW(probe, kProbe, kWParam, kLParam), c.answer) << row;
+        EXPECT_TRUE(test::sameSequence(c.sequence, seen.take(), appMessage)) << row;
         // Stopped, the window answers as before and the owner hears nothing.
         ASSERT_TRUE(in.ssc_Stop(probe)) << row;
-        probeLog.clear();
-        EXPECT_EQ(SendMessageW(probe, WM_APP + 1, 0, 0), 101) << row;
-        EXPECT_EQ(probeLog, c.unicode ? "proc 1" : "procA 1") << row;
+        EXPECT_EQ(SendMessageW(probe, kProbe, kWParam, kLParam), 101) << row;
+        EXPECT_TRUE(test::sameSequence({saw(c.unicode ? "proc" : "procA")}, seen.take(), appMessage)) << row;
         // A window destroyed while intercepted leaves by itself.
         in.ssc_Subclass(probe, 5);
         DestroyWindow(probe);
@@ -136,7 +156,7 @@ TEST(WindowInterception, RefusalsAsTheUserSeesThem) {
     DWORD desktopProcess = 0;
     GetWindowThreadProcessId(desktop, &desktopProcess);
     ASSERT_NE(desktopProcess, GetCurrentProcessId());
-    ASSERT_TRUE(in.ssc_Subclass(probe, 0) && in.ssc_AddMessage(probe, WM_APP + 1, PhaseAfter));
+    ASSERT_TRUE(in.ssc_Subclass(probe, 0) && in.ssc_AddMessage(probe, kProbe, PhaseAfter));
     const struct {
         std::function<bool()> call;
         std::u16string routine, text;
@@ -166,9 +186,9 @@ TEST(WindowInterception, RefusalsAsTheUserSeesThem) {
         EXPECT_EQ(boxes[0].text, wide(c.text + u".")) << row;
     }
     // The refusals changed nothing: the window is intercepted once, with its first table.
-    probeLog.clear();
-    SendMessageW(probe, WM_APP + 1, 0, 0);
-    EXPECT_EQ(probeLog, "proc 1, after 1 r101 u0");
+    seen.take();
+    SendMessageW(probe, kProbe, kWParam, kLParam);
+    EXPECT_TRUE(test::sameSequence({saw("proc"), saw("after", "r101 u0")}, seen.take(), appMessage));
     DestroyWindow(probe);
 }
 
@@ -193,32 +213,49 @@ struct Site : ComboSite {
     std::int32_t containerToPixelsX(float units) override { return static_cast<std::int32_t>(units / 15); }
 };
 
-/// The events as words; RequestDropDownResize moves the list to (50, 60)-(250, 160).
+/// Records the events with their arguments; RequestDropDownResize moves the list to
+/// (50, 60)-(250, 160).
 struct Transcript : ComboBoxExEvents {
-    std::string words;
-    void add(const std::string& w) { words += " " + w; }
-    void DropDown() override { add("DropDown"); }
-    void CloseUp() override { add("CloseUp"); }
-    void EditChange() override { add("EditChange"); }
-    void Click() override { add("Click"); }
-    void BeginEdit() override { add("BeginEdit"); }
-    void ListIndexChange() override { add("ListIndexChange"); }
+    test::SequenceRecorder seen;
+    void DropDown() override { seen.record("DropDown"); }
+    void CloseUp() override { seen.record("CloseUp"); }
+    void EditChange() override { seen.record("EditChange"); }
+    void Click() override { seen.record("Click"); }
+    void BeginEdit() override { seen.record("BeginEdit"); }
+    void ListIndexChange() override { seen.record("ListIndexChange"); }
     void EndEdit(bool changed, std::int32_t& index, std::u16string& text, std::int32_t why) override {
-        add("EndEdit:" + std::to_string(changed) + "," + std::to_string(index) + "," + toUtf8(text) + "," +
-            std::to_string(why));
+        seen.record("EndEdit", std::to_string(changed) + "," + std::to_string(index) + "," + toUtf8(text) +
+                                   "," + std::to_string(why));
     }
     void KeyDown(std::int16_t& code, std::int16_t shift) override {
-        add("KeyDown:" + std::to_string(code) + "+" + std::to_string(shift));
+        seen.record("KeyDown", std::to_string(code) + "+" + std::to_string(shift));
     }
     void KeyUp(std::int16_t& code, std::int16_t shift) override {
-        add("KeyUp:" + std::to_string(code) + "+" + std::to_string(shift));
+        seen.record("KeyUp", std::to_string(code) + "+" + std::to_string(shift));
     }
     void RequestDropDownResize(std::int32_t& l, std::int32_t& t, std::int32_t& r, std::int32_t& b,
                                bool&) override {
-        add("RequestDropDownResize");
+        seen.record("RequestDropDownResize");
         l = 50, t = 60, r = 250, b = 160;
     }
 };
+
+/// Events written as words, each "Event" or "Event:arguments".
+std::vector<test::Step> events(const std::string& words) {
+    std::vector<test::Step> steps;
+    std::size_t pos = 0;
+    while (pos < words.size()) {
+        std::size_t end = words.find(' ', pos);
+        if (end == std::string::npos) end = words.size();
+        const std::string word = words.substr(pos, end - pos);
+        const std::size_t colon = word.find(':');
+        if (!word.empty())
+            steps.push_back(
+                {word.substr(0, colon), 0, {}, {}, colon == std::string::npos ? "" : word.substr(colon + 1)});
+        pos = end + 1;
+    }
+    return steps;
+}
 
 /// One control, and how a user reaches its window.
 struct Side {
@@ -294,7 +331,8 @@ using Step = std::function<std::string(Side&)>;
 struct Row {
     const char* what;
     Step step;
-    std::string expected; // the answer, then the events it raised
+    std::string answer;
+    std::string raised; // the events, in order (see events())
 };
 
 /// Runs the rows on the control over the real window and over the in-memory one.
@@ -305,9 +343,11 @@ void compare(const std::vector<Row>& rows, std::int32_t style) {
     ModelSide model(platform, style);
     for (const Row& row : rows) {
         for (Side* side : {static_cast<Side*>(&native), static_cast<Side*>(&model)}) {
-            side->events.words.clear();
-            const std::string got = row.step(*side) + side->events.words;
-            EXPECT_EQ(got, row.expected) << (side == &native ? "native: " : "in memory: ") << row.what;
+            const char* which = side == &native ? "native: " : "in memory: ";
+            side->events.seen.take();
+            EXPECT_EQ(row.step(*side), row.answer) << which << row.what;
+            EXPECT_TRUE(test::sameSequence(events(row.raised), side->events.seen.take()))
+                << which << row.what;
         }
     }
     EXPECT_TRUE(platform.events.empty());
@@ -330,11 +370,12 @@ TEST(UcComboBoxExWin32, DropDownListAnswersAsInMemory) {
                      answers += added(s, colour);
                  return answers;
              },
-             "10111213"},
+             "10111213", ""},
             {"in order", [](Side& s) { return toUtf8(s.combo->get_List(0) + s.combo->get_List(3)); },
-             "RedBlue"},
-            {"no selection", index, "-1"},
-            {"ListIndex raises nothing", [&](Side& s) { return s.combo->put_ListIndex(2), index(s); }, "2"},
+             "RedBlue", ""},
+            {"no selection", index, "-1", ""},
+            {"ListIndex raises nothing", [&](Side& s) { return s.combo->put_ListIndex(2), index(s); }, "2",
+             ""},
             {"ListIndex 4",
              [](Side& s) {
                  try {
@@ -344,34 +385,34 @@ TEST(UcComboBoxExWin32, DropDownListAnswersAsInMemory) {
                  }
                  return std::string("no error");
              },
-             "error 381 2"},
-            {"key Down", [&](Side& s) { return s.key(VK_DOWN, 0), index(s); },
-             "3 EditChange Click ListIndexChange"},
-            {"ListIndex -1", [&](Side& s) { return s.combo->put_ListIndex(-1), index(s); }, "-1"},
+             "error 381 2", ""},
+            {"key Down", [&](Side& s) { return s.key(VK_DOWN, 0), index(s); }, "3",
+             "EditChange Click ListIndexChange"},
+            {"ListIndex -1", [&](Side& s) { return s.combo->put_ListIndex(-1), index(s); }, "-1", ""},
             {"mouse pick", [&](Side& s) { return s.pick(1), index(s) + toUtf8(s.combo->get_Text()); },
-             "1Green EditChange Click ListIndexChange"},
-            {"key Up", [&](Side& s) { return s.key(VK_UP, 0), index(s); },
-             "0 EditChange Click ListIndexChange"},
-            {"add Reddish", [](Side& s) { return added(s, u"Reddish"); }, "14"},
-            {"prefix found after item 0", find(u"red", false), "4"},
-            {"exact comes round to item 0", find(u"RED", true), "0"},
-            {"exact needs the whole text", find(u"Re", true), "-1"},
-            {"not found", find(u"Purple", false), "-1"},
-            {"Unicode: contains", findUnicode(u"ell", false), "2"},
-            {"Text selects", [&](Side& s) { return s.combo->put_Text(u"yellow"), index(s); }, "2"},
+             "1Green", "EditChange Click ListIndexChange"},
+            {"key Up", [&](Side& s) { return s.key(VK_UP, 0), index(s); }, "0",
+             "EditChange Click ListIndexChange"},
+            {"add Reddish", [](Side& s) { return added(s, u"Reddish"); }, "14", ""},
+            {"prefix found after item 0", find(u"red", false), "4", ""},
+            {"exact comes round to item 0", find(u"RED", true), "0", ""},
+            {"exact needs the whole text", find(u"Re", true), "-1", ""},
+            {"not found", find(u"Purple", false), "-1", ""},
+            {"Unicode: contains", findUnicode(u"ell", false), "2", ""},
+            {"Text selects", [&](Side& s) { return s.combo->put_Text(u"yellow"), index(s); }, "2", ""},
             {"insert before",
              [](Side& s) {
                  const std::string a = added(s, u"Black", 0);
                  return a + toUtf8(s.combo->get_List(0));
              },
-             "10Black"},
+             "10Black", ""},
             {"remove",
              [](Side& s) {
                  const bool ok = s.combo->RemoveItem(5);
                  return num(ok) + num(s.combo->get_ListCount());
              },
-             "15"},
-            {"remove missing", [](Side& s) { return num(s.combo->RemoveItem(5)); }, "0"},
+             "15", ""},
+            {"remove missing", [](Side& s) { return num(s.combo->RemoveItem(5)); }, "0", ""},
             {"item fields",
              [](Side& s) {
                  s.combo->put_ItemData(1, -7), s.combo->put_ItemIndent(1, 2),
@@ -379,9 +420,9 @@ TEST(UcComboBoxExWin32, DropDownListAnswersAsInMemory) {
                  return num(s.combo->get_ItemData(1)) + num(s.combo->get_ItemIndent(1)) +
                         num(s.combo->get_ItemIconIndex(1)) + num(s.combo->get_ItemIconIndexSelected(1));
              },
-             "-723-1"},
+             "-723-1", ""},
             {"clear", [&](Side& s) { return s.combo->Clear(), num(s.combo->get_ListCount()) + index(s); },
-             "0-1"},
+             "0-1", ""},
         },
         2);
 }
@@ -391,16 +432,16 @@ TEST(UcComboBoxExWin32, EditFieldKeysAsInMemory) {
     const auto key = [](std::int16_t code, std::int16_t shift) {
         return [=](Side& s) { return s.key(code, shift), std::string("key"); };
     };
-    compare({{"A", key('A', 0), "key KeyDown:65+0 KeyUp:65+0"},
-             {"Shift F2", key(VK_F2, 1), "key KeyDown:113+1 KeyUp:113+1"},
-             {"Ctrl Alt, high byte", key(0x1A5, 6), "key KeyDown:165+6 KeyUp:165+6"},
+    compare({{"A", key('A', 0), "key", "KeyDown:65+0 KeyUp:65+0"},
+             {"Shift F2", key(VK_F2, 1), "key", "KeyDown:113+1 KeyUp:113+1"},
+             {"Ctrl Alt, high byte", key(0x1A5, 6), "key", "KeyDown:165+6 KeyUp:165+6"},
              {"edit text and selection",
               [](Side& s) {
                   s.combo->put_Text(u"Yellow"), s.combo->put_SelStart(1), s.combo->put_SelLength(3);
                   return toUtf8(s.combo->get_Text() + u":" + s.combo->get_SelText()) +
                          num(s.combo->get_SelEnd());
               },
-              "Yellow:ell4"}},
+              "Yellow:ell4", ""}},
             1);
 }
 
@@ -430,18 +471,20 @@ TEST(Win32ComboWindow, ListFirstShownMovedFontAndEnd) {
         RedrawWindow(info.hwndList, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW);
         pump();
     }
-    EXPECT_EQ(side.events.words, " DropDown RequestDropDownResize");
+    EXPECT_TRUE(test::sameSequence(events("DropDown RequestDropDownResize"), side.events.seen.take()));
     ASSERT_TRUE(w.listWindow());
     RECT r{};
     GetWindowRect(w.listWindow(), &r);
     EXPECT_EQ((std::vector<LONG>{r.left, r.top, r.right, r.bottom}), (std::vector<LONG>{50, 60, 250, 160}));
-    side.events.words.clear();
+    side.events.seen.take();
     RedrawWindow(w.listWindow(), nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW);
     side.combo->put_Dropped(false);
     pump();
     // The window may end an edit because of the list (reason 4): its record names the item.
-    const std::string closed = side.events.words;
-    EXPECT_TRUE(closed == " CloseUp" || closed == " CloseUp EndEdit:0,3,Light blue,4") << closed;
+    const std::vector<test::Step> closed = side.events.seen.take();
+    const test::Step endEdit{"EndEdit", 0, {}, {}, "0,3,Light blue,4"};
+    EXPECT_TRUE(closed.size() == 2 ? test::sameSequence({{"CloseUp"}, endEdit}, closed)
+                                   : test::sameSequence({{"CloseUp"}}, closed));
     EXPECT_FALSE(w.listWindow());
 
     // The end of the control takes every window with it.

@@ -2,6 +2,7 @@
 // factory, the connection point, a module that unloads exactly when no object and no lock is
 // left; and in a container: extent, class information, in-place activation with a window of its
 // own that keeps the control's proportions, and deactivation.
+#include "call_sequence.h"
 #include "wine_support.h"
 
 #include <docobj.h>
@@ -154,8 +155,8 @@ TEST(Lifetime, ConnectionPointOfferedForTheEventInterfaceOnly) {
     got[0]->Release();
 }
 
-/// A container site that records what the control asks of it. Like a real container it answers
-/// a request for a new rectangle by placing the control there.
+/// A container site that records every call the control makes on it, in order. Like a real
+/// container it answers a request for a new rectangle by placing the control there.
 class TestSite : public IOleClientSite, public IOleInPlaceSite {
 public:
     explicit TestSite(HWND parent) : parent_(parent) {}
@@ -173,38 +174,61 @@ public:
     ULONG STDMETHODCALLTYPE AddRef() override { return 2; }
     ULONG STDMETHODCALLTYPE Release() override { return 1; }
     // IOleClientSite
-    HRESULT STDMETHODCALLTYPE SaveObject() override { return S_OK; }
-    HRESULT STDMETHODCALLTYPE GetMoniker(DWORD, DWORD, IMoniker**) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE GetContainer(IOleContainer**) override { return E_NOINTERFACE; }
-    HRESULT STDMETHODCALLTYPE ShowObject() override { return S_OK; }
-    HRESULT STDMETHODCALLTYPE OnShowWindow(BOOL) override { return S_OK; }
-    HRESULT STDMETHODCALLTYPE RequestNewObjectLayout() override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE SaveObject() override { return calls.record("SaveObject"), S_OK; }
+    HRESULT STDMETHODCALLTYPE GetMoniker(DWORD, DWORD, IMoniker**) override {
+        return calls.record("GetMoniker"), E_NOTIMPL;
+    }
+    HRESULT STDMETHODCALLTYPE GetContainer(IOleContainer**) override {
+        return calls.record("GetContainer"), E_NOINTERFACE;
+    }
+    HRESULT STDMETHODCALLTYPE ShowObject() override { return calls.record("ShowObject"), S_OK; }
+    HRESULT STDMETHODCALLTYPE OnShowWindow(BOOL show) override {
+        return calls.record("OnShowWindow", std::to_string(show)), S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE RequestNewObjectLayout() override {
+        return calls.record("RequestNewObjectLayout"), E_NOTIMPL;
+    }
     // IOleWindow, IOleInPlaceSite
-    HRESULT STDMETHODCALLTYPE GetWindow(HWND* window) override { return *window = parent_, S_OK; }
-    HRESULT STDMETHODCALLTYPE ContextSensitiveHelp(BOOL) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE CanInPlaceActivate() override { return S_OK; }
-    HRESULT STDMETHODCALLTYPE OnInPlaceActivate() override { return ++inPlaceActivations, S_OK; }
-    HRESULT STDMETHODCALLTYPE OnUIActivate() override { return ++uiActivations, S_OK; }
+    HRESULT STDMETHODCALLTYPE GetWindow(HWND* window) override {
+        calls.record("GetWindow");
+        return *window = parent_, S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE ContextSensitiveHelp(BOOL) override {
+        return calls.record("ContextSensitiveHelp"), E_NOTIMPL;
+    }
+    HRESULT STDMETHODCALLTYPE CanInPlaceActivate() override {
+        return calls.record("CanInPlaceActivate"), S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE OnInPlaceActivate() override { return calls.record("OnInPlaceActivate"), S_OK; }
+    HRESULT STDMETHODCALLTYPE OnUIActivate() override { return calls.record("OnUIActivate"), S_OK; }
     HRESULT STDMETHODCALLTYPE GetWindowContext(IOleInPlaceFrame** frame, IOleInPlaceUIWindow** doc,
                                                LPRECT pos, LPRECT clip, LPOLEINPLACEFRAMEINFO) override {
+        calls.record("GetWindowContext");
         *frame = nullptr;
         *doc = nullptr;
         *pos = *clip = RECT{10, 20, 110, 50};
         return S_OK;
     }
-    HRESULT STDMETHODCALLTYPE Scroll(SIZE) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE OnUIDeactivate(BOOL) override { return ++uiDeactivations, S_OK; }
-    HRESULT STDMETHODCALLTYPE OnInPlaceDeactivate() override { return ++inPlaceDeactivations, S_OK; }
-    HRESULT STDMETHODCALLTYPE DiscardUndoState() override { return S_OK; }
-    HRESULT STDMETHODCALLTYPE DeactivateAndUndo() override { return S_OK; }
+    HRESULT STDMETHODCALLTYPE Scroll(SIZE) override { return calls.record("Scroll"), E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE OnUIDeactivate(BOOL undoable) override {
+        return calls.record("OnUIDeactivate", std::to_string(undoable)), S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE OnInPlaceDeactivate() override {
+        return calls.record("OnInPlaceDeactivate"), S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE DiscardUndoState() override { return calls.record("DiscardUndoState"), S_OK; }
+    HRESULT STDMETHODCALLTYPE DeactivateAndUndo() override { return calls.record("DeactivateAndUndo"), S_OK; }
     HRESULT STDMETHODCALLTYPE OnPosRectChange(LPCRECT rect) override {
-        requested.push_back(*rect);
+        calls.record("OnPosRectChange", size(*rect));
         return placed ? placed->SetObjectRects(rect, rect) : S_OK;
     }
 
+    static std::string size(const RECT& r) {
+        return std::to_string(r.right - r.left) + "x" + std::to_string(r.bottom - r.top);
+    }
+
     IOleInPlaceObject* placed = nullptr;
-    std::vector<RECT> requested;
-    int inPlaceActivations = 0, uiActivations = 0, uiDeactivations = 0, inPlaceDeactivations = 0;
+    test::SequenceRecorder calls;
 
 private:
     HWND parent_;
@@ -228,6 +252,7 @@ TEST(Container, InPlaceWindowFollowsTheControlsOwnSize) {
     ASSERT_EQ(ole->SetClientSite(&site), S_OK);
     ASSERT_EQ(persist->InitNew(), S_OK);
     site.placed = inPlace.get();
+    EXPECT_TRUE(test::sameSequence({}, site.calls.take())) << "the site is not asked before activation";
 
     HWND window = nullptr;
     EXPECT_EQ(inPlace->GetWindow(&window), E_FAIL) << "no window before activation";
@@ -235,11 +260,13 @@ TEST(Container, InPlaceWindowFollowsTheControlsOwnSize) {
     ASSERT_EQ(inPlace->GetWindow(&window), S_OK);
     ASSERT_TRUE(IsWindow(window));
     EXPECT_EQ(GetParent(window), parent);
-    EXPECT_EQ(site.inPlaceActivations, 1);
-    EXPECT_EQ(site.uiActivations, 0);
+    EXPECT_TRUE(test::sameSequence(
+        {{"CanInPlaceActivate"}, {"OnInPlaceActivate"}, {"GetWindow"}, {"GetWindowContext"}, {"ShowObject"}},
+        site.calls.take()));
 
     // The container's first rectangle is 100 x 30: the control asks for its own 160 x 50 (at
-    // 96 dpi), and for every new size in the same way.
+    // 96 dpi) once, and for every new size in the same way; the container's answer, placing it
+    // there, asks nothing more.
     HDC screen = GetDC(nullptr);
     const int dpi = GetDeviceCaps(screen, LOGPIXELSX);
     ReleaseDC(nullptr, screen);
@@ -248,32 +275,31 @@ TEST(Container, InPlaceWindowFollowsTheControlsOwnSize) {
         LONG width, height;
     };
     for (const Step& s : {Step{0, 160, 50}, Step{85, 272, 85}}) {
-        site.requested.clear();
         if (s.size) {
             ASSERT_EQ(control->put_LEDSize(s.size), S_OK);
         } else {
             RECT pos{10, 20, 110, 50};
             ASSERT_EQ(inPlace->SetObjectRects(&pos, &pos), S_OK);
         }
-        ASSERT_EQ(site.requested.size(), 1u) << s.size;
-        const RECT r = site.requested.front();
-        EXPECT_EQ(r.right - r.left, std::lround(s.width * dpi / 96.0));
-        EXPECT_EQ(r.bottom - r.top, std::lround(s.height * dpi / 96.0));
+        const RECT wanted{0, 0, std::lround(s.width * dpi / 96.0), std::lround(s.height * dpi / 96.0)};
+        EXPECT_TRUE(
+            test::sameSequence({{"OnPosRectChange", 0, {}, {}, TestSite::size(wanted)}}, site.calls.take()))
+            << s.size;
         RECT placed{};
         GetWindowRect(window, &placed);
-        EXPECT_EQ(placed.right - placed.left, r.right - r.left);
-        EXPECT_EQ(placed.bottom - placed.top, r.bottom - r.top);
+        EXPECT_EQ(TestSite::size(placed), TestSite::size(wanted));
     }
 
     ASSERT_EQ(ole->DoVerb(OLEIVERB_UIACTIVATE, nullptr, &site, 0, parent, nullptr), S_OK);
-    EXPECT_EQ(site.uiActivations, 1);
+    EXPECT_TRUE(test::sameSequence({{"OnUIActivate"}, {"ShowObject"}}, site.calls.take()));
     EXPECT_EQ(inPlace->InPlaceDeactivate(), S_OK);
     EXPECT_FALSE(IsWindow(window));
-    EXPECT_EQ(site.uiDeactivations, 1);
-    EXPECT_EQ(site.inPlaceDeactivations, 1);
+    EXPECT_TRUE(
+        test::sameSequence({{"OnUIDeactivate", 0, {}, {}, "0"}, {"OnInPlaceDeactivate"}}, site.calls.take()));
     site.placed = nullptr;
     EXPECT_EQ(ole->Close(OLECLOSE_NOSAVE), S_OK);
     EXPECT_EQ(ole->SetClientSite(nullptr), S_OK);
+    EXPECT_TRUE(test::sameSequence({}, site.calls.take())) << "closing an inactive control asks nothing";
     DestroyWindow(parent);
 }
 

@@ -1,6 +1,7 @@
 // Drawing through IViewObject::Draw into a DIB: the pixels equal the portable core's snapshot of
 // a twin in the same state, at the control's own size and stretched, from the very first draw;
 // a redraw is announced to the view's advise sink, and a draw itself announces nothing.
+#include "call_sequence.h"
 #include "wine_support.h"
 
 #include "display/compositor.h"
@@ -77,10 +78,10 @@ TEST(View, DrawGivesTheCoreSnapshotAndStretchesIt) {
     EXPECT_EQ(canvas.at(0, 0), kBackground);
 }
 
-/// Counts what the control tells its view sink.
-class CountingSink : public IAdviseSink {
+/// Records what the control tells its view sink.
+class RecordingSink : public IAdviseSink {
 public:
-    virtual ~CountingSink() = default;
+    virtual ~RecordingSink() = default;
     HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** ppv) override {
         const bool known = IsEqualIID(riid, IID_IUnknown) || IsEqualIID(riid, IID_IAdviseSink);
         *ppv = known ? this : nullptr;
@@ -88,14 +89,14 @@ public:
     }
     ULONG STDMETHODCALLTYPE AddRef() override { return 2; }
     ULONG STDMETHODCALLTYPE Release() override { return 1; }
-    void STDMETHODCALLTYPE OnDataChange(FORMATETC*, STGMEDIUM*) override {}
-    void STDMETHODCALLTYPE OnViewChange(DWORD aspect, LONG) override {
-        viewChanges += aspect == DVASPECT_CONTENT;
+    void STDMETHODCALLTYPE OnDataChange(FORMATETC*, STGMEDIUM*) override { calls.record("OnDataChange"); }
+    void STDMETHODCALLTYPE OnViewChange(DWORD aspect, LONG index) override {
+        calls.record({"OnViewChange", 0, aspect, index});
     }
-    void STDMETHODCALLTYPE OnRename(IMoniker*) override {}
-    void STDMETHODCALLTYPE OnSave() override {}
-    void STDMETHODCALLTYPE OnClose() override {}
-    int viewChanges = 0;
+    void STDMETHODCALLTYPE OnRename(IMoniker*) override { calls.record("OnRename"); }
+    void STDMETHODCALLTYPE OnSave() override { calls.record("OnSave"); }
+    void STDMETHODCALLTYPE OnClose() override { calls.record("OnClose"); }
+    test::SequenceRecorder calls;
 };
 
 TEST(View, RepaintsAreAnnouncedToTheViewSink) {
@@ -103,28 +104,28 @@ TEST(View, RepaintsAreAnnouncedToTheViewSink) {
     createControl(host);
     Ref<IViewObject2> view;
     ASSERT_EQ(host.query(view), S_OK);
-    CountingSink sink;
+    RecordingSink sink;
     ASSERT_EQ(view->SetAdvise(DVASPECT_CONTENT, 0, &sink), S_OK);
+    const test::Step changed{"OnViewChange", 0, DVASPECT_CONTENT, -1};
     struct Step {
         HRESULT (*call)(IQuorvaneComponentV4*);
-        int announced;
+        std::vector<test::Step> told;
     };
     const Step steps[] = {
-        {[](IQuorvaneComponentV4* h) { return h->Refresh(); }, 1},
-        {[](IQuorvaneComponentV4* h) { return h->put_Port(2, 1); }, 1},
-        {[](IQuorvaneComponentV4* h) { return h->put_Port(2, 1); }, 0}}; // the same port again
+        {[](IQuorvaneComponentV4* h) { return h->Refresh(); }, {changed}},
+        {[](IQuorvaneComponentV4* h) { return h->put_Port(2, 1); }, {changed}},
+        {[](IQuorvaneComponentV4* h) { return h->put_Port(2, 1); }, {}}}; // the same port again
+    sink.calls.take();
     for (const Step& s : steps) {
-        sink.viewChanges = 0;
         ASSERT_EQ(s.call(host.get()), S_OK);
-        EXPECT_EQ(sink.viewChanges, s.announced);
+        EXPECT_TRUE(test::sameSequence(s.told, sink.calls.take()));
     }
     // The Paint that a draw raises asks for no further draw: a container redrawing on every
     // announcement would never stop.
-    sink.viewChanges = 0;
     Canvas canvas(16, 5, kBackground);
     const RECTL bounds{0, 0, 16, 5};
     ASSERT_EQ(draw(view.get(), canvas.dc(), &bounds), S_OK);
-    EXPECT_EQ(sink.viewChanges, 0);
+    EXPECT_TRUE(test::sameSequence({}, sink.calls.take()));
     DWORD aspects = 0;
     Ref<IAdviseSink> got;
     EXPECT_EQ(view->GetAdvise(&aspects, nullptr, got.put()), S_OK);

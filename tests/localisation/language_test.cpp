@@ -88,8 +88,10 @@ TEST(LanguageRegistry, ProfileAndLanguageWithTheirFallbacks) {
          u"QuorvaneV4Edu", u"FrFr", u""},
         {"no host key at all", [](auto&) {}, u"QuorvaneV4", u"engb", u"Error opening key: " + kInfoKey},
         {"host key cannot be opened",
-         [](auto& p) { p.setHostLanguage(u"dede"), p.failRegistryOpen(kInfoKey); }, u"QuorvaneV4", u"engb",
-         u"Error opening key: " + kInfoKey},
+         [](auto& p) {
+             p.setHostLanguage(u"dede"), p.inject({test::Service::RegistryOpen, 1, true});
+         },
+         u"QuorvaneV4", u"engb", u"Error opening key: " + kInfoKey},
         {"longest profile value", [&](auto& p) { p.setRegistryValue(kInfoKey, u"CurrentProfile", longest); },
          longest, u"engb", u"Error opening key: Software\\DelmarshSW\\" + longest + u"\\Info"},
         {"profile value too long",

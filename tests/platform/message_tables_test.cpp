@@ -2,6 +2,7 @@
 // the phases, and the reports a failed add or remove leaves in the event log and on screen.
 #include "platform/message_tables.h"
 
+#include "automation/conversions.h"
 #include "fake_platform.h"
 
 #include <gtest/gtest.h>
@@ -93,27 +94,25 @@ TEST(Phases, EachPhaseItsTableAndFailuresReported) {
         {false, false, 0x111, PhaseBoth, true, false, false, u"", u""},
     };
     test::FakePlatform platform;
+    test::SequenceRecorder calls;
+    platform.calls = &calls;
     MessageTables tables;
     for (const auto& c : cases) {
         const std::string row = std::to_string(&c - cases);
         for (std::int32_t m = 0x200; c.fillBefore && tables.before.add(m) == TableResult::Ok; ++m) {
         }
-        platform.events.clear();
-        platform.messageBoxes.clear();
         const bool ok = c.add ? addMessage(platform, tables, c.message, c.phase)
                               : removeMessage(platform, tables, c.message, c.phase);
         EXPECT_EQ(ok, c.ok) << row;
         EXPECT_EQ(tables.before.contains(static_cast<std::uint32_t>(c.message)), c.inBefore) << row;
         EXPECT_EQ(tables.after.contains(static_cast<std::uint32_t>(c.message)), c.inAfter) << row;
-        ASSERT_EQ(platform.events.size(), c.routine.empty() ? 0u : 1u) << row;
-        ASSERT_EQ(platform.messageBoxes.size(), platform.events.size()) << row;
-        if (c.routine.empty()) continue;
-        EXPECT_EQ(platform.events[0].first, EventLogType::Error);
-        EXPECT_EQ(platform.events[0].second, u"ucComboBoxEx." + c.routine + u": " + c.text) << row;
-        const auto& box = platform.messageBoxes[0];
-        EXPECT_EQ(box.text, c.text + u".") << row;
-        EXPECT_EQ(box.title, u"Error in ucComboBoxEx." + c.routine) << row;
-        EXPECT_EQ(box.icon | box.buttons, msgbox::IconExclamation);
+        // The event log first, then the modal box with an exclamation mark and OK.
+        std::vector<test::Step> reports;
+        const std::string report = toUtf8(c.routine + u": " + c.text);
+        if (!c.routine.empty())
+            reports = {{"reportEvent", 0, {}, {}, "1 ucComboBoxEx." + report},
+                       {"messageBox", 0, {}, {}, "Error in ucComboBoxEx." + report + ". (0x0030)"}};
+        EXPECT_TRUE(test::sameSequence(reports, calls.take())) << row;
     }
 }
 

@@ -6,15 +6,34 @@
 #include "platform/string_resources.h"
 #include "profile_reader.h"
 
+#include <new>
+
 namespace seg4::test {
+
+const char* serviceName(Service service) {
+    switch (service) {
+    case Service::FileCheck: return "file check";
+    case Service::FileRead: return "file read";
+    case Service::ProfileRead: return "profile read";
+    case Service::RegistryOpen: return "registry open";
+    case Service::RegistryRead: return "registry read";
+    case Service::StringResource: return "string resource";
+    case Service::MessageBox: return "message box";
+    case Service::Encode: return "encode";
+    case Service::Decode: return "decode";
+    }
+    return "?";
+}
 
 namespace {
 
 class FakeKey : public RegistryKey {
 public:
-    explicit FakeKey(std::map<std::u16string, std::u16string> values) : values_(std::move(values)) {}
+    FakeKey(FakePlatform& platform, std::map<std::u16string, std::u16string> values)
+        : platform_(platform), values_(std::move(values)) {}
     std::optional<std::u16string> queryString(std::u16string_view valueName,
                                               std::size_t bufferBytes) override {
+        if (platform_.failsNow(Service::RegistryRead)) return std::nullopt;
         std::u16string name(valueName);
         for (auto& c : name)
             if (c >= u'a' && c <= u'z') c = static_cast<char16_t>(c - 32);
@@ -27,6 +46,7 @@ public:
     }
 
 private:
+    FakePlatform& platform_;
     std::map<std::u16string, std::u16string> values_;
 };
 
@@ -57,6 +77,23 @@ void FakePlatform::removeFile(const std::u16string& path) { files_.erase(path); 
 void FakePlatform::addFolder(const std::u16string& path) { folders_.insert(path); }
 void FakePlatform::setString(std::uint32_t id, const std::u16string& text) { strings_[id] = text; }
 
+void FakePlatform::inject(const Fault& fault) {
+    fault_ = fault;
+    calls_.fill(0);
+    fired_ = 0;
+    faultSubjects.clear();
+}
+
+bool FakePlatform::failsNow(Service service, std::u16string_view subject) {
+    const int call = ++calls_[static_cast<std::size_t>(service)];
+    if (!fault_ || fault_->service != service) return false;
+    if (call != fault_->call && !(fault_->persistent && call > fault_->call)) return false;
+    ++fired_;
+    faultSubjects.emplace_back(subject);
+    if (fault_->outOfMemory) throw std::bad_alloc();
+    return true;
+}
+
 std::vector<std::u16string> FakePlatform::messageTexts() const {
     std::vector<std::u16string> texts;
     for (const auto& m : messageBoxes) texts.push_back(m.text);
@@ -64,16 +101,25 @@ std::vector<std::u16string> FakePlatform::messageTexts() const {
 }
 
 std::unique_ptr<RegistryKey> FakePlatform::openCurrentUserKey(std::u16string_view subKey) {
+    if (failsNow(Service::RegistryOpen, subKey)) return nullptr;
     const std::u16string key = upper(std::u16string(subKey));
-    if (failingKeys_.count(key)) return nullptr;
     auto it = registry_.find(key);
     if (it == registry_.end()) return nullptr;
-    return std::make_unique<FakeKey>(it->second);
+    return std::make_unique<FakeKey>(*this, it->second);
 }
 
 int FakePlatform::messageBox(const MessageBoxRequest& request) {
+    // What the component asked to show is recorded even when the box cannot be shown.
     messageBoxes.push_back(request);
-    return msgbox::IdOk;
+    if (calls)
+        calls->record("messageBox", toUtf8(request.title + u": " + request.text) + " (" +
+                                        hexMessage(request.buttons | request.icon) + ")");
+    return failsNow(Service::MessageBox) ? 0 : msgbox::IdOk;
+}
+
+void FakePlatform::reportEvent(EventLogType type, const std::u16string& text) {
+    events.emplace_back(type, text);
+    if (calls) calls->record("reportEvent", std::to_string(static_cast<int>(type)) + " " + toUtf8(text));
 }
 
 std::u16string FakePlatform::windowText(std::uintptr_t window) {
@@ -81,26 +127,32 @@ std::u16string FakePlatform::windowText(std::uintptr_t window) {
     return it == windowTexts.end() ? std::u16string() : it->second;
 }
 
-bool FakePlatform::isOrdinaryFile(const std::u16string& path) { return files_.count(path) != 0; }
+bool FakePlatform::isOrdinaryFile(const std::u16string& path) {
+    return !failsNow(Service::FileCheck, path) && files_.count(path) != 0;
+}
 
 std::vector<std::uint8_t> FakePlatform::readFile(const std::u16string& path) {
     ++fileReads;
+    const bool fails = failsNow(Service::FileRead, path);
     if (folders_.count(path)) raise(hr::PathFileAccessError);
     auto it = files_.find(path);
     if (it == files_.end()) raise(hr::FileNotFound);
+    // The file was found and opened: the failure comes part-way through reading it.
+    if (fails) raise(hr::DeviceIoError);
     return {it->second.begin(), it->second.end()};
 }
 
 std::string FakePlatform::profileString(std::string_view section, std::string_view key,
                                         std::string_view defaultValue, std::size_t bufferChars,
                                         const std::u16string& path) {
+    if (failsNow(Service::ProfileRead, path)) raise(hr::DeviceIoError);
     auto it = files_.find(path);
     const std::string_view content = it == files_.end() ? std::string_view() : std::string_view(it->second);
     return readProfileString(content, section, key, defaultValue, bufferChars);
 }
 
 std::optional<std::u16string> FakePlatform::loadStringResource(std::uint32_t id) {
-    if (failStrings_) return std::nullopt;
+    if (failsNow(Service::StringResource)) return std::nullopt;
     if (auto it = strings_.find(id); it != strings_.end()) return it->second;
     return builtInString(id);
 }
@@ -126,12 +178,14 @@ std::uint32_t FakePlatform::ansiCodePageOfLocale(std::uint32_t lcid) {
 
 // Latin-1 stands in for every code page: enough for tests that follow bytes through.
 std::string FakePlatform::encodeAnsi(std::u16string_view text, std::uint32_t) {
+    if (failsNow(Service::Encode)) return {};
     std::string out;
     for (char16_t c : text) out += c < 256 ? static_cast<char>(c) : '?';
     return out;
 }
 
 std::u16string FakePlatform::decodeAnsi(std::string_view bytes, std::uint32_t) {
+    if (failsNow(Service::Decode)) return {};
     std::u16string out;
     for (char b : bytes) out += static_cast<char16_t>(static_cast<unsigned char>(b));
     return out;

@@ -1,17 +1,48 @@
-// A platform double for tests: everything in memory, every message box recorded, and switches
-// that make a service fail the way Windows can fail.
+// A platform double for tests: everything in memory, every message box recorded, and a fault
+// injector that makes any one service fail the way Windows makes it fail, at a chosen call.
 #pragma once
 
 #include "automation/errors.h"
+#include "call_sequence.h"
 #include "platform/platform.h"
 
+#include <array>
 #include <map>
 #include <optional>
 #include <set>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace seg4::test {
+
+/// The services that can fail, each with a countdown of its own. How each one fails is the way
+/// its Windows call reports a failure to the adapter:
+enum class Service {
+    FileCheck,      ///< isOrdinaryFile: no such file (the attributes cannot be read)
+    FileRead,       ///< readFile: the file opened, then a read failed (Device I/O error)
+    ProfileRead,    ///< profileString: the INI file could not be read (Device I/O error)
+    RegistryOpen,   ///< openCurrentUserKey: the key cannot be opened
+    RegistryRead,   ///< RegistryKey::queryString: the value cannot be read
+    StringResource, ///< loadStringResource: no such string
+    MessageBox,     ///< messageBox: the box cannot be shown (0 instead of a button)
+    Encode,         ///< encodeAnsi: the conversion fails and gives nothing
+    Decode,         ///< decodeAnsi: likewise
+};
+inline constexpr std::array kServices{Service::FileCheck,    Service::FileRead,     Service::ProfileRead,
+                                      Service::RegistryOpen, Service::RegistryRead, Service::StringResource,
+                                      Service::MessageBox,   Service::Encode,       Service::Decode};
+const char* serviceName(Service service);
+
+/// Which call of a service fails, and how.
+struct Fault {
+    Service service = Service::FileRead;
+    int call = 1;            ///< counted from 1 since the fault was injected
+    bool persistent = false; ///< every call from `call` on fails, not just that one
+    /// Memory runs out inside the service instead (std::bad_alloc, as the adapter's buffers
+    /// surface it); only the services that read files take this.
+    bool outOfMemory = false;
+};
 
 class FakePlatform : public Platform {
 public:
@@ -32,15 +63,22 @@ public:
     void setString(std::uint32_t id, const std::u16string& text);
 
     // ---- faults ----
-    /// Every open of this registry key fails (as if access were denied).
-    void failRegistryOpen(const std::u16string& key) { failingKeys_.insert(upper(key)); }
-    /// loadStringResource fails for every id.
-    void failStringResources(bool fail) { failStrings_ = fail; }
+    /// Arms `fault` and starts counting the calls of every service afresh.
+    void inject(const Fault& fault);
+    /// Disarms the fault; the counts stay readable.
+    void clearFault() { fault_.reset(); }
+    /// Calls of `service` since the last inject().
+    int callsOf(Service service) const { return calls_[static_cast<std::size_t>(service)]; }
+    /// How many calls the armed fault has failed.
+    int faultsFired() const { return fired_; }
 
     // ---- what happened ----
     std::vector<MessageBoxRequest> messageBoxes;
     std::vector<std::u16string> registeredHelpFiles;
     std::vector<std::pair<EventLogType, std::u16string>> events;
+    /// When set, message boxes ("messageBox", title: text (buttons and icon)) and event log
+    /// entries ("reportEvent", type text) are recorded here too, in the order they happen.
+    SequenceRecorder* calls = nullptr;
     int fileReads = 0;
     /// Texts of the message boxes shown so far, in order.
     std::vector<std::u16string> messageTexts() const;
@@ -69,15 +107,19 @@ public:
     ModuleVersion moduleVersion() override { return version; }
     void registerHelpFile(const std::u16string& path) override { registeredHelpFiles.push_back(path); }
     std::optional<std::u16string> loadStringResource(std::uint32_t id) override;
-    void reportEvent(EventLogType type, const std::u16string& text) override {
-        events.emplace_back(type, text);
-    }
+    void reportEvent(EventLogType type, const std::u16string& text) override;
     std::uint32_t ansiCodePageOfLocale(std::uint32_t lcid) override;
     std::uint32_t systemAnsiCodePage() override { return systemCodePage; }
     std::string encodeAnsi(std::u16string_view text, std::uint32_t codePage) override;
     std::u16string decodeAnsi(std::string_view bytes, std::uint32_t codePage) override;
 
     std::map<std::uintptr_t, std::u16string> windowTexts;
+
+    /// What the failed calls were about (the path or the key), in order.
+    std::vector<std::u16string> faultSubjects;
+
+    /// Counts a call of `service`; true when the armed fault fails it (memory faults throw here).
+    bool failsNow(Service service, std::u16string_view subject = {});
 
 private:
     static std::u16string upper(std::u16string s);
@@ -86,8 +128,9 @@ private:
     std::map<std::u16string, std::string> files_;
     std::set<std::u16string> folders_;
     std::map<std::uint32_t, std::u16string> strings_;
-    std::set<std::u16string> failingKeys_;
-    bool failStrings_ = false;
+    std::optional<Fault> fault_;
+    std::array<int, kServices.size()> calls_{};
+    int fired_ = 0;
 };
 
 } // namespace seg4::test
