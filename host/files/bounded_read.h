@@ -15,7 +15,9 @@ namespace qhost::files {
 inline constexpr std::uintmax_t kMaxInputBytes = 8u << 20;
 
 struct ReadError : std::runtime_error {
-    using std::runtime_error::runtime_error;
+    enum class Why { Missing, Folder, NotOrdinary, TooLarge, Unreadable };
+    ReadError(Why reason, const std::string& message) : std::runtime_error(message), why(reason) {}
+    Why why;
 };
 
 /// The bytes of the ordinary file at `path` (UTF-8), or ReadError "cannot read PATH: reason"
