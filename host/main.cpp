@@ -4,6 +4,7 @@
 #include "automation/conversions.h"
 #include "backends/host_options.h"
 #include "demo.h"
+#include "files/bounded_read.h"
 #include "script/commands.h"
 #include "script/interpreter.h"
 #include "script/script_parser.h"
@@ -18,7 +19,6 @@
 #include <CLI/CLI.hpp>
 
 #include <filesystem>
-#include <fstream>
 #include <iostream>
 #include <sstream>
 
@@ -66,7 +66,7 @@ void configure(seg4::PosixPlatform& platform, const HostOptions& o) {
     platform.setSystemCodePage(o.codePage.value_or(1252u));
     if (!o.moduleFolder.empty()) platform.setModuleFolder(o.moduleFolder);
     if (!o.registryFile.empty()) {
-        platform.loadRegistryFile(o.registryFile);
+        platform.loadRegistryData(qhost::files::readBounded(o.registryFile), o.registryFile);
         if (o.language.empty()) return;
     }
     // An installed host keeps its profile and language under its own key.
@@ -90,14 +90,14 @@ private:
 #endif
 
 int runScript(const std::string& path, const HostOptions& o) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) {
-        std::cerr << "qhost: cannot read " << path << "\n";
+    std::string text;
+    try {
+        text = qhost::files::readBounded(path);
+    } catch (const qhost::files::ReadError& e) {
+        std::cerr << "qhost: " << e.what() << "\n";
         return 2;
     }
-    std::ostringstream text;
-    text << in.rdbuf();
-    qhost::ParseResult parsed = qhost::parseScript(text.str(), path);
+    qhost::ParseResult parsed = qhost::parseScript(text, path);
     if (!parsed.errors.empty()) {
         for (const auto& e : parsed.errors) std::cout << path << ":" << e.line << ": " << e.message << "\n";
         return 2;

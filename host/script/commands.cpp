@@ -23,18 +23,23 @@ namespace qhost {
 
 namespace {
 
-/// The code members of the current display, read through its interface as a host reads them.
+/// The code members of the current display, read through its interface as a host reads them. A
+/// member that fails stops the command before anything is written: a program without one of its
+/// parts would compile to something the user never asked for.
 class DisplayCode : public seg4::CodeMembers {
 public:
     DisplayCode(Interpreter& in, int line) : in_(in), line_(line) {}
     std::u16string definesCode() override { return text("DefinesCode", {}); }
     std::u16string initialisationCode() override { return text("InitialisationCode", {}); }
     std::u16string interruptCode() override { return text("InterruptCode", {}); }
-    seg4::Variant macroNames() override { return in_.call("MacroNames", {}, line_); }
+    seg4::Variant macroNames() override {
+        return guarded("MacroNames", [&] { return in_.call("MacroNames", {}, line_); });
+    }
     std::u16string macroCode(std::int32_t id) override { return text("MacroCode", {seg4::Variant::i4(id)}); }
     void macroCodeOverride(std::u16string& code) override {
         seg4::Variant value = seg4::Variant::string(code);
-        in_.callByReference("MacroCodeOverride", {&value}, line_);
+        guarded("MacroCodeOverride",
+                [&] { return in_.callByReference("MacroCodeOverride", {&value}, line_); });
         code = seg4::toString(value);
     }
 
@@ -42,7 +47,18 @@ private:
     Interpreter& in_;
     int line_;
     std::u16string text(const char* member, std::vector<seg4::Variant> args) {
-        return seg4::toString(in_.call(member, std::move(args), line_));
+        return seg4::toString(guarded(member, [&] { return in_.call(member, std::move(args), line_); }));
+    }
+    template <class Call>
+    seg4::Variant guarded(const char* member, Call call) {
+        try {
+            return call();
+        } catch (const seg4::ComError& e) {
+            char code[16];
+            std::snprintf(code, sizeof code, "0x%08X", static_cast<unsigned>(e.code()));
+            throw CommandError(std::string("codegen: ") + member + " failed with " + code + " " +
+                               seg4::toUtf8(e.description()) + "; nothing was written");
+        }
     }
 };
 
@@ -73,6 +89,9 @@ void animate(Interpreter& in, const CommandArgs& args, int line) {
     PlacedDisplay& d = in.current(line);
     const double step = durationArgument(args, 1, 0.040);
     const double window = durationArgument(args, 2, kEyeWindow);
+    // An animated PNG holds each frame's delay in milliseconds as a 16-bit count.
+    if (step > 65.535)
+        throw CommandError("animate: a frame time above 65.535 s does not fit an animated PNG");
     const std::vector<Picture> frames = eyeAnimation(*d.display, d.history, in.now(), step, window);
     writeFile(args[0], animatedPng(frames, static_cast<int>(std::lround(step * 1000))));
     in.out() << "wrote " << args[0] << " (" << frames.size() << " frames, one every " << millis(step)

@@ -2,13 +2,12 @@
 // member reads.
 #include "automation/conversions.h"
 #include "automation/errors.h"
+#include "files/bounded_read.h"
 #include "script/interpreter.h"
 #include "script/names.h"
 #include "script/page_commands.h"
 
 #include <cmath>
-#include <fstream>
-#include <iterator>
 
 namespace qhost {
 
@@ -17,6 +16,21 @@ using seg4::Variant;
 using seg4::VarType;
 
 namespace {
+
+/// A file's text for FileText; a file it cannot read fails as the runtime's file functions fail,
+/// with the reason in the description.
+std::string fileText(const std::string& path) {
+    try {
+        return files::readBounded(path);
+    } catch (const files::ReadError& e) {
+        using Why = files::ReadError::Why;
+        const seg4::HResult code = e.why == Why::Missing      ? seg4::hr::FileNotFound
+                                   : e.why == Why::TooLarge   ? seg4::hr::OutOfMemory
+                                   : e.why == Why::Unreadable ? seg4::hr::DeviceIoError
+                                                              : seg4::hr::PathFileAccessError;
+        throw seg4::ComError(code, seg4::fromUtf8(e.what()));
+    }
+}
 
 bool isInteger(VarType t) {
     return t == VarType::I2 || t == VarType::I4 || t == VarType::UI1 || t == VarType::Bool ||
@@ -167,10 +181,7 @@ Variant Interpreter::evaluateName(const Expr& e) {
         needArgs(1);
         if (!limits_.fileCommands) throw ScriptFault(e.line, "FileText is not allowed in this run");
         const std::string path = seg4::toUtf8(seg4::toString(arg(0)));
-        std::ifstream in(path, std::ios::binary);
-        if (!in) seg4::raise(seg4::hr::FileNotFound);
-        const std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-        return Variant::string(seg4::fromUtf8(bytes));
+        return Variant::string(seg4::fromUtf8(fileText(path)));
     }
     case BuiltIn::Min:
     case BuiltIn::Max: {

@@ -12,6 +12,7 @@
 #include <cctype>
 #include <cmath>
 #include <cstdlib>
+#include <limits>
 #include <optional>
 #include <stdexcept>
 #include <unordered_map>
@@ -180,6 +181,8 @@ private:
             return;
         case '!':
             ++pos_;
+            if (value > std::numeric_limits<float>::max())
+                throw SyntaxError("number out of range for its type suffix");
             t.value = Variant::r4(static_cast<float>(value));
             return;
         case '#':
@@ -188,6 +191,9 @@ private:
             return;
         case '@':
             ++pos_;
+            // The largest Currency is 922337203685477.5807; a double just below 2^63 / 10^4 still fits.
+            if (!(value * 10000.0 < 9223372036854775807.0))
+                throw SyntaxError("number out of range for its type suffix");
             t.value = Variant::currency(static_cast<std::int64_t>(std::llround(value * 10000.0)));
             return;
         default: break;

@@ -153,7 +153,17 @@ namespace {
 std::vector<DocumentDisplay> readDocumentImpl(const std::string& text, std::vector<std::string>& warnings) {
     json doc;
     try {
-        doc = json::parse(text);
+        // A document is an object of display lists of entry objects: five levels with a value that
+        // is itself a list or object. Anything deeper is refused while it is read, before a deep
+        // tree exists that copying or printing would walk recursively.
+        constexpr int kMaxDepth = 6;
+        doc = json::parse(text, [](int depth, json::parse_event_t event, json&) {
+            if ((event == json::parse_event_t::object_start || event == json::parse_event_t::array_start) &&
+                depth >= kMaxDepth)
+                throw std::runtime_error("the document nests deeper than a qhost document does (" +
+                                         std::to_string(kMaxDepth) + " levels at most)");
+            return true;
+        });
     } catch (const json::exception& e) {
         throw std::runtime_error(std::string("not a JSON document: ") + e.what());
     }

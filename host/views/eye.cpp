@@ -127,7 +127,11 @@ std::vector<Frame> eyeAnimation(Display& display, const PinHistory& history, dou
                                 double window) {
     const double start = history.empty() ? now : history.front().time;
     const double span = now - start;
-    const int count = std::clamp(static_cast<int>(span / step) + 1, 1, kMaxAnimationFrames);
+    // In floating point until the count is known to fit: a span of days in frames of nanoseconds
+    // is simply the most frames, not an overflowing conversion.
+    const double wanted = std::floor(span / step) + 1;
+    const int count =
+        wanted < kMaxAnimationFrames ? std::max(1, static_cast<int>(wanted)) : kMaxAnimationFrames;
     StateRenderer renderer(display);
     std::vector<Frame> frames;
     for (int i = 0; i < count; ++i)

@@ -2,33 +2,30 @@
 #include "views/output_files.h"
 
 #include "display/compositor.h"
+#include "files/bounded_read.h"
+#include "files/replace_file.h"
 
 #include <array>
 #include <cstdint>
-#include <filesystem>
-#include <fstream>
-#include <sstream>
 
 namespace qhost {
 
 using seg4::Frame;
 
 void writeFile(const std::string& path, const std::string& bytes) {
-    const std::filesystem::path p(path);
-    std::error_code ec;
-    if (p.has_parent_path()) std::filesystem::create_directories(p.parent_path(), ec);
-    std::ofstream out(p, std::ios::binary | std::ios::trunc);
-    if (!out) throw OutputError("cannot write " + path);
-    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-    if (!out) throw OutputError("cannot write " + path);
+    try {
+        files::replaceFile(path, bytes);
+    } catch (const files::WriteError& e) {
+        throw OutputError(e.what());
+    }
 }
 
 std::string readFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) throw OutputError("cannot read " + path);
-    std::ostringstream s;
-    s << in.rdbuf();
-    return s.str();
+    try {
+        return files::readBounded(path);
+    } catch (const files::ReadError& e) {
+        throw OutputError(e.what());
+    }
 }
 
 void writeSnapshot(const Frame& picture, const std::string& path) {

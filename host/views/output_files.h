@@ -14,9 +14,10 @@ struct OutputError : std::runtime_error {
     using std::runtime_error::runtime_error;
 };
 
-/// Writes bytes to a file, creating its folder.
+/// Writes bytes to a file, creating its folder. The file is replaced only once the new bytes are
+/// safely written: a failure keeps the old file and says why ("No space left on device").
 void writeFile(const std::string& path, const std::string& bytes);
-/// A whole file's bytes.
+/// A whole file's bytes; a folder, a device or a file above 8 MiB is refused with the reason.
 std::string readFile(const std::string& path);
 /// Writes a picture as PNG.
 void writeSnapshot(const seg4::Frame& picture, const std::string& path);

@@ -17,8 +17,11 @@ using test::runScript;
 using test::ScriptRun;
 
 TEST(Interpreter, AnswersAndErrorsPrintOneLineEach) {
-    const ScriptRun r = runScript("place\nPinName(0)\nQuorvaneVersion = 8388608\nGeneralGet(3)\n");
+    const ScriptRun r = runScript("place\nPinName(0)\nQuorvaneVersion = 8388608\nGeneralGet(3)\n"
+                                  "print FileText(\"/\")\n");
     EXPECT_EQ(r.status, 0);
+    EXPECT_TRUE(contains(r.output, "error: 0x800A004B cannot read /: it is a folder, not a file\n"))
+        << r.output;
     EXPECT_TRUE(contains(r.output, "PinName(0) = \"Anode 3\"\n")) << r.output;
     EXPECT_TRUE(contains(r.output, "QuorvaneVersion = 8388608\nerror: 0x800A0006 Overflow\n")) << r.output;
     EXPECT_TRUE(contains(r.output, "GeneralGet(3) = 0%\n")) << r.output;
@@ -65,6 +68,12 @@ TEST(Interpreter, ScriptFaultsStopTheRunWithStatusTwo) {
         {"place\nv = Array(1)\nsave a${v}.json\n", "t.qhs:3: '${v}' holds an array, not a word"},
         {"place\nrepeat 2\n  elapse PinName(12)\nend\n",
          "t.qhs:3: elapse PinName(12) failed with 0x800A000D Type mismatch"},
+        // A program missing a part is never written; files that are no documents are refused.
+        {"place\ncodegen /nonexistent/never.c\n",
+         "t.qhs:2: codegen: MacroNames failed with 0x800A0009 Subscript out of range; nothing was written"},
+        {"place\nload /\n", "t.qhs:2: cannot read /: it is a folder, not a file"},
+        {"place\nload /dev/zero\n", "t.qhs:2: cannot read /dev/zero: it is not an ordinary file"},
+        {"place\nanimate a.png 66s\n", "t.qhs:2: animate: a frame time above 65.535 s does not fit"},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.script);
@@ -156,6 +165,16 @@ TEST(Interpreter, DocumentsRoundTripAndABadEntryLosesNoOtherDisplay) {
     EXPECT_EQ(spoiled.status, 0) << spoiled.output;
     EXPECT_TRUE(contains(spoiled.output, "error: display \"a\", key \"Bit3\": 0x800A000D Type mismatch"))
         << spoiled.output;
+
+    // A value nested thousands deep is refused as it is read, before any display is made.
+    const std::string at3 = "\"value\": -2147483648";
+    const auto deep = text.find(at3);
+    ASSERT_NE(deep, std::string::npos) << text;
+    text.replace(deep, at3.size(), "\"value\": " + std::string(5000, '[') + std::string(5000, ']'));
+    std::ofstream(doc) << text;
+    const ScriptRun nested = runScript("load " + doc + "\n");
+    EXPECT_EQ(nested.status, 2);
+    EXPECT_TRUE(contains(nested.output, "nests deeper than a qhost document does")) << nested.output;
 }
 
 TEST(Interpreter, CommandWordsTakeVariablesSoALoopCanNameAFilePerPass) {

@@ -89,7 +89,8 @@ TEST(ScriptParser, FaultsNameTheirLines) {
         {"end\n", 1, "without a block"},           {"for i = 1 to 2\nend\n", 2, "ends with 'next'"},
         {"elapse 5 parsecs\n", 1, "unexpected"},   {"x = 5xs\n", 1, "unknown unit"},
         {"expect 1 = 1 2\n", 1, "expected '=='"},  {"use\n", 1, "needs the name"},
-        {"a = 40000%\n", 1, "out of range"},
+        {"a = 40000%\n", 1, "out of range"},       {"a = 1e300@\n", 1, "out of range"},
+        {"a = 1e39!\n", 1, "out of range"},
     };
     for (const Row& r : rows) {
         SCOPED_TRACE(r.script);

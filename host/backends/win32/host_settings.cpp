@@ -5,12 +5,11 @@
 #include "registry.h"
 
 #include "automation/conversions.h"
+#include "files/bounded_read.h"
 
 #include <ARM_7seg4.h>
 
 #include <cstring>
-#include <fstream>
-#include <iterator>
 #include <sstream>
 #include <stdexcept>
 #include <vector>
@@ -53,10 +52,7 @@ std::vector<std::uint8_t> stringData(std::u16string_view text) {
 /// (keys of other hives are not the host's settings). The file is read whole before anything is
 /// written: a malformed file changes nothing.
 void importRegistryFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) throw std::runtime_error(path + ": cannot read the registry file");
-    const std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    if (in.bad()) throw std::runtime_error(path + ": cannot read the registry file");
+    const std::string bytes = qhost::files::readBounded(path);
     seg4::Registry hive;
     hive.load(bytes, path, seg4::text::AnsiCodec{decodeAnsi, encodeAnsi}); // REGEDIT4 is ANSI text
     for (const auto& [keyPath, values] : hive.keys()) {
