@@ -9,7 +9,7 @@ cd "$(dirname "$0")/.."
 repetitions=${SEG4_BENCH_REPETITIONS:-5}
 cmake --preset native-release >/dev/null
 cmake --build --preset native-release -j2 --target $(
-  find bench -maxdepth 1 -name 'bench_*.cpp' -printf '%f\n' | sed 's/\.cpp$//' | sort | tr '\n' ' ')
+  find bench -maxdepth 1 -name 'bench_*.cpp' -printf '%f\n' | sed 's/\.cpp$//' | sort | tr '\n' ' ') >&2
 
 logs=build/native-release/bench-logs
 mkdir -p "$logs"
