@@ -125,10 +125,22 @@ void Compositor::Prepared::build(int width, int height) {
     };
 
     base.assign(n, 0u);
-    for (std::size_t b = 0; b < kColourCount; ++b)
-        if (key.visibleBackdrops & (1u << b))
-            forEachPixel(*slots[b],
-                         [&](std::uint32_t index, std::uint32_t p) { base[index] = over(p, base[index]); });
+    const unsigned backdrops = key.visibleBackdrops;
+    if (backdrops != 0 && (backdrops & (backdrops - 1)) == 0) {
+        // One backdrop over nothing: its pixels as they are (a pixel over a transparent one is
+        // itself).
+        const ScaledPicture& slot = *slots[static_cast<std::size_t>(__builtin_ctz(backdrops))];
+        for (int j = 0; j < slot.h; ++j)
+            std::memcpy(base.data() + static_cast<std::size_t>(slot.y0 + j) * width + slot.x0,
+                        slot.pixels.data() + static_cast<std::size_t>(j) * slot.w,
+                        slot.w * sizeof(std::uint32_t));
+    } else {
+        for (std::size_t b = 0; b < kColourCount; ++b)
+            if (backdrops & (1u << b))
+                forEachPixel(*slots[b], [&](std::uint32_t index, std::uint32_t p) {
+                    base[index] = over(p, base[index]);
+                });
+    }
     dark = base;
     std::vector<std::uint8_t> coverers(n, 0);
     for (std::size_t k = 0; k < kOverlays; ++k)

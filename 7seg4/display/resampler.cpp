@@ -41,6 +41,10 @@ AxisMap mapAxis(double pos, double length, int sourceSize, int limit) {
     m.begin = static_cast<int>(std::floor(lo));
     m.end = std::max(m.begin, static_cast<int>(std::ceil(hi)));
     const double scale = sourceSize / length;
+    m.first.reserve(static_cast<std::size_t>(m.end - m.begin) + 1);
+    // A frame pixel takes at most the whole source, and about `scale` + 2 source pixels.
+    const auto tapsEach = static_cast<std::size_t>(std::min(scale + 2, static_cast<double>(sourceSize)));
+    m.taps.reserve(static_cast<std::size_t>(m.end - m.begin) * tapsEach);
     for (int i = m.begin; i < m.end; ++i) {
         const double a = std::max<double>(i, pos);
         const double b = std::min<double>(i + 1, spanEnd);
