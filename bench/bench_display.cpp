@@ -1,8 +1,14 @@
-// The display's two hot paths against floors measured in the same run:
+// The display's hot paths against floors measured in the same run:
+//   SimWritePins that changes nothing against twelve compares of levels, and one that changes a
+//   level (plus the Paint it asks for);
 //   Paint without layout (one backdrop and 32 overlay visibilities) against 36 boolean stores;
 //   a full composite of a display at LEDSize 20, 50 and 85 against a memcpy of the same frame
-//   (half the overlays shown, the compositor's worst case; also all shown and one digit lit).
-// Printed at the end as ratios (targets: Paint within 10x, composite within 10x at every size).
+//   (half the overlays shown, the compositor's worst case; also all shown and one digit lit);
+//   the first draw after a change with nothing kept in the process (the pictures scaled), and a
+//   snapshot of a display whose pictures the process keeps;
+//   the memory that 1,000 displays drawn at one size keep above one display.
+#include "component/control_site.h"
+#include "component/led7seg4.h"
 #include "display/compositor.h"
 #include "display/layout.h"
 #include "posix_platform.h"
@@ -11,6 +17,7 @@
 
 #include <benchmark/benchmark.h>
 
+#include <array>
 #include <cstdio>
 #include <cstring>
 #include <map>
@@ -98,6 +105,117 @@ void Composite(benchmark::State& state) { compositeWithLitDigits(state, 2); }
 void CompositeAllUnlit(benchmark::State& state) { compositeWithLitDigits(state, 0); }
 void CompositeOneDigit(benchmark::State& state) { compositeWithLitDigits(state, 1); }
 
+// The least SimWritePins can do when nothing changed: compare twelve stored levels with twelve
+// given ones.
+void FloorTwelveCompares(benchmark::State& state) {
+    std::array<bool, 12> stored{}, given{};
+    for (auto _ : state) {
+        benchmark::DoNotOptimize(given.data());
+        bool changed = false;
+        for (std::size_t i = 0; i < 12; ++i) changed |= stored[i] != given[i];
+        benchmark::DoNotOptimize(changed);
+        benchmark::ClobberMemory();
+    }
+}
+
+/// A new display on the Linux platform, as the host makes one, with no container.
+struct Control {
+    PosixPlatform platform;
+    Led7Seg4 control{platform};
+    Control() {
+        platform.setMessageBoxHandler([](const MessageBoxRequest&) { return 1; });
+        control.Initialize();
+        control.InitProperties();
+        control.Resize();
+    }
+};
+
+/// Twelve levels as the host writes them: a Variant array of Booleans.
+Variant levelsOf(unsigned high) {
+    std::vector<Variant> levels;
+    for (unsigned p = 0; p < 12; ++p) levels.push_back(Variant::boolean(((high >> p) & 1) != 0));
+    return Variant::array(VarType::Variant, 0, std::move(levels));
+}
+
+void SimWritePinsNoChange(benchmark::State& state) {
+    Control c;
+    const Variant levels = levelsOf(0x5A5);
+    c.control.SimWritePins(levels);
+    for (auto _ : state) c.control.SimWritePins(levels);
+}
+
+void SimWritePinsChange(benchmark::State& state) {
+    Control c;
+    const Variant levels[2] = {levelsOf(0x5A5), levelsOf(0x5A4)};
+    unsigned n = 0;
+    for (auto _ : state) c.control.SimWritePins(levels[++n & 1]);
+}
+
+// The floor of a change: the repaint it asks for.
+void PaintOfAControl(benchmark::State& state) {
+    Control c;
+    for (auto _ : state) c.control.Paint();
+}
+
+/// The first draw of a display at the given size after the process let go of every picture:
+/// each shown layer scaled, then stacked.
+void ColdDraw(benchmark::State& state) {
+    Bench b(static_cast<int>(state.range(0)));
+    Frame frame;
+    for (auto _ : state) {
+        Compositor::releaseUnused();
+        Compositor compositor;
+        compositor.draw(b.layout.layers(), b.width(), b.height(), 15, 15, frame);
+        benchmark::DoNotOptimize(frame.pixels.data());
+    }
+}
+
+/// A snapshot (a new compositor, as qhost makes one) of a display whose pictures the process keeps.
+void CachedSnapshot(benchmark::State& state) {
+    Bench b(static_cast<int>(state.range(0)));
+    Compositor keeper; // the display's own view keeps its pictures
+    Frame frame;
+    keeper.draw(b.layout.layers(), b.width(), b.height(), 15, 15, frame);
+    for (auto _ : state) {
+        Frame shot = composite(b.layout.layers(), b.width(), b.height(), 15, 15);
+        benchmark::DoNotOptimize(shot.pixels.data());
+    }
+}
+
+/// Bytes the process keeps for drawing 1,000 displays at one size above what one display keeps
+/// (their views' compositors and the shared pictures), reported as a counter.
+void Memory1000Displays(benchmark::State& state) {
+    const int size = static_cast<int>(state.range(0));
+    double extra = 0;
+    for (auto _ : state) {
+        Compositor::releaseUnused();
+        std::vector<std::unique_ptr<Bench>> displays;
+        std::vector<std::unique_ptr<Compositor>> views;
+        Frame frame;
+        const auto add = [&] {
+            displays.push_back(std::make_unique<Bench>(size));
+            views.push_back(std::make_unique<Compositor>());
+            views.back()->draw(displays.back()->layout.layers(), displays.back()->width(),
+                               displays.back()->height(), 15, 15, frame);
+        };
+        add();
+        const double one =
+            static_cast<double>(Compositor::sharedBytes() + sizeof(Bench) + sizeof(Compositor));
+        for (int i = 1; i < 1000; ++i) add();
+        const double all =
+            static_cast<double>(Compositor::sharedBytes() + 1000 * (sizeof(Bench) + sizeof(Compositor)));
+        extra = all - one;
+    }
+    state.counters["extra_bytes"] = extra;
+}
+
+BENCHMARK(FloorTwelveCompares);
+BENCHMARK(SimWritePinsNoChange);
+BENCHMARK(SimWritePinsChange);
+BENCHMARK(PaintOfAControl);
+BENCHMARK(ColdDraw)->Arg(20)->Arg(50)->Arg(85)->Unit(benchmark::kMicrosecond);
+BENCHMARK(CachedSnapshot)->Arg(20)->Arg(50)->Arg(85)->Unit(benchmark::kMicrosecond);
+BENCHMARK(Memory1000Displays)->Arg(20)->Arg(50)->Arg(85)->Iterations(1)->Unit(benchmark::kMillisecond);
 BENCHMARK(Floor36BoolStores);
 BENCHMARK(Paint);
 BENCHMARK(FloorMemcpy)->Arg(20)->Arg(50)->Arg(85);
@@ -108,22 +226,26 @@ BENCHMARK(CompositeOneDigit)->Arg(20)->Arg(50)->Arg(85);
 } // namespace
 
 int main(int argc, char** argv) {
-    benchmark::Initialize(&argc, argv);
-    seg4::bench::RatioReporter reporter;
-    benchmark::RunSpecifiedBenchmarks(&reporter);
-
-    const auto ratio = [&](const std::string& what, const std::string& floor, double target) {
-        const std::optional<double> found = reporter.ratio(what, floor);
-        if (!found) return;
-        const double r = *found;
-        std::printf("%-22s %8.2fx %-22s (target %.0fx: %s)\n", what.c_str(), r, ("of " + floor).c_str(),
-                    target, r <= target ? "met" : "MISSED");
-    };
-    std::printf("\nRatios against the floors of this run:\n");
-    ratio("Paint", "Floor36BoolStores", 10);
-    for (const char* kind : {"Composite/", "CompositeAllUnlit/", "CompositeOneDigit/"})
+    return seg4::bench::runWithGoals(argc, argv, [](seg4::bench::RatioReporter& r) {
+        r.ratioGoal("SimWritePinsNoChange", "FloorTwelveCompares", 5);
+        // A change costs the levels' own work (within 10x of the compares) plus the repaint.
+        if (const auto change = r.nanoseconds("SimWritePinsChange"), paint = r.nanoseconds("PaintOfAControl"),
+            floor = r.nanoseconds("FloorTwelveCompares");
+            change && paint && floor)
+            r.valueGoal("SimWritePinsChange - Paint", "FloorTwelveCompares", (*change - *paint) / *floor, "x",
+                        10);
+        r.ratioGoal("Paint", "Floor36BoolStores", 10);
+        for (const char* kind : {"Composite/", "CompositeAllUnlit/", "CompositeOneDigit/"})
+            for (const char* size : {"20", "50", "85"})
+                r.ratioGoal(std::string(kind) + size, std::string("FloorMemcpy/") + size, 10);
+        if (const auto cold = r.nanoseconds("ColdDraw/85"))
+            r.valueGoal("ColdDraw/85", "(absolute)", *cold / 1e6, "ms", 0.5);
         for (const char* size : {"20", "50", "85"})
-            ratio(std::string(kind) + size, std::string("FloorMemcpy/") + size, 10);
-    benchmark::Shutdown();
-    return 0;
+            if (const auto shot = r.nanoseconds(std::string("CachedSnapshot/") + size))
+                r.valueGoal(std::string("CachedSnapshot/") + size, "(absolute)", *shot / 1e3, "us", 10);
+        for (const char* size : {"20", "50", "85"})
+            if (const auto bytes =
+                    r.counter(std::string("Memory1000Displays/") + size + "/iterations:1", "extra_bytes"))
+                r.valueGoal(std::string("Memory1000Displays/") + size, "one display", *bytes / 1e6, "MB", 5);
+    });
 }

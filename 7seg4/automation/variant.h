@@ -104,6 +104,26 @@ public:
 
     /// The array, or nullptr for a scalar or for an array type that holds no array.
     const SafeArray* arrayData() const noexcept;
+
+    // Inline looks at this value itself (no reference followed, nothing converted), for loops
+    // that run once per simulated instruction; anything else takes the general path.
+    /// The array this value holds, or nullptr (also for a reference).
+    const SafeArray* ownArray() const noexcept {
+        const auto* p = std::get_if<std::shared_ptr<SafeArray>>(&data_);
+        return p ? p->get() : nullptr;
+    }
+    /// The stored value of a Boolean or signed integer scalar (Boolean as -1 / 0), or nullptr.
+    const std::int64_t* ownSignedInteger() const noexcept {
+        if (type_ == VarType::Bool && !isArray_) return std::get_if<std::int64_t>(&data_); // the usual
+        switch (type_) {
+        case VarType::Bool:
+        case VarType::I1:
+        case VarType::I2:
+        case VarType::I4:
+        case VarType::I8: return isArray_ ? nullptr : std::get_if<std::int64_t>(&data_);
+        default: return nullptr;
+        }
+    }
     SafeArray* arrayData() noexcept;
 
     /// Structural equality: same vt and same stored value (arrays element by element).

@@ -4,7 +4,9 @@
 #include "automation/errors.h"
 #include "platform/platform.h"
 
+#include <algorithm>
 #include <cstdint>
+#include <cstring>
 #include <new>
 #include <vector>
 
@@ -26,36 +28,80 @@ std::u16string endMarker(std::u16string_view blockName) {
     return m;
 }
 
-BlockScan scanBlocks(std::u16string_view fileText, std::u16string_view blockName) {
-    const std::u16string start = startMarker(blockName);
-    const std::u16string end = endMarker(blockName);
-    BlockScan scan;
-    bool inside = false;
-    std::size_t pos = 0;
-    while (pos < fileText.size()) {
-        std::size_t lineEnd = fileText.find(u'\r', pos);
-        if (lineEnd == std::u16string_view::npos) lineEnd = fileText.size();
-        const std::u16string_view line = fileText.substr(pos, lineEnd - pos);
-        pos = lineEnd;
-        if (pos < fileText.size()) {
-            ++pos; // the CR
-            if (pos < fileText.size() && fileText[pos] == u'\n') ++pos;
-        }
+namespace {
 
-        if (inside) {
-            if (line == end) {
-                scan.seenEnd = true;
-                inside = false;
-            } else {
-                scan.text += line;
-                scan.text += u'\n';
-            }
-        } else if (line == start) {
-            scan.seenStart = true;
-            inside = true;
-        }
+/// The first CR at or after `from`, or the end of the text: eight characters compared at a
+/// time, since the lines between the markers are most of a code file.
+std::size_t findLineEnd(std::u16string_view text, std::size_t from) {
+    using Lanes = std::uint16_t __attribute__((vector_size(16)));
+    const Lanes cr{u'\r', u'\r', u'\r', u'\r', u'\r', u'\r', u'\r', u'\r'};
+    std::size_t i = from;
+    for (; i + 8 <= text.size(); i += 8) {
+        Lanes chars;
+        std::memcpy(&chars, text.data() + i, sizeof chars);
+        const auto hits = chars == cr;
+        std::uint64_t halves[2];
+        std::memcpy(halves, &hits, sizeof halves);
+        if (halves[0] | halves[1]) break;
     }
-    return scan;
+    while (i < text.size() && text[i] != u'\r') ++i;
+    return i;
+}
+
+/// Where the line that ends at `pos` (a CR, or the end) is followed by the next line.
+std::size_t nextLine(std::u16string_view text, std::size_t pos) {
+    if (pos < text.size()) ++pos; // the CR
+    if (pos < text.size() && text[pos] == u'\n') ++pos;
+    return pos;
+}
+
+/// Appends whole lines (each ending with CR, CR LF or the end of `lines`), each followed by LF.
+void appendLines(std::u16string& out, std::u16string_view lines) {
+    for (std::size_t pos = 0; pos < lines.size();) {
+        const std::size_t cr = findLineEnd(lines, pos);
+        out.append(lines.substr(pos, cr - pos));
+        out += u'\n';
+        pos = nextLine(lines, cr);
+    }
+}
+
+} // namespace
+
+BlockScanner::BlockScanner(std::u16string_view blockName)
+    : start_(startMarker(blockName)), end_(endMarker(blockName)) {}
+
+void BlockScanner::feed(std::u16string_view lines) {
+    std::size_t blockBegin = 0; // inside a block since an earlier piece: from the first line
+    for (std::size_t pos = 0; pos < lines.size();) {
+        const std::size_t lineEnd = findLineEnd(lines, pos);
+        const std::u16string_view line = lines.substr(pos, lineEnd - pos);
+        if (inside_) {
+            if (line == end_) {
+                scan_.seenEnd = true;
+                inside_ = false;
+                // The block's lines go over together.
+                appendLines(scan_.text, lines.substr(blockBegin, pos - blockBegin));
+            }
+        } else if (line == start_) {
+            scan_.seenStart = true;
+            inside_ = true;
+            blockBegin = nextLine(lines, lineEnd);
+        }
+        pos = nextLine(lines, lineEnd);
+    }
+    if (inside_) appendLines(scan_.text, lines.substr(std::min(blockBegin, lines.size())));
+}
+
+BlockScan scanBlocks(std::u16string_view fileText, std::u16string_view blockName) {
+    BlockScanner scanner(blockName);
+    scanner.feed(fileText);
+    return scanner.finish();
+}
+
+std::size_t nextPieceEnd(std::string_view bytes, std::size_t from, std::size_t atLeast) {
+    if (bytes.size() - from <= atLeast) return bytes.size();
+    const std::size_t found = bytes.find("\r\n", from + atLeast);
+    return found == std::string_view::npos ? bytes.size() : found + 2;
 }
 
 namespace {
@@ -63,6 +109,9 @@ namespace {
 // The ANSI profile reader hands values back in a buffer of this many characters, its
 // terminating NUL included.
 constexpr std::size_t kProfileBufferChars = 255;
+
+// Bytes of the code file decoded at a time: small enough to stay in the caches.
+constexpr std::size_t kPieceBytes = std::size_t{1} << 16;
 
 } // namespace
 
@@ -109,9 +158,17 @@ std::u16string CodeFile::block(const std::u16string& name, const std::u16string&
         // file can be read again.
         const std::vector<std::uint8_t> bytes = platform_.readFile(file);
         const std::string_view raw(reinterpret_cast<const char*>(bytes.data()), bytes.size());
-        // CR and LF are single bytes in every ANSI code page, so decoding the whole file at once
-        // gives the same lines as decoding it line by line.
-        scan = scanBlocks(platform_.decodeAnsi(raw, platform_.systemAnsiCodePage()), name);
+        // Decoded and scanned a piece at a time, each piece ending after a CR LF, so that a large
+        // file never needs its whole text in memory at once; the pieces give the same text as
+        // decoding the file whole (see nextPieceEnd).
+        const std::uint32_t codePage = platform_.systemAnsiCodePage();
+        BlockScanner scanner(name);
+        for (std::size_t from = 0; from < raw.size();) {
+            const std::size_t to = nextPieceEnd(raw, from, kPieceBytes);
+            scanner.feed(platform_.decodeAnsi(raw.substr(from, to - from), codePage));
+            from = to;
+        }
+        scan = scanner.finish();
     } catch (const ComError& e) {
         report_(e.description());
         return {};

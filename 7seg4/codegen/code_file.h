@@ -53,6 +53,26 @@ std::u16string startMarker(std::u16string_view blockName);
 /// The end marker of a block: "/*" + name + "_End*/".
 std::u16string endMarker(std::u16string_view blockName);
 
+/// Gathers the blocks of one name from a text given in pieces of whole lines (each piece but
+/// the last ending with CR LF), as scanBlocks does for the whole text.
+class BlockScanner {
+public:
+    explicit BlockScanner(std::u16string_view blockName);
+    void feed(std::u16string_view lines);
+    BlockScan finish() { return std::move(scan_); }
+
+private:
+    std::u16string start_, end_;
+    BlockScan scan_;
+    bool inside_ = false;
+};
+
+/// Where a piece of the file's bytes that starts at `from` and holds at least `atLeast` bytes
+/// ends: just after a CR LF, or at the end. Neither CR nor LF is a lead byte in any ANSI code
+/// page, so the LF is a character of its own and the next byte starts one: decoding the pieces
+/// one by one gives the text of decoding the bytes whole.
+std::size_t nextPieceEnd(std::string_view bytes, std::size_t from, std::size_t atLeast);
+
 /// Reads `fileText` as the runtime reads a text file line by line: a line ends with CR LF or
 /// with a lone CR; a lone LF is an ordinary character of its line. A marker is a whole line,
 /// compared exactly. Lines between a start marker and the next end marker are gathered; a

@@ -140,8 +140,8 @@ std::u16string substituteOnePass(std::u16string_view text, std::span<const Subst
 // placeholder, so an occurrence can only end at a placeholder letter about to be added; a
 // replacement puts the value back in front of the rest of the input, exactly where the rule's
 // next search would meet it.
-std::u16string substitutePair(std::u16string_view text, const Substitution& pair) {
-    std::u16string out;
+void substitutePair(std::u16string_view text, const Substitution& pair, std::u16string& out) {
+    out.clear();
     out.reserve(text.size());
     const std::u16string_view value = pair.value;
     std::vector<std::u16string_view> pending{text};
@@ -162,7 +162,6 @@ std::u16string substitutePair(std::u16string_view text, const Substitution& pair
             out += pair.letter;
         }
     }
-    return out;
 }
 
 } // namespace
@@ -178,11 +177,14 @@ std::vector<Substitution> placeholderValues(const std::vector<RSPin>& pins, cons
 
 std::u16string substitute(std::u16string_view text, std::span<const Substitution> pairs) {
     if (onePassApplies(pairs)) return substituteOnePass(text, pairs);
-    std::u16string current(text);
+    // Two texts in turn, each pass writing into the one the pass before read: their memory is
+    // reused instead of taking fresh pages for every pass.
+    std::u16string current(text), next;
     for (const Substitution& pair : pairs) {
         const char16_t placeholder[] = {u'%', pair.letter};
-        if (current.find(std::u16string_view(placeholder, 2)) != std::u16string::npos)
-            current = substitutePair(current, pair);
+        if (current.find(std::u16string_view(placeholder, 2)) == std::u16string::npos) continue;
+        substitutePair(current, pair, next);
+        current.swap(next);
     }
     return current;
 }

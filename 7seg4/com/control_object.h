@@ -165,8 +165,9 @@ private:
     std::map<DWORD, ComPtr<IUnknown>> eventSinks_;
     DWORD nextCookie_ = 1;
 
-    Compositor compositor_; // keeps the layer pictures scaled between draws
-    Frame frame_;
+    // Holds the process's scaled pictures for this control's boxes, shared with every control
+    // of the same size and colour; the frame lives only while a draw lasts.
+    Compositor compositor_;
 };
 
 /// Unregisters the window class of in-place active controls (when the module goes idle).

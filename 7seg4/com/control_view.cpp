@@ -90,9 +90,10 @@ HRESULT ControlObject::render(HDC dc, const RECT& rect) {
             twipsX = core_.extentWidthTwips() / static_cast<float>(width);
         if (core_.extentHeightTwips() > 0 && pixelsFromTwips(core_.extentHeightTwips(), twipsY) != height)
             twipsY = core_.extentHeightTwips() / static_cast<float>(height);
-        compositor_.draw(core_.layers(), width, height, twipsX, twipsY, frame_);
+        Frame frame;
+        compositor_.draw(core_.layers(), width, height, twipsX, twipsY, frame);
 
-        if (!blendFrame(dc, rect.left, rect.top, frame_)) raise(E_FAIL);
+        if (!blendFrame(dc, rect.left, rect.top, frame)) raise(E_FAIL);
     });
 }
 

@@ -4,11 +4,14 @@
 #include "automation/errors.h"
 #include "component/led7seg4.h"
 #include "display/pictures.h"
+#include "display/resampler.h"
 
 #include <algorithm>
 #include <array>
 #include <cmath>
 #include <cstring>
+#include <mutex>
+#include <unordered_set>
 
 // stb_image_write is compiled here and nowhere else; PNGs are written to memory only.
 #define STB_IMAGE_WRITE_IMPLEMENTATION
@@ -18,127 +21,6 @@
 namespace seg4 {
 
 namespace {
-
-// [SECTION] Resampling
-
-struct Tap {
-    int source;
-    float weight;
-};
-
-/// Which source pixels feed each frame pixel along one axis, and how much.
-struct AxisMap {
-    int begin = 0;             // first frame pixel touched
-    int end = 0;               // one past the last
-    std::vector<int> first{0}; // taps of frame pixel begin + i are taps[first[i] .. first[i + 1])
-    std::vector<Tap> taps;
-};
-
-/// Maps `sourceSize` pixels onto the span [pos, pos + length) of an axis `limit` pixels long.
-/// Each frame pixel averages the source area under it; when enlarging, that area is widened
-/// to one source pixel, which interpolates linearly between source pixel centres. A frame
-/// pixel that the span covers only partly gets weights summing to the part covered.
-AxisMap mapAxis(double pos, double length, int sourceSize, int limit) {
-    AxisMap m;
-    if (!(length > 0) || sourceSize <= 0 || limit <= 0) return m;
-    const double spanEnd = pos + length;
-    const double lo = std::clamp(pos, 0.0, static_cast<double>(limit));
-    const double hi = std::clamp(spanEnd, 0.0, static_cast<double>(limit));
-    m.begin = static_cast<int>(std::floor(lo));
-    m.end = std::max(m.begin, static_cast<int>(std::ceil(hi)));
-    const double scale = sourceSize / length;
-    for (int i = m.begin; i < m.end; ++i) {
-        const double a = std::max<double>(i, pos);
-        const double b = std::min<double>(i + 1, spanEnd);
-        const double coverage = b - a;
-        if (coverage > 1e-9) {
-            double sa = (a - pos) * scale;
-            double sb = (b - pos) * scale;
-            if (sb - sa < 1.0) {
-                const double centre = (sa + sb) / 2;
-                sa = centre - 0.5;
-                sb = centre + 0.5;
-                if (sa < 0) sa = 0, sb = 1;
-                if (sb > sourceSize) sb = sourceSize, sa = sourceSize - 1;
-            }
-            const int k0 = std::max(0, static_cast<int>(std::floor(sa)));
-            const int k1 = std::min(sourceSize, static_cast<int>(std::ceil(sb)));
-            for (int k = k0; k < k1; ++k) {
-                const double overlap = std::min<double>(k + 1, sb) - std::max<double>(k, sa);
-                if (overlap > 0) m.taps.push_back({k, static_cast<float>(overlap / (sb - sa) * coverage)});
-            }
-        }
-        m.first.push_back(static_cast<int>(m.taps.size()));
-    }
-    return m;
-}
-
-struct Rgba {
-    float r = 0, g = 0, b = 0, a = 0;
-};
-
-/// `picture` resampled onto the part of the box inside a frame of `frameWidth` x `frameHeight`;
-/// sets x0, y0, w, h to where that part lies.
-std::vector<std::uint32_t> resample(const Frame& picture, double left, double top, double width,
-                                    double height, int opacity, int frameWidth, int frameHeight, int& x0,
-                                    int& y0, int& w, int& h) {
-    const AxisMap mx = mapAxis(left, width, picture.width, frameWidth);
-    const AxisMap my = mapAxis(top, height, picture.height, frameHeight);
-    x0 = mx.begin;
-    y0 = my.begin;
-    w = mx.end - mx.begin;
-    h = my.end - my.begin;
-    std::vector<std::uint32_t> out;
-    if (w <= 0 || h <= 0) {
-        w = h = 0;
-        return out;
-    }
-
-    // Horizontal pass over every source row, then the vertical pass.
-    std::vector<Rgba> rows(static_cast<std::size_t>(picture.height) * static_cast<std::size_t>(w));
-    for (int sy = 0; sy < picture.height; ++sy) {
-        const std::uint32_t* src = picture.pixels.data() + static_cast<std::size_t>(sy) * picture.width;
-        Rgba* dst = rows.data() + static_cast<std::size_t>(sy) * w;
-        for (int i = 0; i < w; ++i) {
-            Rgba acc;
-            for (int t = mx.first[static_cast<std::size_t>(i)]; t < mx.first[static_cast<std::size_t>(i) + 1];
-                 ++t) {
-                const Tap tap = mx.taps[static_cast<std::size_t>(t)];
-                const std::uint32_t p = src[tap.source];
-                acc.r += tap.weight * px::red(p);
-                acc.g += tap.weight * px::green(p);
-                acc.b += tap.weight * px::blue(p);
-                acc.a += tap.weight * px::alpha(p);
-            }
-            dst[i] = acc;
-        }
-    }
-
-    const float fade = static_cast<float>(std::clamp(opacity, 0, 100)) / 100.0f;
-    out.resize(static_cast<std::size_t>(w) * static_cast<std::size_t>(h));
-    for (int j = 0; j < h; ++j) {
-        for (int i = 0; i < w; ++i) {
-            Rgba acc;
-            for (int t = my.first[static_cast<std::size_t>(j)]; t < my.first[static_cast<std::size_t>(j) + 1];
-                 ++t) {
-                const Tap tap = my.taps[static_cast<std::size_t>(t)];
-                const Rgba& p = rows[static_cast<std::size_t>(tap.source) * w + i];
-                acc.r += tap.weight * p.r;
-                acc.g += tap.weight * p.g;
-                acc.b += tap.weight * p.b;
-                acc.a += tap.weight * p.a;
-            }
-            const auto a = static_cast<std::uint32_t>(std::clamp(std::lround(acc.a * fade), 0L, 255L));
-            const auto channel = [&](float c) {
-                return static_cast<std::uint32_t>(
-                    std::clamp(std::lround(c * fade), 0L, static_cast<long>(a)));
-            };
-            out[static_cast<std::size_t>(j) * w + i] =
-                px::pack(channel(acc.r), channel(acc.g), channel(acc.b), a);
-        }
-    }
-    return out;
-}
 
 // [SECTION] Stacking
 
@@ -167,13 +49,13 @@ void resizeFrame(Frame& frame, int width, int height) {
 
 void drawPicture(Frame& frame, const Frame& picture, double left, double top, double width, double height,
                  int opacity) {
-    int x0 = 0, y0 = 0, w = 0, h = 0;
-    const std::vector<std::uint32_t> scaled =
-        resample(picture, left, top, width, height, opacity, frame.width, frame.height, x0, y0, w, h);
-    for (int j = 0; j < h; ++j) {
-        std::uint32_t* dst = frame.pixels.data() + static_cast<std::size_t>(y0 + j) * frame.width + x0;
-        const std::uint32_t* src = scaled.data() + static_cast<std::size_t>(j) * w;
-        for (int i = 0; i < w; ++i)
+    const ScaledPicture scaled =
+        resample(picture, left, top, width, height, opacity, frame.width, frame.height);
+    for (int j = 0; j < scaled.h; ++j) {
+        std::uint32_t* dst =
+            frame.pixels.data() + static_cast<std::size_t>(scaled.y0 + j) * frame.width + scaled.x0;
+        const std::uint32_t* src = scaled.pixels.data() + static_cast<std::size_t>(j) * scaled.w;
+        for (int i = 0; i < scaled.w; ++i)
             if (src[i] >> 24) dst[i] = over(src[i], dst[i]);
     }
 }
@@ -183,88 +65,207 @@ bool Compositor::Key::operator==(const Key& other) const {
     return std::memcmp(this, &other, sizeof(Key)) == 0;
 }
 
-bool Compositor::prepare(std::size_t slotIndex, const Frame& picture, const Key& key) {
-    Slot& slot = slots_[slotIndex];
-    if (slot.key == key) return false;
-    slot.key = key;
-    slot.pixels =
-        resample(picture, double{key.left} / key.twipsPerPixelX, double{key.top} / key.twipsPerPixelY,
-                 double{key.width} / key.twipsPerPixelX, double{key.height} / key.twipsPerPixelY, key.opacity,
-                 key.frameWidth, key.frameHeight, slot.x0, slot.y0, slot.w, slot.h);
-    ++scaled_;
-    return true;
+bool Compositor::SetKey::operator==(const SetKey& other) const {
+    static_assert(sizeof(SetKey) == sizeof(layers) + sizeof(unsigned), "no padding in the key");
+    return std::memcmp(this, &other, sizeof(SetKey)) == 0;
 }
 
-void Compositor::build(unsigned visibleBackdrops, int width, int height) {
+// [SECTION] What a set of layer boxes needs for drawing
+
+namespace {
+
+/// Pixels [index, index + length) of the frame.
+struct Run {
+    std::uint32_t index, length;
+};
+/// A pixel up to four overlays touch: its value for each way they can show.
+struct Shared {
+    std::uint32_t index;
+    std::uint32_t values;                   // offset of its 2^count values in sharedValues
+    std::uint32_t count;                    // overlays touching it, 2..4
+    std::array<std::uint8_t, 4> overlays{}; // in drawing order; bit i of a value's offset = overlay i shown
+};
+/// A pixel more overlays touch: stacked at each draw from those shown.
+struct Many {
+    std::uint32_t index;
+    std::uint32_t begin, end; // its overlays in manyLayers, in drawing order
+};
+struct ManyLayer {
+    std::uint32_t overlay;
+    std::uint32_t pixel;
+};
+
+} // namespace
+
+struct Compositor::Prepared {
+    SetKey key;
+    std::uint64_t hash = 0;
+    std::array<std::shared_ptr<const ScaledPicture>, kLayers> slots{}; // none for a hidden backdrop
+    std::vector<std::uint32_t> base;                                   // the visible backdrops stacked
+    std::vector<std::uint32_t> dark;                                   // and every overlay over them
+    std::array<std::vector<Run>, kOverlays> runs;                      // pixels only this overlay touches
+    std::vector<Shared> shared;
+    std::vector<std::uint32_t> sharedValues;
+    std::vector<Many> many;
+    std::vector<ManyLayer> manyLayers;
+
+    void build(int width, int height);
+    std::size_t bytesWithoutSlots() const;
+};
+
+void Compositor::Prepared::build(int width, int height) {
     const std::size_t n = static_cast<std::size_t>(width) * static_cast<std::size_t>(height);
-    const auto forEachPixel = [width](const Slot& slot, auto&& f) {
+    const auto forEachPixel = [width](const ScaledPicture& slot, auto&& f) {
         for (int j = 0; j < slot.h; ++j)
-            for (int i = 0; i < slot.w; ++i) {
+            for (int i = slot.rowFrom[static_cast<std::size_t>(j)];
+                 i < slot.rowTo[static_cast<std::size_t>(j)]; ++i) {
                 const std::uint32_t p = slot.pixels[static_cast<std::size_t>(j) * slot.w + i];
                 if (p >> 24) f(static_cast<std::uint32_t>((slot.y0 + j) * width + slot.x0 + i), p);
             }
     };
 
-    base_.assign(n, 0u);
-    for (std::size_t b = 0; b < kColourCount; ++b)
-        if (visibleBackdrops & (1u << b))
-            forEachPixel(slots_[b],
-                         [&](std::uint32_t index, std::uint32_t p) { base_[index] = over(p, base_[index]); });
-    dark_ = base_;
+    base.assign(n, 0u);
+    const unsigned backdrops = key.visibleBackdrops;
+    if (backdrops != 0 && (backdrops & (backdrops - 1)) == 0) {
+        // One backdrop over nothing: its pixels as they are (a pixel over a transparent one is
+        // itself).
+        const ScaledPicture& slot = *slots[static_cast<std::size_t>(__builtin_ctz(backdrops))];
+        for (int j = 0; j < slot.h; ++j)
+            std::memcpy(base.data() + static_cast<std::size_t>(slot.y0 + j) * width + slot.x0,
+                        slot.pixels.data() + static_cast<std::size_t>(j) * slot.w,
+                        slot.w * sizeof(std::uint32_t));
+    } else {
+        for (std::size_t b = 0; b < kColourCount; ++b)
+            if (backdrops & (1u << b))
+                forEachPixel(*slots[b], [&](std::uint32_t index, std::uint32_t p) {
+                    base[index] = over(p, base[index]);
+                });
+    }
+    dark = base;
     std::vector<std::uint8_t> coverers(n, 0);
     for (std::size_t k = 0; k < kOverlays; ++k)
-        forEachPixel(slots_[kColourCount + k], [&](std::uint32_t index, std::uint32_t p) {
-            dark_[index] = over(p, dark_[index]);
+        forEachPixel(*slots[kColourCount + k], [&](std::uint32_t index, std::uint32_t p) {
+            dark[index] = over(p, dark[index]);
             if (coverers[index] < 255) ++coverers[index];
         });
 
     // Runs of the pixels each overlay touches alone; the others, with their overlays in order.
-    std::vector<std::pair<std::uint32_t, ManyLayer>> shared;
+    std::vector<std::pair<std::uint32_t, ManyLayer>> pile;
     for (std::size_t k = 0; k < kOverlays; ++k) {
-        std::vector<Run>& runs = runs_[k];
-        runs.clear();
-        forEachPixel(slots_[kColourCount + k], [&](std::uint32_t index, std::uint32_t p) {
+        std::vector<Run>& own = runs[k];
+        forEachPixel(*slots[kColourCount + k], [&](std::uint32_t index, std::uint32_t p) {
             if (coverers[index] > 1) {
-                shared.push_back({index, {static_cast<std::uint32_t>(k), p}});
-            } else if (!runs.empty() && runs.back().index + runs.back().length == index) {
-                ++runs.back().length;
+                pile.push_back({index, {static_cast<std::uint32_t>(k), p}});
+            } else if (!own.empty() && own.back().index + own.back().length == index) {
+                ++own.back().length;
             } else {
-                runs.push_back({index, 1});
+                own.push_back({index, 1});
             }
         });
     }
-    std::stable_sort(shared.begin(), shared.end(),
+    std::stable_sort(pile.begin(), pile.end(),
                      [](const auto& a, const auto& b) { return a.first < b.first; });
-    shared_.clear();
-    sharedValues_.clear();
-    many_.clear();
-    manyLayers_.clear();
-    for (std::size_t i = 0; i < shared.size();) {
-        const std::uint32_t index = shared[i].first;
+    for (std::size_t i = 0; i < pile.size();) {
+        const std::uint32_t index = pile[i].first;
         std::size_t end = i;
-        while (end < shared.size() && shared[end].first == index) ++end;
+        while (end < pile.size() && pile[end].first == index) ++end;
         const auto count = static_cast<std::uint32_t>(end - i);
         if (count <= 4) {
-            Shared entry{index, static_cast<std::uint32_t>(sharedValues_.size()), count, {}};
+            Shared entry{index, static_cast<std::uint32_t>(sharedValues.size()), count, {}};
             for (std::uint32_t j = 0; j < count; ++j)
-                entry.overlays[j] = static_cast<std::uint8_t>(shared[i + j].second.overlay);
+                entry.overlays[j] = static_cast<std::uint8_t>(pile[i + j].second.overlay);
             for (std::uint32_t shownBits = 0; shownBits < (1u << count); ++shownBits) {
-                std::uint32_t p = base_[index];
+                std::uint32_t p = base[index];
                 for (std::uint32_t j = 0; j < count; ++j)
-                    if (shownBits & (1u << j)) p = over(shared[i + j].second.pixel, p);
-                sharedValues_.push_back(p);
+                    if (shownBits & (1u << j)) p = over(pile[i + j].second.pixel, p);
+                sharedValues.push_back(p);
             }
-            shared_.push_back(entry);
+            shared.push_back(entry);
         } else {
-            const auto begin = static_cast<std::uint32_t>(manyLayers_.size());
-            for (std::size_t j = i; j < end; ++j) manyLayers_.push_back(shared[j].second);
-            many_.push_back({index, begin, static_cast<std::uint32_t>(manyLayers_.size())});
+            const auto begin = static_cast<std::uint32_t>(manyLayers.size());
+            for (std::size_t j = i; j < end; ++j) manyLayers.push_back(pile[j].second);
+            many.push_back({index, begin, static_cast<std::uint32_t>(manyLayers.size())});
         }
         i = end;
     }
-    builtBackdrops_ = visibleBackdrops;
-    built_ = true;
 }
+
+std::size_t Compositor::Prepared::bytesWithoutSlots() const {
+    std::size_t bytes = sizeof(*this) + (base.capacity() + dark.capacity() + sharedValues.capacity()) * 4 +
+                        shared.capacity() * sizeof(Shared) + many.capacity() * sizeof(Many) +
+                        manyLayers.capacity() * sizeof(ManyLayer);
+    for (const auto& r : runs) bytes += r.capacity() * sizeof(Run);
+    return bytes;
+}
+
+namespace {
+
+/// The sets of the process: those some compositor holds, and the few last used besides.
+struct SharedSets {
+    static constexpr std::size_t kSpare = 8;
+    std::mutex mutex;
+    std::vector<std::pair<std::shared_ptr<const Compositor::Prepared>, std::uint64_t>> sets; // and last use
+    std::uint64_t clock = 0;
+
+    std::shared_ptr<const Compositor::Prepared> find(const Compositor::SetKey& key, std::uint64_t hash) {
+        for (auto& [set, lastUse] : sets)
+            if (set->hash == hash && set->key == key) {
+                lastUse = ++clock;
+                return set;
+            }
+        return nullptr;
+    }
+    /// Drops the sets no compositor holds beyond the `spare` last used.
+    void trim(std::size_t spare) {
+        std::vector<std::uint64_t> unused;
+        for (const auto& [set, lastUse] : sets)
+            if (set.use_count() == 1) unused.push_back(lastUse);
+        if (unused.size() <= spare) return;
+        std::sort(unused.begin(), unused.end());
+        const std::uint64_t keepFrom = spare == 0 ? UINT64_MAX : unused[unused.size() - spare];
+        std::erase_if(
+            sets, [&](const auto& entry) { return entry.first.use_count() == 1 && entry.second < keepFrom; });
+    }
+};
+
+SharedSets& sharedSets() {
+    static SharedSets* sets = new SharedSets; // never destroyed: compositors may outlive statics
+    return *sets;
+}
+
+std::uint64_t hashOf(const Compositor::SetKey& key) {
+    std::uint32_t words[sizeof(Compositor::SetKey) / 4];
+    static_assert(sizeof(Compositor::SetKey) % 4 == 0);
+    std::memcpy(words, &key, sizeof key);
+    std::uint64_t h = 14695981039346656037ull;
+    for (std::uint32_t w : words) h = (h ^ w) * 1099511628211ull;
+    return h;
+}
+
+} // namespace
+
+std::size_t Compositor::sharedBytes() {
+    SharedSets& cache = sharedSets();
+    std::lock_guard lock(cache.mutex);
+    std::size_t bytes = 0;
+    std::unordered_set<const ScaledPicture*> counted;
+    for (const auto& [set, lastUse] : cache.sets) {
+        bytes += set->bytesWithoutSlots();
+        for (const auto& slot : set->slots)
+            if (slot && counted.insert(slot.get()).second)
+                bytes += sizeof(ScaledPicture) + slot->pixels.capacity() * 4;
+    }
+    return bytes;
+}
+
+void Compositor::releaseUnused() {
+    SharedSets& cache = sharedSets();
+    std::lock_guard lock(cache.mutex);
+    cache.trim(0);
+}
+
+Compositor::Compositor() = default;
+Compositor::~Compositor() = default;
 
 void Compositor::draw(const LayerSet& layers, int width, int height, float twipsPerPixelX,
                       float twipsPerPixelY, Frame& frame) {
@@ -272,26 +273,95 @@ void Compositor::draw(const LayerSet& layers, int width, int height, float twips
     if (!(twipsPerPixelX > 0) || !(twipsPerPixelY > 0)) raise(hr::InvalidArgument);
     resizeFrame(frame, width, height);
 
-    // Scale whatever changed since the last draw, visible or not, so that showing a layer later
-    // costs nothing extra.
-    bool rescaled = false;
-    unsigned visibleBackdrops = 0;
+    SetKey key;
     for (std::size_t i = 0; i < kLayers; ++i) {
         const bool isBackdrop = i < kColourCount;
         const Layer& layer = isBackdrop ? layers.backdrops[i] : layers.overlays[i - kColourCount];
-        const Key key{layer.left,     layer.top,   layer.width,  layer.height, twipsPerPixelX,
-                      twipsPerPixelY, frame.width, frame.height, layer.opacity};
-        if (!(slots_[i].key == key)) {
-            const Frame& source = isBackdrop ? picture(PictureKind::Backdrop, static_cast<int>(i))
-                                             : picture(PictureKind::Overlay,
-                                                       static_cast<int>((i - kColourCount) % kSegmentCount));
-            rescaled = prepare(i, source, key) || rescaled;
-        }
-        if (isBackdrop && layer.visible) visibleBackdrops |= 1u << i;
+        if (isBackdrop && !layer.visible) continue; // not drawn: its key stays empty
+        if (isBackdrop) key.visibleBackdrops |= 1u << i;
+        key.layers[i] = {layer.left,     layer.top,   layer.width,  layer.height, twipsPerPixelX,
+                         twipsPerPixelY, frame.width, frame.height, layer.opacity};
     }
-    if (rescaled || !built_ || visibleBackdrops != builtBackdrops_)
-        build(visibleBackdrops, frame.width, frame.height);
-    if (base_.empty()) return;
+    if (!prepared_ || !(key == key_)) {
+        SharedSets& cache = sharedSets();
+        const std::uint64_t hash = hashOf(key);
+        std::shared_ptr<const Prepared> found;
+        {
+            std::lock_guard lock(cache.mutex);
+            found = cache.find(key, hash);
+        }
+        if (!found) {
+            // Scaled outside the lock, reusing this compositor's layers whose boxes stayed.
+            auto built = std::make_shared<Prepared>();
+            built->key = key;
+            built->hash = hash;
+            // The digits show the same overlay pictures; where two boxes map the source the
+            // same way (their boxes lie a whole number of pixels apart), the pixels are the same.
+            struct Mapped {
+                std::size_t slot;
+                AxisMap across, down;
+            };
+            std::vector<Mapped> mapped;
+            for (std::size_t i = 0; i < kLayers; ++i) {
+                const bool isBackdrop = i < kColourCount;
+                if (isBackdrop && !(key.visibleBackdrops & (1u << i))) continue;
+                if (prepared_ && prepared_->slots[i] && prepared_->key.layers[i] == key.layers[i]) {
+                    built->slots[i] = prepared_->slots[i];
+                    continue;
+                }
+                const Key& k = key.layers[i];
+                const Frame& source =
+                    isBackdrop
+                        ? picture(PictureKind::Backdrop, static_cast<int>(i))
+                        : picture(PictureKind::Overlay, static_cast<int>((i - kColourCount) % kSegmentCount));
+                Mapped m{i,
+                         mapAxis(double{k.left} / k.twipsPerPixelX, double{k.width} / k.twipsPerPixelX,
+                                 source.width, k.frameWidth),
+                         {}};
+                // The overlays share their row: one vertical map serves them all.
+                const auto sameRows = [&](const Mapped& done) {
+                    const Key& d = key.layers[done.slot];
+                    return (done.slot < kColourCount) == isBackdrop && d.top == k.top &&
+                           d.height == k.height && d.twipsPerPixelY == k.twipsPerPixelY &&
+                           d.frameHeight == k.frameHeight;
+                };
+                const auto rows = std::find_if(mapped.begin(), mapped.end(), sameRows);
+                m.down = rows != mapped.end()
+                             ? rows->down
+                             : mapAxis(double{k.top} / k.twipsPerPixelY, double{k.height} / k.twipsPerPixelY,
+                                       source.height, k.frameHeight);
+                for (const Mapped& done : mapped)
+                    if (!isBackdrop && done.slot >= kColourCount &&
+                        (done.slot - kColourCount) % kSegmentCount == (i - kColourCount) % kSegmentCount &&
+                        key.layers[done.slot].opacity == k.opacity && done.across.sameShape(m.across) &&
+                        done.down.sameShape(m.down)) {
+                        auto moved = std::make_shared<ScaledPicture>(*built->slots[done.slot]);
+                        moved->x0 = m.across.begin;
+                        moved->y0 = m.down.begin;
+                        built->slots[i] = std::move(moved);
+                        break;
+                    }
+                if (built->slots[i]) continue;
+                built->slots[i] =
+                    std::make_shared<const ScaledPicture>(resample(source, m.across, m.down, k.opacity));
+                ++scaled_;
+                mapped.push_back(std::move(m));
+            }
+            built->build(frame.width, frame.height);
+            std::lock_guard lock(cache.mutex);
+            found = cache.find(key, hash); // another thread may have been quicker
+            if (!found) {
+                cache.sets.emplace_back(built, ++cache.clock);
+                found = std::move(built);
+            }
+        }
+        prepared_ = std::move(found);
+        key_ = key;
+        std::lock_guard lock(cache.mutex);
+        cache.trim(SharedSets::kSpare);
+    }
+    const Prepared& p = *prepared_;
+    if (p.base.empty()) return;
 
     std::array<bool, kOverlays> shown{};
     std::size_t shownCount = 0;
@@ -299,29 +369,29 @@ void Compositor::draw(const LayerSet& layers, int width, int height, float twips
 
     // Start from the frame nearer to what shows, then copy the overlays that differ from it.
     const bool fromDark = 2 * shownCount > kOverlays;
-    const std::uint32_t* start = fromDark ? dark_.data() : base_.data();
-    const std::uint32_t* other = fromDark ? base_.data() : dark_.data();
+    const std::uint32_t* start = fromDark ? p.dark.data() : p.base.data();
+    const std::uint32_t* other = fromDark ? p.base.data() : p.dark.data();
     std::uint32_t* out = frame.pixels.data();
-    std::memcpy(out, start, base_.size() * sizeof(std::uint32_t));
+    std::memcpy(out, start, p.base.size() * sizeof(std::uint32_t));
     for (std::size_t k = 0; k < kOverlays; ++k) {
         if (shown[k] == fromDark) continue;
-        for (const Run& r : runs_[k]) {
+        for (const Run& r : p.runs[k]) {
             // Mostly a few pixels each: a plain loop beats a call.
             const std::uint32_t* from = other + r.index;
             std::uint32_t* to = out + r.index;
             for (std::uint32_t i = 0; i < r.length; ++i) to[i] = from[i];
         }
     }
-    for (const Shared& p : shared_) {
+    for (const Shared& s : p.shared) {
         std::uint32_t bits = 0;
-        for (std::uint32_t j = 0; j < p.count; ++j) bits |= std::uint32_t{shown[p.overlays[j]]} << j;
-        out[p.index] = sharedValues_[p.values + bits];
+        for (std::uint32_t j = 0; j < s.count; ++j) bits |= std::uint32_t{shown[s.overlays[j]]} << j;
+        out[s.index] = p.sharedValues[s.values + bits];
     }
-    for (const Many& m : many_) {
-        std::uint32_t p = base_[m.index];
+    for (const Many& m : p.many) {
+        std::uint32_t px = p.base[m.index];
         for (std::uint32_t l = m.begin; l < m.end; ++l)
-            if (shown[manyLayers_[l].overlay]) p = over(manyLayers_[l].pixel, p);
-        out[m.index] = p;
+            if (shown[p.manyLayers[l].overlay]) px = over(p.manyLayers[l].pixel, px);
+        out[m.index] = px;
     }
 }
 

@@ -7,7 +7,9 @@
 #include "display/frame.h"
 
 #include <array>
+#include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <vector>
 
 namespace seg4 {
@@ -19,9 +21,8 @@ class Led7Seg4;
 inline constexpr int kMaxFrameSide = 16384;
 
 /// Draws `picture` stretched to the box (frame pixels, fractional allowed) over `frame`, at
-/// `opacity` percent. The filter averages the source area under each frame pixel (linear
-/// interpolation when enlarging) on premultiplied colour; box edges that cut a pixel cover it
-/// partly. Boxes with no width or height draw nothing.
+/// `opacity` percent, with the filter of resample() (resampler.h). Boxes with no width or
+/// height draw nothing.
 void drawPicture(Frame& frame, const Frame& picture, double left, double top, double width, double height,
                  int opacity = 100);
 
@@ -29,26 +30,38 @@ void drawPicture(Frame& frame, const Frame& picture, double left, double top, do
 /// shows backdrop picture i and overlay 8 * d + s overlay picture s. Layer boxes are in twips
 /// and become pixels with the given twips per pixel. Pixels no layer covers stay transparent.
 ///
-/// Keeps every layer's picture scaled for its current box, and from them two frames: the
-/// visible backdrops alone, and with every overlay stacked on them. Most overlay pixels belong
-/// to one overlay only, so a draw starts from whichever of the two frames is closer to the
+/// What a draw needs besides the overlays' visibility (every layer's picture scaled for its
+/// box, and from them two frames: the visible backdrops alone, and with every overlay stacked
+/// on them) depends only on the boxes, the visible backdrops, the frame size and the twips per
+/// pixel. It is kept once per process for each such set and shared by every compositor that
+/// draws one, whatever thread it runs on: a thousand displays of one size and colour keep one
+/// copy, and a snapshot of a display drawn before scales nothing. Most overlay pixels belong to
+/// one overlay only, so a draw starts from whichever of the two frames is closer to the
 /// overlays shown and copies the runs of the overlays that differ from the other; the few pixels
-/// several overlays touch are looked up. Fully transparent overlay pixels cost
-/// nothing. A change of box, frame size or twips per pixel rescales just the layers it touches.
+/// several overlays touch are looked up. A change of box, frame size or twips per pixel rescales
+/// just the layers it touches.
 class Compositor {
 public:
+    Compositor();
+    ~Compositor();
+    Compositor(const Compositor&) = delete;
+    Compositor& operator=(const Compositor&) = delete;
+
     /// Draws into `frame`, which becomes `width` x `height`; its old pixels are not used.
     /// Negative sizes give an empty frame; sides beyond kMaxFrameSide and twips per pixel that
     /// are not positive fail with the invalid-argument result.
     void draw(const LayerSet& layers, int width, int height, float twipsPerPixelX, float twipsPerPixelY,
               Frame& frame);
 
-    /// How many layer pictures were scaled so far (each costs far more than a draw).
+    /// How many layer pictures this compositor scaled itself (each costs far more than a draw;
+    /// what the process had kept already costs nothing).
     std::uint64_t scaledPictures() const noexcept { return scaled_; }
 
-private:
-    static constexpr std::size_t kLayers = kColourCount + kDigitCount * kSegmentCount;
-    static constexpr std::size_t kOverlays = kDigitCount * kSegmentCount;
+    /// Bytes the process keeps for drawing, over every compositor.
+    static std::size_t sharedBytes();
+    /// Lets go of what no compositor uses now (the process otherwise keeps a few such sets for
+    /// the next snapshot).
+    static void releaseUnused();
 
     struct Key {
         float left = 0, top = 0, width = 0, height = 0;
@@ -58,49 +71,20 @@ private:
         /// Bitwise: a cache key, where telling -0 from 0 only costs a needless rescale.
         bool operator==(const Key& other) const;
     };
-    /// A layer's picture scaled and clipped to its box in one frame size.
-    struct Slot {
-        Key key;
-        std::vector<std::uint32_t> pixels; // the box's part inside the frame
-        int x0 = 0, y0 = 0, w = 0, h = 0;  // where that part lies in the frame
+    static constexpr std::size_t kLayers = kColourCount + kDigitCount * kSegmentCount;
+    static constexpr std::size_t kOverlays = kDigitCount * kSegmentCount;
+    /// Every layer's key (a hidden backdrop's left empty: it is not drawn) and the visible backdrops.
+    struct SetKey {
+        std::array<Key, kLayers> layers{};
+        unsigned visibleBackdrops = 0;
+        bool operator==(const SetKey& other) const;
     };
-    /// Pixels [index, index + length) of the frame.
-    struct Run {
-        std::uint32_t index, length;
-    };
-    /// A pixel up to four overlays touch: its value for each way they can show.
-    struct Shared {
-        std::uint32_t index;
-        std::uint32_t values; // offset of its 2^count values in sharedValues_
-        std::uint32_t count;  // overlays touching it, 2..4
-        std::array<std::uint8_t, 4>
-            overlays{}; // in drawing order; bit i of a value's offset = overlay i shown
-    };
-    /// A pixel more overlays touch: stacked at each draw from those shown.
-    struct Many {
-        std::uint32_t index;
-        std::uint32_t begin, end; // its overlays in manyLayers_, in drawing order
-    };
-    struct ManyLayer {
-        std::uint32_t overlay;
-        std::uint32_t pixel;
-    };
+    struct Prepared;
 
-    std::array<Slot, kLayers> slots_{};
+private:
+    SetKey key_;
+    std::shared_ptr<const Prepared> prepared_;
     std::uint64_t scaled_ = 0;
-    // Built from the slots for the backdrops visible at the time.
-    bool built_ = false;
-    unsigned builtBackdrops_ = 0;
-    std::vector<std::uint32_t> base_;              // the visible backdrops stacked
-    std::vector<std::uint32_t> dark_;              // and every overlay over them
-    std::array<std::vector<Run>, kOverlays> runs_; // pixels only this overlay touches
-    std::vector<Shared> shared_;
-    std::vector<std::uint32_t> sharedValues_;
-    std::vector<Many> many_;
-    std::vector<ManyLayer> manyLayers_;
-
-    bool prepare(std::size_t slotIndex, const Frame& picture, const Key& key);
-    void build(unsigned visibleBackdrops, int width, int height);
 };
 
 /// One drawing without a kept cache.

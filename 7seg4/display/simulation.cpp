@@ -16,9 +16,32 @@ std::vector<RSPin>& table(PinTable& pins) {
     return *pins;
 }
 
+/// The levels of the usual call (an array of twelve or more Booleans or integers, read without
+/// conversion) against a table of twelve or more pins: compared in one pass, stored only when
+/// one differs. nullopt for any other argument, which then takes the general path and fails
+/// there as it always has (nothing is stored before that).
+std::optional<bool> writePlainLevels(PinTable& pins, const Variant& levels) {
+    const SafeArray* array = (levels.isByRef() ? levels.deref() : levels).ownArray();
+    if (!array || !pins || pins->size() < static_cast<std::size_t>(kWrittenPins) || array->lowerBound > 0 ||
+        array->upperBound() < kWrittenPins - 1)
+        return std::nullopt;
+    const Variant* element = array->elements.data() - array->lowerBound;
+    RSPin* pin = pins->data();
+    bool changed = false;
+    for (std::int32_t i = 0; i < kWrittenPins; ++i) {
+        const std::int64_t* value = element[i].ownSignedInteger();
+        if (!value) return std::nullopt;
+        changed |= pin[i].SimValue != (*value != 0);
+    }
+    if (changed)
+        for (std::int32_t i = 0; i < kWrittenPins; ++i) pin[i].SimValue = *element[i].ownSignedInteger() != 0;
+    return changed;
+}
+
 } // namespace
 
 bool writeLevels(PinTable& pins, const Variant& levels) {
+    if (const std::optional<bool> changed = writePlainLevels(pins, levels)) return *changed;
     bool changed = false;
     for (std::int32_t i = 0; i < kWrittenPins; ++i) {
         const bool level = toBoolean(arrayElement(levels, i));

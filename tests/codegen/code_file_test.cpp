@@ -1,9 +1,13 @@
 // The code file's two views: the block reader's lines and markers, the key reader's lookups,
 // and what both do when the file is missing or cannot be read.
+#include "code_pages.h"
 #include "codegen/code_file.h"
 #include "codegen_fixture.h"
 
 #include <gmock/gmock.h>
+
+#include <algorithm>
+#include <random>
 
 namespace seg4::test {
 namespace {
@@ -37,6 +41,87 @@ TEST(BlockView, GathersTheLinesBetweenWholeLineMarkers) {
         const codegen::BlockScan scan = codegen::scanBlocks(c.file, c.name);
         EXPECT_EQ(scan.complete(), c.text != nullptr) << toUtf8(c.file);
         EXPECT_EQ(scan.text, c.text ? c.text : scan.text) << toUtf8(c.file);
+    }
+}
+
+/// The block view read the plain way: every line in turn, compared with the markers.
+codegen::BlockScan scanLineByLine(std::u16string_view file, std::u16string_view name) {
+    const std::u16string start = codegen::startMarker(name), end = codegen::endMarker(name);
+    codegen::BlockScan scan;
+    bool inside = false;
+    for (std::size_t pos = 0; pos < file.size();) {
+        const std::size_t cr = std::min(file.find(u'\r', pos), file.size());
+        const std::u16string_view line = file.substr(pos, cr - pos);
+        pos = cr + (cr < file.size());
+        pos += pos < file.size() && file[pos] == u'\n';
+        if (inside && line == end) {
+            scan.seenEnd = true, inside = false;
+        } else if (inside) {
+            scan.text.append(line) += u'\n';
+        } else if (line == start) {
+            scan.seenStart = inside = true;
+        }
+    }
+    return scan;
+}
+
+TEST(BlockView, FindsWhatReadingEveryLineFinds) {
+    // Files pieced together at random from markers (whole, cut, in lines with LF and blanks), line
+    // ends of every kind and text; names with and without line-end characters.
+    const std::u16string pieces[] = {u"/*B_Start*/", u"/*B_End*/", u"/*B_Start",    u"_End*/",
+                                     u"\r",          u"\n",        u"\r\n",         u"x",
+                                     u" ",           u"/*",        u"/*B\r_Start*/"};
+    const std::u16string names[] = {u"B", u"B\r", u"", u"_"};
+    std::mt19937 random(7);
+    for (int n = 0; n < 20000; ++n) {
+        std::u16string file;
+        const std::size_t count = random() % 14;
+        for (std::size_t i = 0; i < count; ++i) file += pieces[random() % std::size(pieces)];
+        const std::string bytes(file.begin(), file.end()); // every piece is below 0x80
+        for (const std::u16string& name : names) {
+            const codegen::BlockScan plain = scanLineByLine(file, name);
+            const auto expectPlain = [&](const codegen::BlockScan& scan, std::size_t piece) {
+                ASSERT_EQ(scan.text, plain.text) << toUtf8(file) << " in pieces of " << piece;
+                ASSERT_EQ(scan.seenStart, plain.seenStart) << toUtf8(file) << " in pieces of " << piece;
+                ASSERT_EQ(scan.seenEnd, plain.seenEnd) << toUtf8(file) << " in pieces of " << piece;
+            };
+            expectPlain(codegen::scanBlocks(file, name), 0);
+            for (const std::size_t piece : {1u, 4u}) {
+                codegen::BlockScanner scanner(name);
+                for (std::size_t from = 0; from < bytes.size();) {
+                    const std::size_t to = codegen::nextPieceEnd(bytes, from, piece);
+                    scanner.feed(std::u16string_view(file).substr(from, to - from));
+                    from = to;
+                }
+                expectPlain(scanner.finish(), piece);
+            }
+        }
+    }
+}
+
+TEST(BlockReader, DecodingInPiecesGivesTheWholeFilesText) {
+    // Bytes that lead, trail, end lines or are ill-formed in one code page or another; decoded
+    // whole, in the pieces the block reader takes, and again once the decoder knows them.
+    const unsigned char pick[] = {0x0D, 0x0A, 'a',  0x81, 0x82, 0xE0, 0x40,
+                                  0xA1, 0xFE, 0x00, 0xFF, 0x80, 0xC3, 0xA9};
+    std::mt19937 random(11);
+    for (const std::uint32_t page : {932u, 936u, 949u, 950u, 1252u, 1255u, 65001u}) {
+        posix::CodePages cold, warm;
+        for (int n = 0; n < 300; ++n) {
+            std::string bytes;
+            for (std::size_t i = random() % 40; i > 0; --i)
+                bytes += static_cast<char>(pick[random() % std::size(pick)]);
+            const std::u16string whole = cold.decode(bytes, page);
+            ASSERT_EQ(warm.decode(bytes, page), whole) << page;
+            ASSERT_EQ(warm.decode(bytes, page), whole) << page;
+            std::u16string pieces;
+            for (std::size_t from = 0; from < bytes.size();) {
+                const std::size_t to = codegen::nextPieceEnd(bytes, from, 1 + random() % 4);
+                pieces += warm.decode(bytes.substr(from, to - from), page);
+                from = to;
+            }
+            ASSERT_EQ(pieces, whole) << page;
+        }
     }
 }
 

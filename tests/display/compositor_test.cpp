@@ -100,22 +100,24 @@ Frame stackLayers(const LayerSet& layers, int width, int height, float twips) {
     return f;
 }
 
-TEST_F(DisplayTest, KeptPicturesMatchPlainStackingThroughChanges) {
+TEST_F(DisplayTest, KeptPicturesMatchPlainStackingThroughChangesAndAreSharedByEveryDisplay) {
     struct Step {
         const char* what;
         std::function<void(DisplayTest&)> act;
         float twips;
-        std::uint64_t scaled; // pictures scaled so far: each layer once, then only changed boxes
+        std::uint64_t
+            scaled; // pictures scaled so far: the shown backdrop and each overlay, then changed boxes
     };
     const Step steps[] = {
-        {"new display", [](auto& t) { t.control.Paint(); }, 15, 36},
-        {"all lit", [](auto& t) { t.setPins(0xF), t.control.Paint(); }, 15, 36},
-        {"two digits lit", [](auto& t) { t.setPins(0x24A), t.control.Paint(); }, 15, 36},
-        {"another colour", [](auto& t) { t.control.put_LEDColour(3); }, 15, 36},
-        {"another size", [](auto& t) { t.control.put_LEDSize(52); }, 15, 72},
-        {"another screen: digits 40.8 pixels wide", [](auto& t) { t.control.put_LEDSize(51); }, 12, 108},
-        {"a finer target, same layers", [](auto&) {}, 6, 144},
+        {"new display", [](auto& t) { t.control.Paint(); }, 15, 9},
+        {"all lit", [](auto& t) { t.setPins(0xF), t.control.Paint(); }, 15, 9},
+        {"two digits lit", [](auto& t) { t.setPins(0x24A), t.control.Paint(); }, 15, 9},
+        {"another colour", [](auto& t) { t.control.put_LEDColour(3); }, 15, 10},
+        {"another size", [](auto& t) { t.control.put_LEDSize(52); }, 15, 43},
+        {"another screen: digits 40.8 pixels wide", [](auto& t) { t.control.put_LEDSize(51); }, 12, 76},
+        {"a finer target, same layers", [](auto&) {}, 6, 109},
     };
+    Compositor::releaseUnused(); // nothing left from other tests
     Compositor compositor;
     Frame kept;
     for (const Step& step : steps) {
@@ -128,6 +130,17 @@ TEST_F(DisplayTest, KeptPicturesMatchPlainStackingThroughChanges) {
         EXPECT_TRUE(kept.pixels == stackLayers(control.layers(), w, h, step.twips).pixels);
         EXPECT_EQ(compositor.scaledPictures(), step.scaled);
         for (std::uint32_t p : kept.pixels) ASSERT_EQ(px::alpha(p), 255);
+
+        // Other displays drawing the same layers scale nothing and keep nothing more.
+        const std::size_t shared = Compositor::sharedBytes();
+        std::vector<Compositor> others(20);
+        for (Compositor& other : others) {
+            Frame f;
+            other.draw(control.layers(), w, h, step.twips, step.twips, f);
+            ASSERT_EQ(other.scaledPictures(), 0u);
+            ASSERT_TRUE(f.pixels == kept.pixels);
+        }
+        EXPECT_EQ(Compositor::sharedBytes(), shared);
     }
 }
 

@@ -12,6 +12,7 @@
 #include <algorithm>
 #include <array>
 #include <cerrno>
+#include <cstring>
 #include <optional>
 #include <stdexcept>
 #include <unordered_map>
@@ -132,12 +133,41 @@ std::u16string fromUtf16le(std::string_view bytes) {
 struct CodePages::SingleByteTable {
     std::array<char16_t, 256> toUnicode{};
     std::unordered_map<char16_t, unsigned char> fromUnicode;
+    bool asciiAsIs = false; // bytes below 0x80 are their own characters
 };
+
+namespace {
+
+/// Bytes [0, result) of `bytes` are below 0x80: eight at a time, then one by one.
+std::size_t asciiPrefix(std::string_view bytes) {
+    std::size_t i = 0;
+    for (; i + 8 <= bytes.size(); i += 8) {
+        std::uint64_t word;
+        std::memcpy(&word, bytes.data() + i, 8);
+        if (word & 0x8080808080808080ull) break;
+    }
+    while (i < bytes.size() && static_cast<unsigned char>(bytes[i]) < 0x80) ++i;
+    return i;
+}
+
+/// Widens bytes below 0x80 into `out` (a loop the compiler turns into vector moves).
+void widenAscii(std::string_view ascii, char16_t* out) {
+    const auto* in = reinterpret_cast<const unsigned char*>(ascii.data());
+    for (std::size_t i = 0; i < ascii.size(); ++i) out[i] = in[i];
+}
+
+} // namespace
 
 struct CodePages::Converter {
     Converter(const std::string& to, const std::string& from) : iconv(to, from) {}
     Iconv iconv;
     std::unordered_map<char16_t, std::string> encoded; // what each unit became so far
+    // What each byte pair (at lead << 8 | trail) and each byte from 0x80 on its own (at
+    // kSingleSlots + byte) decoded to so far: kUnknown until the first time.
+    static constexpr std::int32_t kUnknown = -1;
+    static constexpr std::size_t kSingleSlots = 0x10000;
+    static constexpr std::size_t kDecodedSlots = kSingleSlots + 0x100;
+    std::vector<std::int32_t> decoded;
 };
 
 const CodePages::SingleByteTable& CodePages::singleByteTable(std::uint32_t codePage) {
@@ -163,6 +193,8 @@ const CodePages::SingleByteTable& CodePages::singleByteTable(std::uint32_t codeP
     }
     for (int b = 0; b < 256; ++b)
         table->fromUnicode.emplace(table->toUnicode[b], static_cast<unsigned char>(b)); // lowest wins
+    table->asciiAsIs = true;
+    for (int b = 0; b < 0x80; ++b) table->asciiAsIs = table->asciiAsIs && table->toUnicode[b] == b;
     slot = std::move(table);
     return *slot;
 }
@@ -229,31 +261,42 @@ CodePages::Converter& CodePages::converter(std::uint32_t codePage, bool toUnicod
 }
 
 std::u16string CodePages::decodeDoubleByte(std::string_view bytes, std::uint32_t codePage) {
-    Iconv& conv = converter(codePage, true).iconv;
-    std::u16string out;
-    out.reserve(bytes.size());
+    Converter& converted = converter(codePage, true);
+    std::vector<std::int32_t>& known = converted.decoded;
+    if (known.empty()) known.assign(Converter::kDecodedSlots, Converter::kUnknown);
+    // Every byte gives at most one character: written in place, cut to length at the end.
+    std::u16string out(bytes.size(), u'\0');
+    char16_t* o = out.data();
+    std::size_t n = 0;
     std::size_t i = 0;
     while (i < bytes.size()) {
         const auto b = static_cast<unsigned char>(bytes[i]);
         if (b < 0x80) {
-            out += static_cast<char16_t>(b);
-            ++i;
+            // A run of single-byte characters goes over whole.
+            const std::size_t run = asciiPrefix(bytes.substr(i));
+            widenAscii(bytes.substr(i, run), o + n);
+            n += run;
+            i += run;
             continue;
         }
         // A lead byte takes the next byte with it, whether or not the pair has a character; a
         // NUL ends the text there, so it is never a trail byte.
         const bool pair = isLeadByte(codePage, b) && i + 1 < bytes.size() && bytes[i + 1] != '\0';
-        const std::string_view code = bytes.substr(i, pair ? 2 : 1);
-        std::optional<char16_t> c = pair
-                                        ? eudcCharacter(codePage, b, static_cast<unsigned char>(bytes[i + 1]))
-                                        : overrideFor(codePage, b);
-        if (!c) {
-            const auto decoded = iconvDecode(conv, code);
-            if (decoded && decoded->size() == 1) c = (*decoded)[0];
+        const auto trail = pair ? static_cast<unsigned char>(bytes[i + 1]) : 0;
+        // Each byte or pair is worked out once per code page; what it gave is kept for the next time.
+        std::int32_t& slot = known[pair ? (std::size_t{b} << 8 | trail) : Converter::kSingleSlots + b];
+        if (slot == Converter::kUnknown) {
+            std::optional<char16_t> c = pair ? eudcCharacter(codePage, b, trail) : overrideFor(codePage, b);
+            if (!c) {
+                const auto decoded = iconvDecode(converted.iconv, bytes.substr(i, pair ? 2 : 1));
+                if (decoded && decoded->size() == 1) c = (*decoded)[0];
+            }
+            slot = c.value_or(defaultCharacter(codePage));
         }
-        out += c.value_or(defaultCharacter(codePage));
-        i += code.size();
+        o[n++] = static_cast<char16_t>(slot);
+        i += pair ? 2 : 1;
     }
+    out.resize(n);
     return out;
 }
 
@@ -303,9 +346,22 @@ std::u16string CodePages::decode(std::string_view bytes, std::uint32_t codePage)
     std::lock_guard lock(mutex_);
     if (isSingleByte(codePage)) {
         const SingleByteTable& table = singleByteTable(codePage);
-        std::u16string out;
-        out.reserve(bytes.size());
-        for (char b : bytes) out += table.toUnicode[static_cast<unsigned char>(b)];
+        // The whole text at once: runs below 0x80 widened as they are where the table allows,
+        // the rest through the table.
+        std::u16string out(bytes.size(), u'\0');
+        char16_t* o = out.data();
+        const auto* in = reinterpret_cast<const unsigned char*>(bytes.data());
+        std::size_t i = 0;
+        while (i < bytes.size()) {
+            if (table.asciiAsIs) {
+                const std::size_t run = asciiPrefix(bytes.substr(i));
+                widenAscii(bytes.substr(i, run), o + i);
+                i += run;
+            }
+            // Up to the next run of eight plain bytes, through the table.
+            const std::size_t stop = std::min(bytes.size(), i + 64);
+            for (; i < stop; ++i) o[i] = table.toUnicode[in[i]];
+        }
         return out;
     }
     return decodeDoubleByte(bytes, codePage);
