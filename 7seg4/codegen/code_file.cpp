@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <cstring>
 #include <new>
+#include <optional>
 #include <vector>
 
 namespace seg4 {
@@ -109,6 +110,7 @@ namespace {
 // The ANSI profile reader hands values back in a buffer of this many characters, its
 // terminating NUL included.
 constexpr std::size_t kProfileBufferChars = 255;
+constexpr char16_t kCodeFileTooLarge[] = u"The code file is larger than the 16 MiB the component reads.";
 
 // Bytes of the code file decoded at a time: small enough to stay in the caches.
 constexpr std::size_t kPieceBytes = std::size_t{1} << 16;
@@ -124,10 +126,12 @@ std::u16string CodeFile::keyValue(const std::u16string& section, const std::u16s
                                   const std::u16string& defaultValue) const {
     try {
         const std::u16string file = path();
-        if (!platform_.isOrdinaryFile(file)) {
+        const std::optional<std::uint64_t> size = platform_.ordinaryFileSize(file);
+        if (!size || *size > kMaxCodeFileBytes) {
             // Nothing is kept open between calls, so after this message there is nothing to
             // close; the profile reader then finds no file and answers the default.
             report_(u"Error - cannot find C code file:\r\n\r\n" + file);
+            if (size) return defaultValue; // a file too large to read counts as no file
         }
         const std::uint32_t codePage = platform_.systemAnsiCodePage();
         std::string value = platform_.profileString(
@@ -148,9 +152,14 @@ std::u16string CodeFile::block(const std::u16string& name, const std::u16string&
     BlockScan scan;
     try {
         const std::u16string file = path();
-        if (!platform_.isOrdinaryFile(file)) {
+        const std::optional<std::uint64_t> size = platform_.ordinaryFileSize(file);
+        if (!size || *size > kMaxCodeFileBytes) {
             // Nothing to close here either; the read below fails and says why.
             report_(u"Error - cannot find C code file:\r\n\r\n" + file);
+            if (size) {
+                report_(kCodeFileTooLarge);
+                return {};
+            }
         }
         // The whole file comes in one platform call and no handle outlives it. A read that
         // fails part-way therefore leaves nothing open behind it: its caller sees the failure

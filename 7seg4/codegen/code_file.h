@@ -2,6 +2,7 @@
 // runs of lines between marker comments).
 #pragma once
 
+#include <cstdint>
 #include <functional>
 #include <string>
 #include <string_view>
@@ -11,6 +12,10 @@ class Platform;
 }
 
 namespace seg4::codegen {
+
+/// The largest code file the readers take (a real one is a few kilobytes). A larger file is
+/// treated as no file at all: the missing-file message, and the defaults.
+inline constexpr std::uint64_t kMaxCodeFileBytes = std::uint64_t{16} << 20;
 
 /// The code file of one display. Nothing is kept between calls: every call builds the path
 /// again and reads the file as it is now, so a code file that is edited, replaced or removed

@@ -77,6 +77,9 @@ public:
     // --- files ---
     /// True only for an existing ordinary file: folders, hidden and system files do not count.
     virtual bool isOrdinaryFile(const std::u16string& path) = 0;
+    /// The size in bytes of the file at `path` when it is an ordinary file (as isOrdinaryFile
+    /// counts files); nothing otherwise.
+    virtual std::optional<std::uint64_t> ordinaryFileSize(const std::u16string& path) = 0;
     /// The whole content of a file. Throws ComError with the runtime's file errors
     /// (hr::FileNotFound, hr::PathFileAccessError, hr::DeviceIoError, ...).
     virtual std::vector<std::uint8_t> readFile(const std::u16string& path) = 0;

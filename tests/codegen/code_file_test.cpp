@@ -142,18 +142,39 @@ TEST(BlockReader, AnswersTheBlockOrTheErrorCommentReadingTheFileAfresh) {
 }
 
 TEST(MissingCodeFile, CostsTheBlockReaderTwoBoxesAndTheKeyReaderOne) {
-    for (const bool folderInstead : {false, true}) {
-        Display d(std::nullopt);
-        if (folderInstead) d.platform.addFolder(d.path());
+    // No file, a folder in its place, and a file too large to read, which counts as none.
+    const struct {
+        const char* what;
+        const char16_t* reason; // the second box of a block read
+    } cases[] = {{"no file", u"File not found"},
+                 {"a folder", u"Path/File access error"},
+                 {"a huge file", u"The code file is larger than the 16 MiB the component reads."}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        const bool huge = c.reason[0] == u'T';
+        Display d(huge ? std::optional<std::string>(crlf({"/*DefinesCode_Start*/", "x", "/*DefinesCode_End*/",
+                                                          "[MacroNames]", "Count=1"}))
+                       : std::nullopt);
+        if (c.reason[0] == u'P') d.platform.addFolder(d.path());
+        if (huge) {
+            // At the limit the file is still read; one byte more and it is not.
+            d.platform.setApparentSize(d.path(), codegen::kMaxCodeFileBytes);
+            EXPECT_EQ(d.block(u"DefinesCode"), u"x\n");
+            EXPECT_EQ(d.iniValue(u"MacroNames", u"Count", u"0"), u"1");
+            d.platform.setApparentSize(d.path(), codegen::kMaxCodeFileBytes + 1);
+            d.platform.fileReads = 0;
+        }
         const std::u16string missing = u"Error - cannot find C code file:\r\n\r\n" + d.path();
         EXPECT_EQ(d.block(u"DefinesCode"), u"");
-        EXPECT_THAT(d.platform.messageTexts(),
-                    ElementsAre(missing, folderInstead ? u"Path/File access error" : u"File not found"));
+        EXPECT_THAT(d.platform.messageTexts(), ElementsAre(missing, c.reason));
         for (const MessageBoxRequest& box : d.platform.messageBoxes)
             EXPECT_TRUE(box.title == u"ARM_7seg4" && box.buttons == msgbox::Ok);
         d.platform.messageBoxes.clear();
         EXPECT_EQ(d.iniValue(u"MacroNames", u"Count", u"0"), u"0");
         EXPECT_THAT(d.platform.messageTexts(), ElementsAre(missing));
+        if (huge) {
+            EXPECT_EQ(d.platform.fileReads, 0) << "a file beyond the limit is never read";
+        }
     }
 }
 

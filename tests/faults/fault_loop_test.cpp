@@ -11,8 +11,8 @@
 #include "fake_platform.h"
 #include "helpers.h"
 #include "localisation/language.h"
-#include "persistence/property_bag.h"
 #include "memory_combo_window.h"
+#include "persistence/property_bag.h"
 #include "propertypage/ppg7seg4.h"
 
 #include <gtest/gtest.h>

@@ -30,6 +30,10 @@ public:
     float twipsPerPixelY() override { return 15; }
     int pixelsPerInchY() override { return 96; }
     bool isOrdinaryFile(const std::u16string& path) override { return path == kPath; }
+    std::optional<std::uint64_t> ordinaryFileSize(const std::u16string& path) override {
+        if (path != kPath) return std::nullopt;
+        return file.size();
+    }
     std::vector<std::uint8_t> readFile(const std::u16string&) override { return {file.begin(), file.end()}; }
     std::string profileString(std::string_view section, std::string_view key, std::string_view fallback,
                               std::size_t bufferChars, const std::u16string&) override {

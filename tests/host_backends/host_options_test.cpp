@@ -152,7 +152,7 @@ TEST_F(HostOptionsTest, AMalformedRegistryFileChangesNothing) {
     const std::string message = messageOf(broken);
     EXPECT_EQ(message.rfind(path + ":5:", 0), 0u) << message;
     EXPECT_EQ(userString(kInfo, L"CurrentLanguage").value_or(L"(absent)"), L"dede");
-    EXPECT_EQ(messageOf(missing), "no-such-file.reg: cannot read the registry file");
+    EXPECT_EQ(messageOf(missing), "cannot read no-such-file.reg: No such file or directory");
 }
 
 } // namespace

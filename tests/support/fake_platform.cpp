@@ -127,8 +127,13 @@ std::u16string FakePlatform::windowText(std::uintptr_t window) {
     return it == windowTexts.end() ? std::u16string() : it->second;
 }
 
-bool FakePlatform::isOrdinaryFile(const std::u16string& path) {
-    return !failsNow(Service::FileCheck, path) && files_.count(path) != 0;
+bool FakePlatform::isOrdinaryFile(const std::u16string& path) { return ordinaryFileSize(path).has_value(); }
+
+std::optional<std::uint64_t> FakePlatform::ordinaryFileSize(const std::u16string& path) {
+    if (failsNow(Service::FileCheck, path)) return std::nullopt;
+    const auto it = files_.find(path);
+    if (it == files_.end()) return std::nullopt;
+    return apparentSizes_.count(path) ? apparentSizes_.at(path) : it->second.size();
 }
 
 std::vector<std::uint8_t> FakePlatform::readFile(const std::u16string& path) {

@@ -58,6 +58,8 @@ public:
     void setHostLanguage(const std::u16string& code);
     /// Adds a file at `folder + "\" + name` style path (any path string the core builds).
     void setFile(const std::u16string& path, std::string bytes);
+    /// Makes an existing file report `bytes` as its size without holding them (a huge file).
+    void setApparentSize(const std::u16string& path, std::uint64_t bytes) { apparentSizes_[path] = bytes; }
     void removeFile(const std::u16string& path);
     void addFolder(const std::u16string& path);
     void setString(std::uint32_t id, const std::u16string& text);
@@ -99,6 +101,7 @@ public:
     float twipsPerPixelY() override { return twipsY; }
     int pixelsPerInchY() override { return static_cast<int>(1440.0f / twipsY); }
     bool isOrdinaryFile(const std::u16string& path) override;
+    std::optional<std::uint64_t> ordinaryFileSize(const std::u16string& path) override;
     std::vector<std::uint8_t> readFile(const std::u16string& path) override;
     std::string profileString(std::string_view section, std::string_view key, std::string_view defaultValue,
                               std::size_t bufferChars, const std::u16string& path) override;
@@ -126,6 +129,7 @@ private:
     std::map<std::u16string, std::map<std::u16string, std::u16string>>
         registry_; // upper-cased key/value names
     std::map<std::u16string, std::string> files_;
+    std::map<std::u16string, std::uint64_t> apparentSizes_;
     std::set<std::u16string> folders_;
     std::map<std::uint32_t, std::u16string> strings_;
     std::optional<Fault> fault_;

@@ -207,14 +207,17 @@ std::u16string PosixPlatform::windowsPath(const std::string& local) const {
     return fromUtf8(std::string(1, bestDrive) + ":" + (rest.empty() ? std::string("\\") : rest));
 }
 
-bool PosixPlatform::isOrdinaryFile(const std::u16string& path) {
+bool PosixPlatform::isOrdinaryFile(const std::u16string& path) { return ordinaryFileSize(path).has_value(); }
+
+std::optional<std::uint64_t> PosixPlatform::ordinaryFileSize(const std::u16string& path) {
     auto local = localPath(path);
-    if (!local) return false;
+    if (!local) return std::nullopt;
     *local = posix::resolveLetterCase(*local);
     struct stat info {};
-    if (::stat(local->c_str(), &info) != 0 || !S_ISREG(info.st_mode)) return false;
+    if (::stat(local->c_str(), &info) != 0 || !S_ISREG(info.st_mode)) return std::nullopt;
     const std::string name = std::filesystem::path(*local).filename().string();
-    return name.empty() || name.front() != '.';
+    if (!name.empty() && name.front() == '.') return std::nullopt; // hidden, as Windows hides it
+    return static_cast<std::uint64_t>(info.st_size);
 }
 
 namespace {

@@ -85,6 +85,7 @@ public:
     /// Only existing ordinary files count: not folders, and not hidden files, which on Linux
     /// are the files whose name starts with ".".
     bool isOrdinaryFile(const std::u16string& path) override;
+    std::optional<std::uint64_t> ordinaryFileSize(const std::u16string& path) override;
     std::vector<std::uint8_t> readFile(const std::u16string& path) override;
     std::string profileString(std::string_view section, std::string_view key, std::string_view defaultValue,
                               std::size_t bufferChars, const std::u16string& path) override;
