@@ -2,7 +2,7 @@
 #include "automation/conversions.h"
 #include "automation/errors.h"
 #include "codegen/placeholders.h"
-#include "component/led7seg4.h" // the shared routines DigitPattern and ShiftLeft
+#include "model/digit_pattern.h"
 #include "platform/platform.h"
 
 #include <cstddef>
@@ -21,11 +21,11 @@ constexpr std::size_t kAnodes = 4;
 
 /// The mask of a bit number in signed 16-bit arithmetic: 1 for numbers up to 0 (the unconnected
 /// -1 included); bit 15 and above do not fit and fail with the overflow error.
-std::int16_t bitMask(std::int32_t bit) { return Led7Seg4::ShiftLeft(1, narrowTo16(bit)); }
+std::int16_t bitMask(std::int32_t bit) { return ShiftLeft(1, narrowTo16(bit)); }
 
 /// The segment lines that are high (dark) for a digit, as wired; unwired lines add nothing.
 std::int16_t segmentValue(const std::vector<RSPin>& pins, std::int32_t digit) {
-    const std::uint8_t pattern = Led7Seg4::DigitPattern(static_cast<std::uint8_t>(digit));
+    const std::uint8_t pattern = DigitPattern(static_cast<std::uint8_t>(digit));
     std::int16_t sum = 0;
     for (std::size_t s = 0; s < kSegmentLines; ++s) {
         const RSPin& pin = pins[kFirstSegmentPin + s];

@@ -3,7 +3,7 @@
 #pragma once
 
 #include "automation/variant.h"
-#include "component/led7seg4_state.h"
+#include "model/led7seg4_state.h"
 
 #include <cstdint>
 #include <functional>

@@ -2,7 +2,7 @@
 // for, their values for a pin table, and the substitution itself.
 #pragma once
 
-#include "component/records.h"
+#include "model/records.h"
 
 #include <array>
 #include <cstdint>

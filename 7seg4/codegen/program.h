@@ -9,8 +9,6 @@
 
 namespace seg4 {
 
-class Led7Seg4;
-
 /// The code members a host reads when it compiles, wherever the display lives (linked in, or
 /// behind COM).
 class CodeMembers {
@@ -29,8 +27,5 @@ public:
 /// the other and nothing else. Fails as the members it calls fail: subscript out of range
 /// while the control has no macro table, overflow for a wiring whose masks do not fit.
 std::u16string assembleProgram(CodeMembers& members);
-
-/// The same for a control linked into this program.
-std::u16string assembleProgram(Led7Seg4& control);
 
 } // namespace seg4

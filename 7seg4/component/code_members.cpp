@@ -2,6 +2,7 @@
 #include "codegen/code_file.h"
 #include "codegen/macro_table.h"
 #include "codegen/placeholders.h"
+#include "codegen/program.h"
 #include "component/led7seg4.h"
 
 namespace seg4 {
@@ -60,6 +61,29 @@ std::u16string Led7Seg4::get_InterruptCode() { return state_.m_sInterruptCode; }
 void Led7Seg4::MacroCodeOverride(std::u16string& pVal) {
     // Every value is worked out before the text is touched, so a failure leaves it as it was.
     pVal = codegen::replacePlaceholders(pVal, state_.m_Pins, platform_);
+}
+
+namespace {
+
+class LinkedControl : public CodeMembers {
+public:
+    explicit LinkedControl(Led7Seg4& control) : c_(control) {}
+    std::u16string definesCode() override { return c_.get_DefinesCode(); }
+    std::u16string initialisationCode() override { return c_.get_InitialisationCode(); }
+    std::u16string interruptCode() override { return c_.get_InterruptCode(); }
+    Variant macroNames() override { return c_.get_MacroNames(); }
+    std::u16string macroCode(std::int32_t id) override { return c_.get_MacroCode(id); }
+    void macroCodeOverride(std::u16string& code) override { c_.MacroCodeOverride(code); }
+
+private:
+    Led7Seg4& c_;
+};
+
+} // namespace
+
+std::u16string assembleProgram(Led7Seg4& control) {
+    LinkedControl members(control);
+    return assembleProgram(members);
 }
 
 } // namespace seg4

@@ -5,6 +5,8 @@
 #include "automation/conversions.h"
 #include "automation/errors.h"
 #include "component/control_site.h"
+#include "display/compositor.h"
+#include "model/digit_pattern.h"
 #include "persistence/settings.h"
 #include "platform/platform.h"
 
@@ -35,10 +37,6 @@ constexpr std::array<PinDefaults, 12> kPinDefaults{{
     {112, u"Segment G"},
     {109, u"Segment DP"},
 }};
-
-// Active-low patterns of 0..9: a set bit leaves its segment dark. The 9 keeps D dark.
-constexpr std::array<std::uint8_t, 10> kDigitPatterns{0xC0, 0xF9, 0xA4, 0xB0, 0x99,
-                                                      0x92, 0x82, 0xF8, 0x80, 0x98};
 
 std::u16string upperCase(std::u16string s) {
     for (auto& c : s) {
@@ -155,13 +153,15 @@ std::int16_t Led7Seg4::get_iVersionMinor() { return state_.iVersionMinor; }
 void Led7Seg4::put_iVersionMinor(std::int16_t value) { state_.iVersionMinor = value; }
 
 std::int16_t Led7Seg4::ShiftLeft(std::int16_t value, std::int16_t count) {
-    std::int16_t result = value;
-    for (std::int16_t i = 1; i <= count; ++i) result = checkedMul16(result, 2);
-    return result;
+    return seg4::ShiftLeft(value, count);
 }
 
-std::uint8_t Led7Seg4::DigitPattern(std::uint8_t value) {
-    return value < kDigitPatterns.size() ? kDigitPatterns[value] : 0;
+std::uint8_t Led7Seg4::DigitPattern(std::uint8_t value) { return seg4::DigitPattern(value); }
+
+Frame snapshot(const Led7Seg4& control, float twipsPerPixelX, float twipsPerPixelY) {
+    return composite(control.layers(), pixelsFromTwips(control.extentWidthTwips(), twipsPerPixelX),
+                     pixelsFromTwips(control.extentHeightTwips(), twipsPerPixelY), twipsPerPixelX,
+                     twipsPerPixelY);
 }
 
 std::vector<RSPin>& Led7Seg4::pinTable() {

@@ -9,9 +9,10 @@
 
 #include "automation/variant.h"
 #include "codegen/code_file.h"
-#include "component/layers.h"
-#include "component/led7seg4_state.h"
+#include "display/frame.h"
 #include "display/layout.h"
+#include "model/layers.h"
+#include "model/led7seg4_state.h"
 
 #include <cstdint>
 #include <memory>
@@ -173,5 +174,11 @@ private:
     codegen::CodeFile codeFile();
     void setExtent(float widthTwips, float heightTwips);
 };
+
+/// The display as it is now: a frame of the control's size in pixels.
+Frame snapshot(const Led7Seg4& control, float twipsPerPixelX, float twipsPerPixelY);
+
+/// The generated program of a control linked into this program, as a host assembles it.
+std::u16string assembleProgram(Led7Seg4& control);
 
 } // namespace seg4

@@ -2,7 +2,6 @@
 #include "display/compositor.h"
 
 #include "automation/errors.h"
-#include "component/led7seg4.h"
 #include "display/pictures.h"
 #include "display/resampler.h"
 
@@ -406,12 +405,6 @@ int pixelsFromTwips(float twips, float twipsPerPixel) {
     const double pixels = double{twips} / twipsPerPixel;
     if (!(pixels > 0)) return 0;
     return static_cast<int>(std::min(std::nearbyint(pixels), 1073741824.0));
-}
-
-Frame snapshot(const Led7Seg4& control, float twipsPerPixelX, float twipsPerPixelY) {
-    return composite(control.layers(), pixelsFromTwips(control.extentWidthTwips(), twipsPerPixelX),
-                     pixelsFromTwips(control.extentHeightTwips(), twipsPerPixelY), twipsPerPixelX,
-                     twipsPerPixelY);
 }
 
 std::vector<std::uint8_t> encodePng(const Frame& frame) {

@@ -3,8 +3,8 @@
 // view drawing, qhost's snapshots), so pictures of one display agree pixel for pixel.
 #pragma once
 
-#include "component/layers.h"
 #include "display/frame.h"
+#include "model/layers.h"
 
 #include <array>
 #include <cstddef>
@@ -13,8 +13,6 @@
 #include <vector>
 
 namespace seg4 {
-
-class Led7Seg4;
 
 /// Frames are refused beyond this many pixels a side (invalid argument): a stored size can ask
 /// for a control far larger than any screen.
@@ -92,9 +90,6 @@ Frame composite(const LayerSet& layers, int width, int height, float twipsPerPix
 
 /// Whole pixels of a length in twips (nearest; never negative).
 int pixelsFromTwips(float twips, float twipsPerPixel);
-
-/// The display as it is now: a frame of the control's size in pixels.
-Frame snapshot(const Led7Seg4& control, float twipsPerPixelX, float twipsPerPixelY);
 
 /// The frame as a PNG file (straight alpha RGBA). An empty frame fails with invalid argument.
 std::vector<std::uint8_t> encodePng(const Frame& frame);

@@ -2,8 +2,8 @@
 // container events, on the display's state.
 #pragma once
 
-#include "component/layers.h"
-#include "component/led7seg4_state.h"
+#include "model/layers.h"
+#include "model/led7seg4_state.h"
 
 #include <cstdint>
 

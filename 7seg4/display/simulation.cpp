@@ -2,7 +2,7 @@
 
 #include "automation/conversions.h"
 #include "automation/errors.h"
-#include "component/led7seg4.h"
+#include "model/digit_pattern.h"
 
 namespace seg4::display {
 
@@ -67,7 +67,7 @@ DigitCall readDigitCall(const Variant& params) {
     call.digit = toInteger(arrayElement(params, 0));
     const std::int16_t value = toInteger(arrayElement(params, 1));
     call.decimalPoint = toInteger(arrayElement(params, 2));
-    call.pattern = Led7Seg4::DigitPattern(toByte(Variant::i2(value)));
+    call.pattern = DigitPattern(toByte(Variant::i2(value)));
     return call;
 }
 
@@ -76,7 +76,7 @@ Variant showDigit(PinTable& pins, const DigitCall& call) {
     if (all.size() <= kDecimalPointPin) raise(hr::SubscriptOutOfRange);
     for (std::int16_t d = 0; d < 4; ++d) all[static_cast<std::size_t>(d)].SimValue = d == call.digit;
     for (std::int16_t b = 0; b < 7; ++b)
-        all[static_cast<std::size_t>(4 + b)].SimValue = (call.pattern & Led7Seg4::ShiftLeft(1, b)) != 0;
+        all[static_cast<std::size_t>(4 + b)].SimValue = (call.pattern & ShiftLeft(1, b)) != 0;
     // A non-zero DECIMAL_PT drives the point's line low, which lights it.
     all[kDecimalPointPin].SimValue = call.decimalPoint == 0;
 

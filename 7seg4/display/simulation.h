@@ -4,7 +4,7 @@
 #pragma once
 
 #include "automation/variant.h"
-#include "component/records.h"
+#include "model/records.h"
 
 #include <cstdint>
 #include <optional>

@@ -2,7 +2,7 @@
 // the size, under the names "Port<n>", "Bit<n>", "LEDColour" and "LEDSize".
 #pragma once
 
-#include "component/led7seg4_state.h"
+#include "model/led7seg4_state.h"
 #include "persistence/property_bag.h"
 
 namespace seg4::persistence {

@@ -1,8 +1,8 @@
 // What a display holds: the state every subsystem of the control works on.
 #pragma once
 
-#include "component/records.h"
 #include "localisation/language.h"
+#include "model/records.h"
 
 #include <cstdint>
 #include <memory>
