@@ -460,6 +460,7 @@ bool Interpreter::isVariableReference(const Expr& e) const {
 
 Variant Interpreter::call(const std::string& member, std::vector<Variant> args, int line) {
     std::vector<Variant*> pointers;
+    pointers.reserve(args.size());
     for (auto& a : args) pointers.push_back(&a);
     return callByReference(member, pointers, line);
 }

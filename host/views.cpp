@@ -345,6 +345,7 @@ void runViewCommand(Interpreter& in, const std::string& word, const std::vector<
         const int count = std::clamp(static_cast<int>(span / step) + 1, 1, kMaxAnimationFrames);
         StateRenderer renderer(*d.display);
         std::vector<Frame> frames;
+        frames.reserve(static_cast<std::size_t>(count));
         for (int i = 0; i < count; ++i)
             frames.push_back(eyeView(d, renderer, std::min(in.now(), start + (i + 1) * step), window));
         writeFile(args[0], animatedPng(frames, static_cast<int>(std::lround(step * 1000))));

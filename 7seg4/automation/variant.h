@@ -104,7 +104,7 @@ public:
 
     /// The array, or nullptr for a scalar or for an array type that holds no array.
     const SafeArray* arrayData() const noexcept;
-    SafeArray* arrayData() noexcept;
+    SafeArray* arrayData(); // copies an array shared with another Variant first, so it may throw
 
     /// Structural equality: same vt and same stored value (arrays element by element).
     friend bool operator==(const Variant& a, const Variant& b);

@@ -47,8 +47,8 @@ public:
     std::uint64_t scaledPictures() const noexcept { return scaled_; }
 
 private:
-    static constexpr std::size_t kLayers = kColourCount + kDigitCount * kSegmentCount;
-    static constexpr std::size_t kOverlays = kDigitCount * kSegmentCount;
+    static constexpr std::size_t kLayers = kColourCount + std::size_t{kDigitCount} * kSegmentCount;
+    static constexpr std::size_t kOverlays = std::size_t{kDigitCount} * kSegmentCount;
 
     struct Key {
         float left = 0, top = 0, width = 0, height = 0;
