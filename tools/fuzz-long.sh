@@ -13,7 +13,7 @@ cmake --build --preset fuzz -j "${SEG4_JOBS:-2}"
 
 mapfile -t targets < <(fuzz_targets)
 status=0
-declare -A pids
+declare -A pids=()
 report() {
   local name=$1 pid=$2 log=build/fuzz/$1.long.log
   if wait "$pid"; then
