@@ -109,6 +109,7 @@ int runScript(const std::string& path, const HostOptions& o) {
 
 } // namespace
 
+// NOLINTNEXTLINE(bugprone-exception-escape): only building the option table may throw, a fault of qhost
 int main(int argc, char** argv) {
 #ifdef _WIN32
     // Output bytes as they are written (no CR before each LF), and no run without an end.

@@ -131,7 +131,7 @@ bool drawToolbox(const std::filesystem::path& path) {
 
     // A 24-bit bottom-up bitmap: file header, BITMAPINFOHEADER, rows of BGR padded to 4 bytes.
     const int rowBytes = (w * 3 + 3) & ~3;
-    const std::uint32_t imageBytes = static_cast<std::uint32_t>(rowBytes * h);
+    const auto imageBytes = static_cast<std::uint32_t>(rowBytes * h);
     std::vector<std::uint8_t> bmp;
     bmp.push_back('B');
     bmp.push_back('M');
@@ -152,7 +152,8 @@ bool drawToolbox(const std::filesystem::path& path) {
     const unsigned char* data = cairo_image_surface_get_data(surface);
     const int stride = cairo_image_surface_get_stride(surface);
     for (int y = h - 1; y >= 0; --y) {
-        const auto* row = reinterpret_cast<const std::uint32_t*>(data + y * stride);
+        const auto* row =
+            reinterpret_cast<const std::uint32_t*>(data + static_cast<std::ptrdiff_t>(y) * stride);
         for (int x = 0; x < w; ++x) {
             bmp.push_back(static_cast<std::uint8_t>(row[x]));
             bmp.push_back(static_cast<std::uint8_t>(row[x] >> 8));

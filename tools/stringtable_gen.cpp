@@ -398,6 +398,7 @@ int main(int argc, char** argv) {
     }
 
     std::vector<const Source*> blocks;
+    blocks.reserve(sources.size());
     for (const Source& s : sources) blocks.push_back(&s);
     std::sort(blocks.begin(), blocks.end(),
               [](const Source* a, const Source* b) { return a->offset < b->offset; });

@@ -40,7 +40,7 @@ std::u16string formatDate(double date) {
     // The day is the whole part towards zero; the time of day is the fraction's size, so that
     // -1.5 is noon of 29 December 1899.
     const double wholeDay = std::trunc(date);
-    std::int64_t dayNumber = static_cast<std::int64_t>(wholeDay);
+    auto dayNumber = static_cast<std::int64_t>(wholeDay);
     const double fraction = std::fabs(date - wholeDay);
     const double seconds = fraction * 86400.0;
     auto second = static_cast<std::int64_t>(std::floor(seconds));

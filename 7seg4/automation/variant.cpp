@@ -184,12 +184,11 @@ bool Variant::asBool() const {
 
 const SafeArray* Variant::arrayData() const noexcept {
     const Variant& v = deref();
-    if (!v.isArray_) return nullptr;
-    const auto& p = std::get<std::shared_ptr<SafeArray>>(v.data_);
-    return p.get();
+    const auto* p = v.isArray_ ? std::get_if<std::shared_ptr<SafeArray>>(&v.data_) : nullptr;
+    return p ? p->get() : nullptr;
 }
 
-SafeArray* Variant::arrayData() noexcept {
+SafeArray* Variant::arrayData() {
     Variant& v = deref();
     if (!v.isArray_) return nullptr;
     v.detachArray();

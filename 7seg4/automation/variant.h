@@ -124,7 +124,7 @@ public:
         default: return nullptr;
         }
     }
-    SafeArray* arrayData() noexcept;
+    SafeArray* arrayData(); // copies an array shared with another Variant first, so it may throw
 
     /// Structural equality: same vt and same stored value (arrays element by element).
     friend bool operator==(const Variant& a, const Variant& b);

@@ -11,9 +11,7 @@
 #include <optional>
 #include <vector>
 
-namespace seg4 {
-
-namespace codegen {
+namespace seg4::codegen {
 
 std::u16string startMarker(std::u16string_view blockName) {
     std::u16string m = u"/*";
@@ -190,6 +188,4 @@ std::u16string CodeFile::block(const std::u16string& name, const std::u16string&
     return std::move(scan.text);
 }
 
-} // namespace codegen
-
-} // namespace seg4
+} // namespace seg4::codegen

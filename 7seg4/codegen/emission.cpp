@@ -5,11 +5,10 @@
 #include "model/digit_pattern.h"
 #include "platform/platform.h"
 
+#include <algorithm>
 #include <cstddef>
 
-namespace seg4 {
-
-namespace codegen {
+namespace seg4::codegen {
 
 namespace {
 
@@ -113,7 +112,7 @@ std::u16string substituteOnePass(std::u16string_view text, std::span<const Subst
             value = pairs[static_cast<std::size_t>(pair)].value;
         }
         out += value;
-        for (auto t = tails.rbegin(); t != tails.rend(); ++t) out += *t;
+        std::for_each(tails.rbegin(), tails.rend(), [&out](std::u16string_view tail) { out += tail; });
     };
 
     std::size_t i = 0;
@@ -211,6 +210,4 @@ std::u16string replacePlaceholders(std::u16string_view code, const std::optional
     return substitute(code, pairs);
 }
 
-} // namespace codegen
-
-} // namespace seg4
+} // namespace seg4::codegen

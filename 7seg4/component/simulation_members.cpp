@@ -34,7 +34,7 @@ void Led7Seg4::SimWritePins(const Variant& NewVal) {
 
 void Led7Seg4::SimMacroCall(std::int32_t lMacroID, const Variant& vParams, std::int32_t&, Variant& pvAffected,
                             std::int32_t& pCycles) {
-    const Variant params = vParams.deref();
+    const Variant& params = vParams.deref();
     const std::vector<RSMacro>& macros = macroTable();
     if (lMacroID < 0 || static_cast<std::size_t>(lMacroID) >= macros.size()) return;
     if (lMacroID != kShowDigitMacro) return;

@@ -61,7 +61,7 @@ void drawPicture(Frame& frame, const Frame& picture, double left, double top, do
 
 bool Compositor::Key::operator==(const Key& other) const {
     static_assert(sizeof(Key) == 9 * sizeof(std::uint32_t), "no padding in the key");
-    return std::memcmp(this, &other, sizeof(Key)) == 0;
+    return std::memcmp(this, &other, sizeof(Key)) == 0; // NOLINT(bugprone-suspicious-memory-comparison)
 }
 
 bool Compositor::SetKey::operator==(const SetKey& other) const {

@@ -69,8 +69,8 @@ public:
         /// Bitwise: a cache key, where telling -0 from 0 only costs a needless rescale.
         bool operator==(const Key& other) const;
     };
-    static constexpr std::size_t kLayers = kColourCount + kDigitCount * kSegmentCount;
-    static constexpr std::size_t kOverlays = kDigitCount * kSegmentCount;
+    static constexpr std::size_t kLayers = kColourCount + std::size_t{kDigitCount} * kSegmentCount;
+    static constexpr std::size_t kOverlays = std::size_t{kDigitCount} * kSegmentCount;
     /// Every layer's key (a hidden backdrop's left empty: it is not drawn) and the visible backdrops.
     struct SetKey {
         std::array<Key, kLayers> layers{};

@@ -81,6 +81,7 @@ Variant showDigit(PinTable& pins, const DigitCall& call) {
     all[kDecimalPointPin].SimValue = call.decimalPoint == 0;
 
     std::vector<Variant> affected;
+    affected.reserve(12);
     for (std::int32_t i = 0; i < 12; ++i) affected.push_back(Variant::i4(i));
     return Variant::array(VarType::I4, 0, std::move(affected));
 }

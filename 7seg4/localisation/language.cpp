@@ -83,12 +83,12 @@ std::u16string Language::GetIniTranslation(const std::u16string& lpKeyName) {
 
 std::u16string Language::FindHelpFile() {
     const std::u16string stem = platform_.moduleFolder() + u"\\help\\" + platform_.moduleBaseName();
-    const std::u16string compiled = stem + u".chm";
+    std::u16string compiled = stem + u".chm";
     // The compiled help is tried after each language-specific file, so name.chm wins over
     // the prefix and plain .hlp files.
     const std::array<std::u16string, 3> codes{languageCode_, languageCode_.substr(0, 2), u""};
     for (const std::u16string& code : codes) {
-        const std::u16string winHelp = stem + code + u".hlp";
+        std::u16string winHelp = stem + code + u".hlp";
         if (platform_.isOrdinaryFile(winHelp)) return winHelp;
         if (platform_.isOrdinaryFile(compiled)) return compiled;
     }

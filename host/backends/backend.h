@@ -54,6 +54,7 @@ public:
     /// Opens the displays' property page in its frame, as the host does for a selection on its
     /// panel: the first display is the one the page reads and changes. The displays outlive
     /// the session.
+    // NOLINTNEXTLINE(performance-unnecessary-value-param): an override keeps the list it is given
     virtual std::unique_ptr<PageSession> openPage(std::vector<Display*> selected) {
         (void)selected;
         throw std::runtime_error("the property page is not available in this build");

@@ -51,7 +51,7 @@ std::int32_t pixels(float twips, float twipsPerPixel) {
 
 class NativePage : public PageSession {
 public:
-    NativePage(seg4::Platform& platform, std::vector<Display*> selected)
+    NativePage(seg4::Platform& platform, const std::vector<Display*>& selected)
         : platform_(platform), windows_(platform.pixelsPerInchY()), page_(platform, windows_) {
         for (Display* d : selected) targets_.push_back(std::make_unique<DisplayTarget>(*d));
         std::vector<seg4::PageTarget*> handed;

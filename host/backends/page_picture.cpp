@@ -9,6 +9,7 @@
 #include <cairo.h>
 
 #include <algorithm>
+#include <cmath>
 #include <memory>
 
 // Fontconfig, under Cairo's text, keeps its caches for the life of the process; the leak checker
@@ -113,8 +114,8 @@ void preview(cairo_t* cr, const Scale& s, const PageState& state) {
 
 seg4::Frame drawPage(const PageState& state, float twipsPerPixelX, float twipsPerPixelY) {
     const Scale s{1.0 / std::max(twipsPerPixelX, 1.0f), 1.0 / std::max(twipsPerPixelY, 1.0f)};
-    const int width = static_cast<int>(Page::kWidthTwips * s.x + 0.5);
-    const int height = static_cast<int>(Page::kHeightTwips * s.y + 0.5);
+    const int width = static_cast<int>(std::lround(Page::kWidthTwips * s.x));
+    const int height = static_cast<int>(std::lround(Page::kHeightTwips * s.y));
     std::unique_ptr<cairo_surface_t, decltype(&cairo_surface_destroy)> surface(
         cairo_image_surface_create(CAIRO_FORMAT_ARGB32, width, height), cairo_surface_destroy);
     std::unique_ptr<cairo_t, decltype(&cairo_destroy)> context(cairo_create(surface.get()), cairo_destroy);

@@ -463,6 +463,7 @@ std::vector<std::string> Interpreter::expandWords(const std::vector<std::string>
 
 Variant Interpreter::call(const std::string& member, std::vector<Variant> args, int line) {
     std::vector<Variant*> pointers;
+    pointers.reserve(args.size());
     for (auto& a : args) pointers.push_back(&a);
     return callByReference(member, pointers, line);
 }

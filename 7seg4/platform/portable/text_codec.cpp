@@ -18,12 +18,18 @@ constexpr std::array<char16_t, 32> kCp1252High = {
 } // namespace
 
 std::u16string decodeWindows1252(std::string_view bytes) {
-    std::u16string out;
-    out.reserve(bytes.size());
-    for (char ch : bytes) {
-        const auto b = static_cast<unsigned char>(ch);
-        out += (b >= 0x80 && b < 0xA0) ? kCp1252High[b - 0x80] : static_cast<char16_t>(b);
-    }
+    // One table of all 256 bytes and one pass over raw pointers: this runs over whole files.
+    static const std::array<char16_t, 256> table = [] {
+        std::array<char16_t, 256> t{};
+        for (std::size_t b = 0; b < t.size(); ++b)
+            t[b] = (b >= 0x80 && b < 0xA0) ? kCp1252High[b - 0x80] : static_cast<char16_t>(b);
+        return t;
+    }();
+    std::u16string out(bytes.size(), u'\0');
+    const auto* from = reinterpret_cast<const unsigned char*>(bytes.data());
+    char16_t* to = out.data();
+    const char16_t* map = table.data();
+    for (std::size_t i = 0; i < bytes.size(); ++i) to[i] = map[from[i]];
     return out;
 }
 

@@ -34,7 +34,7 @@ namespace seg4 {
 
 namespace {
 
-text::AnsiCodec codecFor(std::shared_ptr<posix::CodePages> pages, std::uint32_t codePage) {
+text::AnsiCodec codecFor(const std::shared_ptr<posix::CodePages>& pages, std::uint32_t codePage) {
     return {[pages, codePage](std::string_view bytes) { return pages->decode(bytes, codePage); },
             [pages, codePage](std::u16string_view t) { return pages->encode(t, codePage); }};
 }
