@@ -66,7 +66,8 @@ bool Compositor::Key::operator==(const Key& other) const {
 
 bool Compositor::SetKey::operator==(const SetKey& other) const {
     static_assert(sizeof(SetKey) == sizeof(layers) + sizeof(unsigned), "no padding in the key");
-    return std::memcmp(this, &other, sizeof(SetKey)) == 0;
+    // Bit-for-bit: two boxes that print alike but differ in a float's last bit draw differently.
+    return std::memcmp(this, &other, sizeof(SetKey)) == 0; // NOLINT(bugprone-suspicious-memory-comparison)
 }
 
 // [SECTION] What a set of layer boxes needs for drawing
@@ -228,7 +229,7 @@ struct SharedSets {
 };
 
 SharedSets& sharedSets() {
-    static SharedSets* sets = new SharedSets; // never destroyed: compositors may outlive statics
+    static auto* sets = new SharedSets; // never destroyed: compositors may outlive statics
     return *sets;
 }
 

@@ -76,6 +76,8 @@ bool AxisMap::sameShape(const AxisMap& other) const {
         return false;
     for (std::size_t t = 0; t < taps.size(); ++t)
         if (taps[t].source != other.taps[t].source ||
+            // Bit-for-bit, so that sharing pixels never changes one of them.
+            // NOLINTNEXTLINE(bugprone-suspicious-memory-comparison)
             std::memcmp(&taps[t].weight, &other.taps[t].weight, sizeof(float)) != 0)
             return false;
     return true;
@@ -104,7 +106,11 @@ void reach(const AxisMap& m, int count, int lo, int hi, int& from, int& to) {
 
 /// A non-negative single-precision value rounded half away from zero, as lround does; values
 /// below zero give zero or less, which the caller clamps to zero as it would lround's.
-inline long roundHalfAway(float v) { return static_cast<long>(static_cast<double>(v) + 0.5); }
+// A float widened to double gains no bits past the 0.5 added, so this equals lround for v >= 0;
+// the resampler test holds it to the lround version pixel for pixel.
+inline long roundHalfAway(float v) {
+    return static_cast<long>(static_cast<double>(v) + 0.5); // NOLINT(bugprone-incorrect-roundings)
+}
 
 } // namespace
 

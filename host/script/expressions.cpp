@@ -11,7 +11,6 @@
 
 namespace qhost {
 
-using seg4::ComError;
 using seg4::Variant;
 using seg4::VarType;
 

@@ -134,6 +134,7 @@ std::vector<Frame> eyeAnimation(Display& display, const PinHistory& history, dou
         wanted < kMaxAnimationFrames ? std::max(1, static_cast<int>(wanted)) : kMaxAnimationFrames;
     StateRenderer renderer(display);
     std::vector<Frame> frames;
+    frames.reserve(static_cast<std::size_t>(count));
     for (int i = 0; i < count; ++i)
         frames.push_back(eyeView(history, renderer, std::min(now, start + (i + 1) * step), window));
     return frames;
