@@ -27,29 +27,35 @@ std::uint32_t background(int port, int portBits) {
 }
 
 /// One wiring's program as the firmware links it: its latches are ordinary variables of the
-/// wiring's width, and they and SHOW_DIGIT carry the wiring's name, so that every program
-/// fits in one image. The names are changed by macros, as a target header names its ports.
+/// wiring's width, and they and SHOW_DIGIT carry the wiring's name, so that all programs fit in
+/// one image (and one compile). The names are changed by macros, as a target header may name
+/// its ports, and undefined after the program for the next one.
 std::string programSource(const TargetWiring& w, const std::string& program) {
-    std::string source = "#include <stdint.h>\n#define SHOW_DIGIT " + w.name + "_SHOW_DIGIT\n";
-    for (char p = 'a'; p < 'a' + kTargetPorts; ++p)
-        source += std::string("#define port") + p + " " + w.name + "_port" + p + "\n";
-    source += portLetters("volatile uint" + std::to_string(w.portBits) + "_t port", ";\n");
-    return source + program;
+    std::string defines = "#define SHOW_DIGIT " + w.name + "_SHOW_DIGIT\n", undefines = "#undef SHOW_DIGIT\n";
+    for (char p = 'a'; p < 'a' + kTargetPorts; ++p) {
+        defines += std::string("#define port") + p + " " + w.name + "_port" + p + "\n";
+        undefines += std::string("#undef port") + p + "\n";
+    }
+    return "/* " + w.name + " */\n" + defines +
+           portLetters("volatile uint" + std::to_string(w.portBits) + "_t port", ";\n") + program + undefines;
 }
 
-/// The firmware's table of programs (firmware/firmware.h).
+/// The firmware's table of programs (firmware/firmware.h), after the programs.
 std::string programTable(const std::vector<TargetWiring>& targets) {
-    std::string declarations = "#include \"firmware.h\"\n", table = "const struct program programs[] = {\n";
-    for (const TargetWiring& w : targets) {
-        const std::string prefix = w.name + "_port";
-        declarations +=
-            portLetters("extern volatile uint" + std::to_string(w.portBits) + "_t " + prefix, ";\n") +
-            "void " + w.name + "_SHOW_DIGIT(char, char, char);\n";
+    std::string table = "const struct program programs[] = {\n";
+    for (const TargetWiring& w : targets)
         table += "    {\"" + w.name + "\", " + std::to_string(w.portBits) + ", {" +
-                 portLetters("&" + prefix, ", ") + "}, " + w.name + "_SHOW_DIGIT},\n";
-    }
-    return declarations + table + "};\nconst unsigned programCount = " + std::to_string(targets.size()) +
-           ";\n";
+                 portLetters("&" + w.name + "_port", ", ") + "}, " + w.name + "_SHOW_DIGIT},\n";
+    return table + "};\nconst unsigned programCount = " + std::to_string(targets.size()) + ";\n";
+}
+
+/// The wirings, and each of those on 8-bit ports once more with 32-bit latches, whose upper
+/// bits the program must keep as well.
+std::vector<TargetWiring> withWideLatches(std::vector<TargetWiring> targets) {
+    const std::size_t count = targets.size();
+    for (std::size_t n = 0; n < count; ++n)
+        if (targets[n].portBits == 8) targets.push_back({targets[n].name + "_wide", targets[n].pins, 32});
+    return targets;
 }
 
 /// True when `tool` can run; otherwise reports it, as a failure when `requiredBy` is set to 1.
@@ -74,25 +80,24 @@ TEST(CortexM, TheGeneratedProgramDrivesThePinsOnAnEmulatedCortexM3AsTheSimulatio
     const fs::path dir =
         fs::temp_directory_path() / ("seg4-cortex-m-" + std::to_string(std::random_device{}()));
 
-    const std::vector<TargetWiring> targets = targetWirings(seed);
+    const std::vector<TargetWiring> targets = withWideLatches(targetWirings(seed));
     std::vector<std::unique_ptr<Display>> displays;
-    std::string sources;
+    std::string programs = "#include \"firmware.h\"\n";
     for (const TargetWiring& w : targets) {
         Display& d = *displays.emplace_back(std::make_unique<Display>(codeFile));
         d.control.put_QuorvaneVersion(0x0800);
         d.wire(w.pins);
         const std::string program = toUtf8(assembleProgram(d.control));
-        writeText(dir / (w.name + ".c"), programSource(w, program));
-        sources += " '" + (dir / (w.name + ".c")).string() + "'";
+        programs += programSource(w, program);
     }
-    writeText(dir / "programs.c", programTable(targets));
+    writeText(dir / "programs.c", programs + programTable(targets));
 
     const std::string firmware = SEG4_FIRMWARE_DIR, image = (dir / "firmware.elf").string();
-    const CommandRun built = runCommand(
-        "arm-none-eabi-gcc -mcpu=cortex-m3 -mthumb -Os -std=c99 -pedantic -Wall -Wextra -Werror "
-        "-Wmissing-prototypes -Wstrict-prototypes -ffreestanding -nostdlib -I'" +
-        firmware + "' -T '" + firmware + "/cortex_m.ld' '" + firmware + "/startup.c' '" + firmware +
-        "/runner.c' '" + (dir / "programs.c").string() + "'" + sources + " -lgcc -o '" + image + "'");
+    const CommandRun built =
+        runCommand("arm-none-eabi-gcc -mcpu=cortex-m3 -mthumb -Os -std=c99 -pedantic -Wall -Wextra -Werror "
+                   "-Wmissing-prototypes -Wstrict-prototypes -ffreestanding -nostdlib -I'" +
+                   firmware + "' -T '" + firmware + "/cortex_m.ld' '" + firmware + "/startup.c' '" +
+                   firmware + "/runner.c' '" + (dir / "programs.c").string() + "' -lgcc -o '" + image + "'");
     ASSERT_EQ(built.status, 0) << built.output;
 
     // The firmware's report goes to a file of its own, apart from anything the emulator says.
