@@ -3,6 +3,8 @@
 // every call the firmware reports the port latches through semihosting, and the pins they
 // drive must be those of the component's own simulation of the same call, on every wiring of
 // codegen/target_wirings.h, with every port bit not wired to the display left as it was.
+// Copies of some programs with a fault planted in them run in the same image, and each must be
+// caught, so that a run which notices nothing cannot pass.
 // Without arm-none-eabi-gcc or qemu-system-arm the test is skipped with a message, unless
 // SEG4_REQUIRE_ARM_GCC=1 or SEG4_REQUIRE_QEMU=1 (the target-code stage sets both).
 #include "codegen/program.h"
@@ -11,6 +13,7 @@
 #include <iostream>
 #include <map>
 #include <memory>
+#include <regex>
 #include <sstream>
 
 namespace seg4::test {
@@ -58,6 +61,22 @@ std::vector<TargetWiring> withWideLatches(std::vector<TargetWiring> targets) {
     return targets;
 }
 
+/// A fault planted in a copy of one wiring's program, which the run must notice: the pattern
+/// and its replacement in the generated text.
+struct PlantedFault {
+    const char* name;
+    const char* wiring;
+    const char* pattern;
+    const char* replacement;
+};
+
+const PlantedFault kPlantedFaults[] = {
+    {"fault_anode_order", "proposed", R"(anodeLines\[4\] = \{(\w+), (\w+),)", "anodeLines[4] = {$2, $1,"},
+    {"fault_anode_mask", "reversed", R"(anodeMask = \w+ \| )", "anodeMask = "},
+    {"fault_unwired_bit", "shared", R"(segmentMask = )", "segmentMask = 0x8000u | "},
+    {"fault_point", "interleaved", R"(DECIMAL_PT == 0)", "DECIMAL_PT != 0"},
+};
+
 /// True when `tool` can run; otherwise reports it, as a failure when `requiredBy` is set to 1.
 bool toolPresent(const std::string& tool, const char* requiredBy) {
     if (runCommand("command -v " + tool).status == 0) return true;
@@ -80,15 +99,28 @@ TEST(CortexM, TheGeneratedProgramDrivesThePinsOnAnEmulatedCortexM3AsTheSimulatio
     const fs::path dir =
         fs::temp_directory_path() / ("seg4-cortex-m-" + std::to_string(std::random_device{}()));
 
-    const std::vector<TargetWiring> targets = withWideLatches(targetWirings(seed));
+    std::vector<TargetWiring> targets = withWideLatches(targetWirings(seed));
+    const std::size_t sound = targets.size(); // the planted faults follow
+    for (const PlantedFault& f : kPlantedFaults)
+        for (std::size_t n = 0; n < sound; ++n)
+            if (targets[n].name == f.wiring)
+                targets.push_back({f.name, targets[n].pins, targets[n].portBits});
+    ASSERT_EQ(targets.size(), sound + std::size(kPlantedFaults));
     std::vector<std::unique_ptr<Display>> displays;
     std::string programs = "#include \"firmware.h\"\n";
-    for (const TargetWiring& w : targets) {
+    for (std::size_t n = 0; n < targets.size(); ++n) {
         Display& d = *displays.emplace_back(std::make_unique<Display>(codeFile));
         d.control.put_QuorvaneVersion(0x0800);
-        d.wire(w.pins);
-        const std::string program = toUtf8(assembleProgram(d.control));
-        programs += programSource(w, program);
+        d.wire(targets[n].pins);
+        std::string program = toUtf8(assembleProgram(d.control));
+        if (n >= sound) {
+            const PlantedFault& f = kPlantedFaults[n - sound];
+            const std::string soundProgram = program;
+            program = std::regex_replace(program, std::regex(f.pattern), f.replacement,
+                                         std::regex_constants::format_first_only);
+            ASSERT_NE(program, soundProgram) << f.name << ": the generated program has no " << f.pattern;
+        }
+        programs += programSource(targets[n], program);
     }
     writeText(dir / "programs.c", programs + programTable(targets));
 
@@ -117,6 +149,7 @@ TEST(CortexM, TheGeneratedProgramDrivesThePinsOnAnEmulatedCortexM3AsTheSimulatio
     std::istringstream lines(reported);
     std::string line;
     std::size_t calls = 0, mismatches = 0, ended = 0;
+    std::vector<std::size_t> noticed(targets.size()); // calls whose outcome was wrong, per program
     while (std::getline(lines, line)) {
         std::istringstream words(line);
         std::string name;
@@ -131,7 +164,8 @@ TEST(CortexM, TheGeneratedProgramDrivesThePinsOnAnEmulatedCortexM3AsTheSimulatio
         for (std::uint32_t& port : ports) words >> port;
         ASSERT_TRUE(words && index.count(name)) << "a line the firmware does not write: " << line;
         ++calls;
-        const TargetWiring& w = targets[index.at(name)];
+        const std::size_t n = index.at(name);
+        const TargetWiring& w = targets[n];
         std::string levels, untouched;
         std::array<std::uint32_t, kTargetPorts> wired{};
         for (const PinWire& pin : w.pins) {
@@ -145,9 +179,10 @@ TEST(CortexM, TheGeneratedProgramDrivesThePinsOnAnEmulatedCortexM3AsTheSimulatio
         for (int p = 0; p < kTargetPorts; ++p)
             if ((ports[std::size_t(p)] ^ background(p, w.portBits)) & ~wired[std::size_t(p)])
                 untouched += std::string(untouched.empty() ? "" : ", ") + "port" + char('a' + p);
-        const std::string expected =
-            simulatedLevels(displays[index.at(name)]->control, digit, value, point, w.pins);
-        if ((levels != expected || !untouched.empty()) && ++mismatches <= 10)
+        const std::string expected = simulatedLevels(displays[n]->control, digit, value, point, w.pins);
+        if (levels == expected && untouched.empty()) continue;
+        ++noticed[n];
+        if (n < sound && ++mismatches <= 10)
             ADD_FAILURE() << name << " SHOW_DIGIT(" << digit << ", " << value << ", " << point << "): pins "
                           << levels << ", simulation " << expected
                           << (untouched.empty() ? ""
@@ -156,6 +191,8 @@ TEST(CortexM, TheGeneratedProgramDrivesThePinsOnAnEmulatedCortexM3AsTheSimulatio
     EXPECT_EQ(calls, targets.size() * kCallsPerProgram) << "the firmware did not report every call";
     EXPECT_EQ(ended, calls) << "the firmware's count of its calls";
     EXPECT_EQ(mismatches, 0u);
+    for (std::size_t n = sound; n < targets.size(); ++n)
+        EXPECT_GT(noticed[n], 0u) << targets[n].name << ": the planted fault went unnoticed";
     if (HasFailure())
         std::cout << "generated files kept in " << dir << "\n";
     else
