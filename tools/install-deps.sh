@@ -10,7 +10,7 @@ packages=(
   g++-mingw-w64-x86-64 mingw-w64-tools
   wine wine64 libwine-dev xvfb xauth
   gcc-arm-none-eabi libnewlib-arm-none-eabi qemu-system-arm
-  fp-utils
+  fp-utils gtkwave
 )
 
 missing=()
