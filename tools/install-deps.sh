@@ -9,8 +9,8 @@ packages=(
   libcairo2-dev libstb-dev libcli11-dev nlohmann-json3-dev
   g++-mingw-w64-x86-64 mingw-w64-tools
   wine wine64 libwine-dev xvfb xauth
-  gcc-arm-none-eabi libnewlib-arm-none-eabi
-  fp-utils
+  gcc-arm-none-eabi libnewlib-arm-none-eabi qemu-system-arm
+  fp-utils gtkwave
 )
 
 missing=()

@@ -12,7 +12,9 @@
 #include "views/eye.h"
 #include "views/output_files.h"
 #include "views/scan.h"
+#include "views/value_change_dump.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <iomanip>
@@ -117,6 +119,38 @@ void history(Interpreter& in, const CommandArgs&, int line) {
     }
 }
 
+/// The pin histories of the displays named after the file (all of them when none is named) as a
+/// value change dump, each pin's wire named as the display names the pin.
+void vcd(Interpreter& in, const CommandArgs& args, int line) {
+    in.current(line); // no display placed: the script's fault
+    std::vector<PlacedDisplay*> chosen;
+    for (PlacedDisplay& d : in.displays())
+        if (args.size() == 1) chosen.push_back(&d);
+    for (std::size_t i = 1; i < args.size(); ++i) {
+        auto& displays = in.displays();
+        const auto it = std::find_if(displays.begin(), displays.end(),
+                                     [&](const PlacedDisplay& d) { return sameName(d.name, args[i]); });
+        if (it == displays.end()) throw CommandError("no display named '" + args[i] + "'");
+        chosen.push_back(&*it);
+    }
+    const FoundMember pinName = findMember("PinName", seg4::MemberKind::Get);
+    if (!pinName) throw CommandError("the displays have no PinName to name their pins by");
+    std::vector<DumpedDisplay> dumped;
+    for (PlacedDisplay* d : chosen) {
+        DumpedDisplay& out = dumped.emplace_back(DumpedDisplay{d->name, {}, &d->history});
+        for (std::size_t pin = 0; pin < out.pinNames.size(); ++pin) {
+            seg4::Variant index = seg4::Variant::i4(static_cast<std::int32_t>(pin));
+            std::vector<seg4::Variant*> pinArgs{&index};
+            out.pinNames[pin] =
+                seg4::toUtf8(seg4::toString(d->display->invoke(pinName.host, *pinName.info, pinArgs)));
+        }
+    }
+    const DumpTimescale step = dumpTimescale(in.clockHz());
+    writeFile(args[0], valueChangeDump(dumped, in.now(), step));
+    in.out() << "wrote " << args[0] << " (" << dumped.size() << " display(s), time in steps of " << step.text
+             << ")\n";
+}
+
 void codegen(Interpreter& in, const CommandArgs& args, int line) {
     DisplayCode members(in, line);
     const std::u16string program = seg4::assembleProgram(members);
@@ -191,6 +225,9 @@ const Command kCommands[] = {
     {"scan", "[FILE]", "per digit the refresh rate and duty, with warnings for flicker, overlap and ghosting",
      0, 1, givenAFile, scan},
     {"history", "", "every change of the pin levels with its time", 0, 0, never, history},
+    {"vcd", "FILE.vcd [NAME...]",
+     "the pin history of every display (or of those named) as a value change dump for waveform viewers", 1,
+     kAnyNumber, always, vcd},
     {"codegen", "FILE.c", "the whole generated program for the current wiring", 1, 1, always, codegen},
     {"save", "FILE.json", "every placed display's stored settings as a readable document", 1, 1, always,
      save},

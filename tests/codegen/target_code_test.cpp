@@ -4,13 +4,11 @@
 // Without arm-none-eabi-gcc the target compile is skipped with a message, unless
 // SEG4_REQUIRE_ARM_GCC=1 (the target-code stage sets it), which makes its absence a failure.
 #include "codegen/program.h"
-#include "codegen_fixture.h"
+#include "target_wirings.h"
 
-#include <algorithm>
 #include <iostream>
 #include <map>
 #include <memory>
-#include <random>
 #include <sstream>
 
 namespace seg4::test {
@@ -18,85 +16,15 @@ namespace {
 
 namespace fs = std::filesystem;
 
-constexpr int kPorts = 8; // porta .. porth, as in the port model
-
-struct TargetWiring {
-    std::string name; // also the namespace of its program in the model
-    Wiring pins;
-    int portBits; // width of the port latches: 8 or 32
-};
-
-Wiring wiring(int anodePort, std::array<int, 4> anodeBits, int segmentPort, std::array<int, 8> segmentBits) {
-    Wiring w;
-    for (int bit : anodeBits) w.push_back({anodePort, bit});
-    for (int bit : segmentBits) w.push_back({segmentPort, bit});
-    return w;
-}
-
-/// The proposed wiring, bits reversed, anodes and segments sharing a port, anodes high in a
-/// 32-bit port, the point not wired, and random valid wirings: all anodes on one port, all
-/// segments on one port, distinct bits on each port, masks that fit 16 bits.
-std::vector<TargetWiring> wirings(std::uint32_t seed) {
-    Wiring noPoint = proposedWiring();
-    noPoint[11] = {-1, -1};
-    std::vector<TargetWiring> out{
-        {"proposed", proposedWiring(), 8},
-        {"reversed", wiring(0, {0, 1, 2, 3}, 1, {7, 6, 5, 4, 3, 2, 1, 0}), 8},
-        {"shared", wiring(2, {11, 10, 9, 8}, 2, {0, 1, 2, 3, 4, 5, 6, 7}), 32},
-        {"interleaved", wiring(3, {14, 5, 9, 0}, 3, {1, 2, 3, 4, 6, 7, 8, 10}), 32},
-        {"highbits", wiring(4, {11, 12, 13, 14}, 5, {3, 4, 5, 6, 7, 8, 9, 10}), 32},
-        {"nopoint", noPoint, 8},
-    };
-    std::mt19937 rng(seed);
-    auto below = [&rng](int n) { return static_cast<int>(rng() % static_cast<unsigned>(n)); };
-    for (int n = 0; n < 6; ++n) {
-        const int anodePort = below(8);
-        const bool shared = below(3) == 0;
-        const int bits = shared || below(2) ? 32 : 8;
-        std::vector<int> pool(bits == 8 ? 8 : 15), segmentPool(pool.size());
-        for (std::size_t i = 0; i < pool.size(); ++i) pool[i] = segmentPool[i] = static_cast<int>(i);
-        std::shuffle(pool.begin(), pool.end(), rng);
-        std::shuffle(segmentPool.begin(), segmentPool.end(), rng);
-        if (shared) std::copy(pool.begin() + 4, pool.begin() + 12, segmentPool.begin()); // bits of their own
-        std::array<int, 4> a{};
-        std::array<int, 8> s{};
-        std::copy_n(pool.begin(), 4, a.begin());
-        std::copy_n(segmentPool.begin(), 8, s.begin());
-        out.push_back({"random" + std::to_string(n),
-                       wiring(anodePort, a, shared ? anodePort : (anodePort + 1 + below(7)) % 8, s), bits});
-    }
-    return out;
-}
-
-/// The levels the simulation sets for one call, in the model's notation ('-': not wired).
-std::string simulated(Led7Seg4& control, int digit, int value, int point, const Wiring& pins) {
-    std::int32_t returned = 0, cycles = 0;
-    Variant affected;
-    const auto i2 = [](int v) { return Variant::i2(static_cast<std::int16_t>(v)); };
-    control.SimMacroCall(0, Variant::array(VarType::Variant, 0, {i2(digit), i2(value), i2(point)}), returned,
-                         affected, cycles);
-    std::string levels;
-    for (std::size_t i = 0; i < pins.size(); ++i)
-        levels += pins[i].bit < 0 ? '-' : (*control.state().m_Pins)[i].SimValue ? '1' : '0';
-    return levels;
-}
-
-std::string portLetters(const std::string& prefix, const std::string& suffix) {
-    std::string out;
-    for (char p = 'a'; p < 'a' + kPorts; ++p) out += prefix + p + suffix;
-    return out;
-}
-
 TEST(TargetCode, CompilesForCortexMAndDrivesThePinsAsTheSimulationDoes) {
     const std::string codeFile = shippedCodeFile();
     ASSERT_FALSE(codeFile.empty()) << "the built data folder has no ARM_7seg4.c";
-    const char* seedText = std::getenv("SEG4_WIRING_SEED");
-    const auto seed = static_cast<std::uint32_t>(seedText ? std::strtoul(seedText, nullptr, 10) : 20260611UL);
+    const std::uint32_t seed = wiringSeed();
     std::cout << "random wirings from seed " << seed << " (SEG4_WIRING_SEED)\n";
     const fs::path dir =
         fs::temp_directory_path() / ("seg4-target-code-" + std::to_string(std::random_device{}()));
 
-    const std::vector<TargetWiring> targets = wirings(seed);
+    const std::vector<TargetWiring> targets = targetWirings(seed);
     std::vector<std::unique_ptr<Display>> displays;
     std::string models, table = "const portmodel::Model kModels[] = {\n";
     for (const TargetWiring& w : targets) {
@@ -110,7 +38,7 @@ TEST(TargetCode, CompilesForCortexMAndDrivesThePinsAsTheSimulationDoes) {
         // For the model: the program in a namespace of its own, its ports as latches.
         const std::string mask = w.portBits == 8 ? "0xFFUL" : "0xFFFFFFFFUL";
         models += "namespace " + w.name + " {\n";
-        for (int p = 0; p < kPorts; ++p)
+        for (int p = 0; p < kTargetPorts; ++p)
             models += "portmodel::Latch port" + std::string(1, char('a' + p)) + "{" + std::to_string(p) +
                       ", " + mask + "};\n";
         models += "#include \"" + w.name + ".inc\"\n}\n";
@@ -172,7 +100,8 @@ TEST(TargetCode, CompilesForCortexMAndDrivesThePinsAsTheSimulationDoes) {
     while (lines >> name >> digit >> value >> point >> levels >> flags) {
         ++calls;
         const std::size_t n = index.at(name);
-        const std::string expected = simulated(displays[n]->control, digit, value, point, targets[n].pins);
+        const std::string expected =
+            simulatedLevels(displays[n]->control, digit, value, point, targets[n].pins);
         if ((levels != expected || flags != "-") && ++mismatches <= 10)
             ADD_FAILURE() << name << " SHOW_DIGIT(" << digit << ", " << value << ", " << point << "): pins "
                           << levels << ", simulation " << expected << ", broken rules " << flags;
