@@ -14,6 +14,8 @@ namespace {
 
 using ::testing::ElementsAre;
 
+// Line ends, blanks, repeated and unterminated blocks are FindsWhatReadingEveryLineFinds' random
+// files; these rows pin the plain reading itself and the markers both readings share.
 TEST(BlockView, GathersTheLinesBetweenWholeLineMarkers) {
     const struct {
         const char16_t* file;
@@ -21,21 +23,10 @@ TEST(BlockView, GathersTheLinesBetweenWholeLineMarkers) {
         const char16_t* text; // nullptr: no complete block, the caller gives the error comment
     } cases[] = {
         {u"x\r\n/*B_Start*/\r\nA\r\nB\r\n/*B_End*/\r\ny\r\n", u"B", u"A\nB\n"}, // joined with LF, last too
-        {u"/*B_Start*/\rA\rB\r/*B_End*/", u"B", u"A\nB\n"},                     // a lone CR ends a line
-        {u"/*B_Start*/\nA\n/*B_End*/\n", u"B", nullptr},                        // a lone LF does not
-        {u"/*B_Start*/\r\nA\nB\r\n/*B_End*/", u"B", u"A\nB\n"},                 // and stays in its line
-        {u"/*B_Start*/\r\n/*B_End*/\r\n", u"B", u""},                           // empty block, not the error
-        {u"/*B_Start*/\r\r\nA\r\n/*B_End*/", u"B", u"\nA\n"},                   // CR CR LF: an empty line
-        {u"/*B_Start*/ \r\nA\r\n/*B_End*/", u"B", nullptr},                     // a blank spoils a marker
-        {u"/*b_Start*/\r\nA\r\n/*b_End*/", u"B", nullptr},                      // so does letter case
-        {u"/*BB_Start*/\r\nA\r\n/*BB_End*/", u"B", nullptr},                    // and another name
+        {u"/*B_Start*/\nA\n/*B_End*/\n", u"B", nullptr},                        // a lone LF ends no line
+        {u"/*b_Start*/\r\nA\r\n/*b_End*/", u"B", nullptr},                      // letter case spoils a marker
+        {u"/*BB_Start*/\r\nA\r\n/*BB_End*/", u"B", nullptr},                    // so does another name
         {u"/* B_Start*/\r\nA\r\n/* B_End*/", u" B", u"A\n"},                    // the name is not trimmed
-        {u"/*B_Start*/\r\nA\r\nB\r\n", u"B", nullptr},                          // start without end
-        {u"/*B_End*/\r\n/*B_Start*/\r\nA\r\n", u"B", nullptr},                  // an end outside is skipped
-        {u"/*B_Start*/\r\n/*B_Start*/\r\nA\r\n/*B_End*/", u"B", u"/*B_Start*/\nA\n"},
-        {u"/*B_Start*/\r\nA\r\n/*B_End*/\r\nx\r\n/*B_Start*/\r\nB\r\n/*B_End*/", u"B", u"A\nB\n"},
-        // After a complete block an unterminated one adds the rest of the file.
-        {u"/*B_Start*/\r\nA\r\n/*B_End*/\r\n/*B_Start*/\r\nB\r\nC", u"B", u"A\nB\nC\n"},
     };
     for (const auto& c : cases) {
         const codegen::BlockScan scan = codegen::scanBlocks(c.file, c.name);

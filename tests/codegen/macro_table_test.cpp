@@ -22,7 +22,6 @@ TEST(MacroTableBuild, ListsTheMacroAsTheCodeFileDescribesIt) {
         std::int32_t isFunction, isPrivate;
         std::u16string box;
     } cases[] = {
-        {exampleProfile(), u"ShowDigit|SHOW_DIGIT|void", example, 0, 0, u""},
         // Returns, privacy and parameter types left to their defaults.
         {crlf({"[MacroNames]", "Count=1", "1=SHOW_DIGIT", "[MacroParameters_SHOW_DIGIT]", "Count=3",
                "1=DIGIT", "2=VALUE", "3=DECIMAL_PT"}),
