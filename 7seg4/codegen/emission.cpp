@@ -124,7 +124,7 @@ public:
         std::size_t i = 0;
         while (i < size) {
             const std::size_t percent = nextPercent(text, i);
-            out_.append(chars + i, percent - i); // nothing is held: the run passes every stage
+            if (percent > i) out_.append(chars + i, percent - i); // nothing is held: it passes every stage
             if (percent == size) break;
             std::size_t after = percent + 1;
             while (after < size && chars[after] == u'%') ++after;
@@ -144,7 +144,7 @@ public:
                 const std::size_t j = lowest(stages);
                 if (pairs_[j].letter == c && (plain_ & bit(j)) != 0 &&
                     (percents == 1 || (leavesPercents_ & bit(j)) != 0)) {
-                    out_.append(percents - 1, u'%');
+                    if (percents > 1) out_.append(percents - 1, u'%');
                     out_ += pairs_[j].value;
                     ++i;
                     continue;

@@ -155,9 +155,11 @@ std::int16_t Led7Seg4::get_iVersionMinor() { return state_.iVersionMinor; }
 void Led7Seg4::put_iVersionMinor(std::int16_t value) { state_.iVersionMinor = value; }
 
 std::int16_t Led7Seg4::ShiftLeft(std::int16_t value, std::int16_t count) {
-    std::int16_t result = value;
-    for (std::int16_t i = 1; i <= count; ++i) result = checkedMul16(result, 2);
-    return result;
+    // Doubling `count` times overflows exactly when the end result does not fit, and any
+    // non-zero value doubled sixteen times does not.
+    if (count <= 0 || value == 0) return value;
+    if (count >= 16) return checkedMul16(value, 1 << 16);
+    return narrowTo16(std::int64_t{value} * (std::int64_t{1} << count));
 }
 
 std::uint8_t Led7Seg4::DigitPattern(std::uint8_t value) {
