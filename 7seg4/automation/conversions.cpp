@@ -13,6 +13,7 @@
 #include "automation/utf8.h"
 
 #include <cmath>
+#include <iterator>
 #include <limits>
 
 namespace seg4 {
@@ -595,8 +596,15 @@ std::u16string fromUtf8(std::string_view bytes) {
 }
 
 std::u16string decimal(std::int64_t v) {
-    const std::string s = std::to_string(v);
-    return std::u16string(s.begin(), s.end());
+    char16_t digits[21]; // a sign and the twenty digits of 2^64
+    char16_t* first = std::end(digits);
+    std::uint64_t magnitude = v < 0 ? 0 - static_cast<std::uint64_t>(v) : static_cast<std::uint64_t>(v);
+    do {
+        *--first = static_cast<char16_t>(u'0' + magnitude % 10);
+        magnitude /= 10;
+    } while (magnitude != 0);
+    if (v < 0) *--first = u'-';
+    return std::u16string(first, std::end(digits));
 }
 
 } // namespace seg4

@@ -69,8 +69,8 @@ std::vector<Substitution> placeholderValues(const std::vector<RSPin>& pins, cons
 /// Replaces the placeholders of `pairs` in `text`, pair by pair in order; within one pair every
 /// occurrence, searching again from the start after each replacement, so text that a
 /// replacement forms is replaced too. The result is that of this rule, but it is reached in
-/// one pass over the text when no value holds "%", and in one pass per pair otherwise. A value
-/// must not hold its own placeholder: under that rule such a value never finishes.
+/// one pass over the text that copies whole runs between "%" signs. A value must not hold its
+/// own placeholder: under that rule such a value never finishes.
 std::u16string substitute(std::u16string_view text, std::span<const Substitution> pairs);
 
 /// `code` with the wiring of `pins` filled in, port letters in the platform's code page. Every

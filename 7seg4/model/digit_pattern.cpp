@@ -14,9 +14,11 @@ constexpr std::array<std::uint8_t, 10> kDigitPatterns{0xC0, 0xF9, 0xA4, 0xB0, 0x
 } // namespace
 
 std::int16_t ShiftLeft(std::int16_t value, std::int16_t count) {
-    std::int16_t result = value;
-    for (std::int16_t i = 1; i <= count; ++i) result = checkedMul16(result, 2);
-    return result;
+    // Doubling `count` times overflows exactly when the end result does not fit, and any
+    // non-zero value doubled sixteen times does not.
+    if (count <= 0 || value == 0) return value;
+    if (count >= 16) return checkedMul16(value, 1 << 16);
+    return narrowTo16(std::int64_t{value} * (std::int64_t{1} << count));
 }
 
 std::uint8_t DigitPattern(std::uint8_t value) {

@@ -67,6 +67,14 @@ TEST(PlaceholderEquivalence, RandomValuesAndTextsGiveWhatTheRuleGives) {
             }
             return pairs;
         },
+        [](Random& r) { // "%%" and a letter beyond ASCII as placeholders; more than 64 pairs
+            Pairs pairs(static_cast<std::size_t>(r.between(60, 70)));
+            for (Substitution& p : pairs) {
+                p.letter = r.pick(u"%abt\u00e9");
+                p.value = r.text(u"abtx\u00e9", 3) + (p.letter != u'%' && r.between(0, 1) ? u"%" : u"");
+            }
+            return pairs;
+        },
     };
     Random random(1234567);
     for (const auto& makePairs : kinds) {
