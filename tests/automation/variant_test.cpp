@@ -74,22 +74,5 @@ TEST(Equality, TheRuntimesEqualsOperator) {
     }
 }
 
-TEST(TypeNames, ScalarsArraysAndReferences) {
-    Variant target = Variant::ui1(1);
-    const std::pair<Variant, const char16_t*> rows[] = {
-        {Variant::i2(1), u"Integer"},
-        {Variant::currency(1), u"Currency"},
-        {Variant(), u"Empty"},
-        {Variant::i8(1), u"LongLong"},
-        {Variant::ui4(1), u"Unknown"},
-        {Variant::emptyArray(VarType::Variant), u"Variant()"},
-        {Variant::noArray(VarType::Bool), u"Boolean()"},
-        {Variant::emptyArray(VarType::UI1), u"Byte()"},
-        {Variant::emptyArray(VarType::String), u"String()"},
-        {Variant::byRef(&target), u"Byte"},
-    };
-    for (const auto& [value, name] : rows) EXPECT_EQ(typeName(value), name);
-}
-
 } // namespace
 } // namespace seg4
