@@ -6,6 +6,7 @@
 #include <dirent.h>
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <memory>
 #include <optional>
 
@@ -34,10 +35,9 @@ std::optional<std::string> findNoCase(const std::string& folder, const std::stri
     return best;
 }
 
-} // namespace
-
-std::string resolveLetterCase(const std::string& path) {
-    if (path.empty() || exists(path)) return path;
+/// The components of `path` from the first one that does not exist as spelt, each replaced by a
+/// case variant from its folder.
+std::string resolveFromRoot(const std::string& path) {
     std::string resolved = path.front() == '/' ? "/" : "";
     std::size_t at = resolved.size();
     while (at <= path.size()) {
@@ -61,6 +61,23 @@ std::string resolveLetterCase(const std::string& path) {
         at = end + 1;
     }
     return resolved;
+}
+
+} // namespace
+
+std::string resolveLetterCase(const std::string& path) {
+    if (path.empty() || exists(path)) return path;
+    // The usual miss: the folder is there as spelt and only the file's own name differs, or
+    // the file is not there at all. One look at the folder settles both.
+    const std::size_t slash = path.rfind('/');
+    const std::string name = path.substr(slash == std::string::npos ? 0 : slash + 1);
+    if (name.empty() || name == "." || name == "..") return resolveFromRoot(path);
+    const std::string folder =
+        slash == std::string::npos ? "" : path.substr(0, std::max<std::size_t>(slash, 1));
+    if (!folder.empty() && !exists(folder)) return resolveFromRoot(path);
+    const std::optional<std::string> found = findNoCase(folder, name);
+    if (!found) return path;
+    return folder.empty() ? *found : folder.back() == '/' ? folder + *found : folder + '/' + *found;
 }
 
 } // namespace seg4::posix

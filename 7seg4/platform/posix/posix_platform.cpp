@@ -212,9 +212,15 @@ bool PosixPlatform::isOrdinaryFile(const std::u16string& path) { return ordinary
 std::optional<std::uint64_t> PosixPlatform::ordinaryFileSize(const std::u16string& path) {
     auto local = localPath(path);
     if (!local) return std::nullopt;
-    *local = posix::resolveLetterCase(*local);
     struct stat info {};
-    if (::stat(local->c_str(), &info) != 0 || !S_ISREG(info.st_mode)) return std::nullopt;
+    if (::stat(local->c_str(), &info) != 0) {
+        // Not there as spelt: perhaps in another letter case.
+        if (errno != ENOENT && errno != ENOTDIR) return std::nullopt;
+        std::string resolved = posix::resolveLetterCase(*local);
+        if (resolved == *local || ::stat(resolved.c_str(), &info) != 0) return std::nullopt;
+        *local = std::move(resolved);
+    }
+    if (!S_ISREG(info.st_mode)) return std::nullopt;
     const std::string name = std::filesystem::path(*local).filename().string();
     if (!name.empty() && name.front() == '.') return std::nullopt; // hidden, as Windows hides it
     return static_cast<std::uint64_t>(info.st_size);
@@ -260,21 +266,38 @@ std::vector<std::uint8_t> PosixPlatform::readFile(const std::u16string& path) {
     // Only ordinary files are read: a folder, a device or a pipe is no file to the runtime (and
     // a pipe or a terminal could block the read forever). Non-blocking, should one appear
     // between the check and the open.
-    FileDescriptor file(::open(posix::resolveLetterCase(*local).c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
-    if (file.get() < 0) raise(openError(errno));
+    constexpr int kFlags = O_RDONLY | O_CLOEXEC | O_NONBLOCK;
+    int opened = ::open(local->c_str(), kFlags);
+    if (opened < 0) {
+        const int error = errno;
+        // Not there as spelt: perhaps in another letter case; otherwise the first failure counts.
+        const std::string resolved =
+            error == ENOENT || error == ENOTDIR ? posix::resolveLetterCase(*local) : *local;
+        if (resolved == *local) raise(openError(error));
+        opened = ::open(resolved.c_str(), kFlags);
+        if (opened < 0) raise(openError(errno));
+    }
+    const FileDescriptor file(opened);
     struct stat info {};
     if (::fstat(file.get(), &info) != 0) raise(hr::DeviceIoError);
     if (!S_ISREG(info.st_mode)) raise(hr::PathFileAccessError);
-    std::vector<std::uint8_t> bytes;
-    bytes.reserve(static_cast<std::size_t>(info.st_size));
-    std::uint8_t buffer[16384];
+    // Straight into place, the size the file has now; a file whose size is not known ahead
+    // (as some system files report 0) is read until its end.
+    const auto expected = static_cast<std::size_t>(info.st_size);
+    std::vector<std::uint8_t> bytes(expected == 0 ? 16384 : expected);
+    std::size_t filled = 0;
     while (true) {
-        const ssize_t n = ::read(file.get(), buffer, sizeof buffer);
+        if (filled == bytes.size()) {
+            if (expected != 0) break; // the whole file as it was when it was opened
+            bytes.resize(bytes.size() * 2);
+        }
+        const ssize_t n = ::read(file.get(), bytes.data() + filled, bytes.size() - filled);
         if (n < 0 && errno == EINTR) continue;
         if (n < 0) raise(hr::DeviceIoError);
         if (n == 0) break;
-        bytes.insert(bytes.end(), buffer, buffer + n);
+        filled += static_cast<std::size_t>(n);
     }
+    bytes.resize(filled);
     return bytes;
 }
 
