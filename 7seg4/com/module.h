@@ -12,6 +12,8 @@ namespace seg4::com {
 
 /// The ProgID under which the display control registers (and the source of its error infos).
 inline constexpr wchar_t kControlProgId[] = L"Quorvane_ARM_7seg4.led7seg4";
+// The page is a creatable class too: a script can make one by this name.
+inline constexpr wchar_t kPageProgId[] = L"Quorvane_ARM_7seg4.ppg7seg4";
 /// The control's readable name (the default value of its CLSID key).
 inline constexpr wchar_t kControlName[] = L"led7seg4";
 /// The property page's readable name (the default value of its CLSID key).

@@ -1,5 +1,5 @@
-// Self-registration: the class keys of led7seg4 and its ProgID, the class key of its property
-// page ppg7seg4, and both embedded type libraries.
+// Self-registration: the class keys of led7seg4 and of its property page ppg7seg4 with their
+// ProgIDs, and both embedded type libraries.
 //
 // The host's library (QuorvaneCompV4Lib) belongs to the host. The module registers its own copy
 // only when no other is registered, and unregisters it only when the registration points at the
@@ -141,6 +141,9 @@ HRESULT registerClass() {
     step(setValue(page + L"\\InprocServer32", nullptr, path));
     step(setValue(page + L"\\InprocServer32", L"ThreadingModel", L"Apartment"));
     step(setValue(page + L"\\TypeLib", nullptr, libid));
+    step(setValue(page + L"\\ProgID", nullptr, kPageProgId));
+    step(setValue(kPageProgId, nullptr, kPageName));
+    step(setValue(std::wstring(kPageProgId) + L"\\CLSID", nullptr, guidText(CLSID_ppg7seg4)));
     return hr;
 }
 
@@ -160,6 +163,7 @@ HRESULT STDAPICALLTYPE DllUnregisterServer() {
     removed(deleteTree(clsidKey()), SELFREG_E_CLASS);
     removed(deleteTree(pageClsidKey()), SELFREG_E_CLASS);
     removed(deleteTree(kControlProgId), SELFREG_E_CLASS);
+    removed(deleteTree(kPageProgId), SELFREG_E_CLASS);
     const std::wstring foreign = foreignHostLibrary();
     const bool hostRegistered = !registeredHostLibrary().empty();
     // Removes the library's key and the keys of its interfaces (the copy of the host interface

@@ -78,6 +78,8 @@ TEST(Registered, ClassKeysNameTheModuleAndItsTraits) {
         {kPageClsid, nullptr, L"ppg7seg4"},
         {kPageClsid + L"\\InprocServer32", nullptr, path},
         {kPageClsid + L"\\InprocServer32", L"ThreadingModel", L"Apartment"},
+        {kPageClsid + L"\\ProgID", nullptr, L"Quorvane_ARM_7seg4.ppg7seg4"},
+        {L"Quorvane_ARM_7seg4.ppg7seg4\\CLSID", nullptr, L"{203E56B0-72FB-4E19-BB19-8F05D50226A3}"},
     };
     for (const auto& [key, name, expected] : rows)
         EXPECT_EQ(classesValue(key, name), expected) << testing::PrintToString(key);
