@@ -60,6 +60,17 @@ t=$(date +%s.%N)
 run 600 wine "$tests" --gtest_brief=1 '--gtest_filter=-Unregistered.*:StageLanguage.*'
 echo "-- contract and differential tests in $(elapsed "$t") s"
 
+# A script client through Wine's own script host: both classes made by name, the control's
+# members called late-bound; its answers must be those in client.expected.
+t=$(date +%s.%N)
+client=tests/com/script_client
+script=$(pwd -P)/$client/client.vbs
+if ! diff <(run 60 wine cscript //nologo "Z:${script//\//\\}" 2>/dev/null | tr -d '\r') "$client/client.expected"; then
+  echo "the script client's answers differ from $client/client.expected (< got, > expected)" >&2
+  exit 1
+fi
+echo "-- script client in $(elapsed "$t") s"
+
 # qhost.exe on the registered module: its tests, then the scenario corpus and the demo, each
 # compared with the native qhost's run (tools/wine-corpus.sh).
 t=$(date +%s.%N)
