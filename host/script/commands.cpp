@@ -240,7 +240,7 @@ const Command kCommands[] = {
     {"help", "", "lists these commands", 0, 0, never, help},
     // Driving a display from a recorded trace or an emulated board.
     {"replay", "FILE.vcd [--map SIGNAL=PIN,...]",
-     "drives the current display's pins from a recorded value change dump, on the trace's time", 1, 3, always,
+     "drives the current display's pins from a recorded value change dump, on the trace's time", 1, kAnyNumber, always,
      replayTrace},
 };
 
