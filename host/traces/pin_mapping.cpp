@@ -95,8 +95,8 @@ PinWires mapPins(const TraceHeader& trace, const std::array<std::string, kTraceP
             throw TraceError(trace.file + ": --map names the signal '" + signal +
                              "', which the trace does not declare");
         if (mapped[pin])
-            throw TraceError(trace.file + ": --map gives the pin " + std::to_string(pin) + " (" + pinNames[pin] +
-                             ") a second signal, '" + signal + "'");
+            throw TraceError(trace.file + ": --map gives the pin " + std::to_string(pin) + " (" +
+                             pinNames[pin] + ") a second signal, '" + signal + "'");
         follow(pins, pin, trace.signals[*s], trace.file);
         mapped[pin] = true;
     }

@@ -30,7 +30,9 @@ public:
         const int opened = line_;
         std::vector<std::string_view> words;
         for (std::string_view w = next(); w != "$end"; w = next()) {
-            if (w.empty())
+            // The next section's keyword, or the end of the text, before $end (a comment's text
+            // may say anything).
+            if (w.empty() || (keyword != "$comment" && isSectionKeyword(w)))
                 throw TraceError(file_ + ":" + std::to_string(opened) + ": " + std::string(keyword) +
                                  " is never closed by $end");
             words.push_back(w);
@@ -49,6 +51,12 @@ private:
     const std::string& file_;
     std::size_t at_;
     int line_, tokenLine_;
+    static bool isSectionKeyword(std::string_view w) {
+        for (std::string_view k : {"$date", "$version", "$timescale", "$scope", "$upscope", "$var",
+                                   "$enddefinitions", "$dumpvars", "$dumpall", "$dumpon", "$dumpoff"})
+            if (w == k) return true;
+        return false;
+    }
     static bool isBlank(char c) {
         return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f' || c == '\v';
     }
