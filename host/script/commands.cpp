@@ -240,8 +240,11 @@ const Command kCommands[] = {
     {"help", "", "lists these commands", 0, 0, never, help},
     // Driving a display from a recorded trace or an emulated board.
     {"replay", "FILE.vcd [--map SIGNAL=PIN,...]",
-     "drives the current display's pins from a recorded value change dump, on the trace's time", 1, kAnyNumber, always,
-     replayTrace},
+     "drives the current display's pins from a recorded value change dump, on the trace's time", 1,
+     kAnyNumber, always, replayTrace},
+    {"firmware", "FILE.elf [--until TIME]",
+     "runs a target program under qemu-system-arm and drives the placed displays from its port latches", 1, 3,
+     always, runFirmwareOnDisplays},
 };
 
 } // namespace

@@ -17,4 +17,7 @@ void playSteps(Interpreter& in, const std::vector<ReplayStep>& steps, double end
 /// replay FILE.vcd [--map SIGNAL=PIN,...]
 void replayTrace(Interpreter& in, const CommandArgs& args, int line);
 
+/// firmware FILE.elf [--until TIME]
+void runFirmwareOnDisplays(Interpreter& in, const CommandArgs& args, int line);
+
 } // namespace qhost
