@@ -18,13 +18,6 @@ namespace qhost {
 
 namespace {
 
-/// `text` in single quotes for the shell, a quote in it closed, escaped and reopened.
-std::string quoted(const std::string& text) {
-    std::string out = "'";
-    for (char c : text) out += c == '\'' ? std::string("'\\''") : std::string(1, c);
-    return out + "'";
-}
-
 bool parseHex(std::string_view word, std::uint64_t& value) {
     const auto [end, error] = std::from_chars(word.data(), word.data() + word.size(), value, 16);
     return error == std::errc() && end == word.data() + word.size() && !word.empty();
@@ -56,6 +49,17 @@ std::string runFirmware(const std::string&, double, int) {
                      "with the native qhost");
 }
 #else
+namespace {
+
+/// `text` in single quotes for the shell, a quote in it closed, escaped and reopened.
+std::string quoted(const std::string& text) {
+    std::string out = "'";
+    for (char c : text) out += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    return out + "'";
+}
+
+} // namespace
+
 std::string runFirmware(const std::string& elf, double seconds, int shift) {
     std::error_code error;
     if (!std::filesystem::is_regular_file(files::pathOf(elf), error))

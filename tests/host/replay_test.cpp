@@ -3,6 +3,9 @@
 #include "helpers.h"
 #include "host_fixture.h"
 
+#include "traces/firmware_run.h"
+
+#include <cstdlib>
 #include <fstream>
 
 namespace qhost {
@@ -167,6 +170,64 @@ TEST(Replay, RefusesFilesItCannotReadWhole) {
         EXPECT_EQ(r.status, 2) << file;
         EXPECT_TRUE(test::contains(r.output, "cannot read") && test::contains(r.output, message)) << r.output;
         EXPECT_EQ(r.history.size(), 1u) << file;
+    }
+}
+
+// The report of a firmware's latches: times in ticks of the rate its first line gives.
+TEST(FirmwareReport, ReadsTimesAndLatchesAndRefusesWhatTheLibraryNeverWrites) {
+    const std::string header = "seg4-ports 25000000 8\n";
+    const std::string line = "0000000000000000 00000001 00000002 0 0 0 0 0 ffffffff\n";
+    const std::vector<PortSample> read =
+        parsePortReport(header + line + "0000000001312d00 0 0 0 0 0 0 0 7\n", "f.elf");
+    ASSERT_EQ(read.size(), 2u);
+    EXPECT_EQ(read[0].latches[1], 2u);
+    EXPECT_EQ(read[0].latches[7], 0xFFFFFFFFu);
+    EXPECT_DOUBLE_EQ(read[1].seconds, 0.8); // 0x1312d00 = 20 000 000 ticks of 25 MHz
+
+    const std::pair<std::string, std::string> cases[] = {
+        {"", "f.elf reported nothing: link host/firmware/seg4_ports.c"},
+        {"hello\n" + line, "f.elf reported no latches"},
+        {"seg4-ports 0 8\n", "f.elf reported no latches"},
+        {header + "0000000000000000 1 2 3\n", "on line 2, something other than a time and 8 latches"},
+        {header + "000000000000000g 0 0 0 0 0 0 0 0\n", "on line 2, something other than a time"},
+        {header + "0000000000000000 0 0 0 0 0 0 0 100000000\n",
+         "on line 2, a latch that is no 32-bit number"},
+        {header + "0000000000000010 0 0 0 0 0 0 0 0\n" + line,
+         "on line 3, a time before the one reported last"},
+    };
+    for (const auto& [report, message] : cases) {
+        try {
+            parsePortReport(report, "f.elf");
+            ADD_FAILURE() << "accepted: " << report;
+        } catch (const TraceError& e) {
+            EXPECT_TRUE(test::contains(e.what(), message)) << e.what();
+        }
+    }
+}
+
+TEST(Firmware, RefusesToRunWhatCannotRunAndSaysWhy) {
+    const seg4::test::TempDir dir;
+    const std::string elf = (dir / "f.elf").string();
+    std::ofstream(elf) << "not a program";
+    const std::string path = std::getenv("PATH") ? std::getenv("PATH") : "";
+    struct Case {
+        std::string arguments, pathVariable, message;
+    };
+    const Case cases[] = {
+        {"\"" + (dir / "none.elf").string() + "\"", path, "firmware: cannot read"},
+        {"\"" + elf + "\" --until 0ms", path, "--until needs a duration up to an hour"},
+        {"\"" + elf + "\" --until 2h", path, "--until needs a duration"},
+        {"\"" + elf + "\" --for 1ms", path, "usage: firmware FILE.elf [--until TIME]"},
+        {"\"" + elf + "\"", dir.path().string(),
+         "qemu-system-arm is not installed (Debian package qemu-system-arm)"},
+    };
+    for (const Case& c : cases) {
+        setenv("PATH", c.pathVariable.c_str(), 1);
+        const Replayed r = replay("firmware " + c.arguments + "\n");
+        setenv("PATH", path.c_str(), 1);
+        EXPECT_EQ(r.status, 2) << c.message;
+        EXPECT_TRUE(test::contains(r.output, c.message)) << c.message << "\n" << r.output;
+        EXPECT_EQ(r.history.size(), 1u) << c.message;
     }
 }
 
