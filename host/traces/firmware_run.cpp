@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <charconv>
 #include <cmath>
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <random>
@@ -64,6 +65,16 @@ std::string runFirmware(const std::string& elf, double seconds, int shift) {
     std::error_code error;
     if (!std::filesystem::is_regular_file(files::pathOf(elf), error))
         throw TraceError("firmware: cannot read " + elf + ": no such file");
+    // A file the emulator would load as raw memory and run as noise: refused before it runs.
+    std::string head(20, '\0');
+    if (std::FILE* f = std::fopen(elf.c_str(), "rb")) {
+        head.resize(std::fread(head.data(), 1, head.size(), f));
+        std::fclose(f);
+    }
+    constexpr char kArmElf32[] = {0x7F, 'E', 'L', 'F', 1 /* 32-bit */, 1 /* little-endian */};
+    if (head.size() < 20 || head.compare(0, 6, kArmElf32, 6) != 0 || head[18] != 40 /* ARM */ ||
+        head[19] != 0)
+        throw TraceError("firmware: " + elf + " is no 32-bit ARM ELF program (build it for the Cortex-M3)");
     if (std::system("command -v qemu-system-arm >/dev/null 2>&1") != 0)
         throw TraceError("firmware: qemu-system-arm is not installed (Debian package qemu-system-arm); "
                          "nothing was run");
@@ -73,8 +84,12 @@ std::string runFirmware(const std::string& elf, double seconds, int shift) {
     const std::string report = (dir / "report.txt").string(), log = (dir / "emulator.txt").string();
     // The run's length in timer ticks (25 MHz) is the last word of the firmware's command line.
     const auto ticks = static_cast<unsigned long long>(std::ceil(seconds * 25e6));
+    // The emulator runs an emulated second in a fraction of a real one; far more means the
+    // firmware never reports, so never learns that its time is up.
+    const long realSeconds = 10 + std::lround(std::ceil(seconds * 5));
     const std::string command =
-        "timeout 60 qemu-system-arm -M mps2-an385 -nographic -monitor none -serial null -icount shift=" +
+        "timeout " + std::to_string(realSeconds) +
+        " qemu-system-arm -M mps2-an385 -nographic -monitor none -serial null -icount shift=" +
         std::to_string(shift) + ",align=off,sleep=off -chardev file,id=report,path=" + quoted(report) +
         " -semihosting-config enable=on,target=native,chardev=report,arg=qhost,arg=" + std::to_string(ticks) +
         " -kernel " + quoted(elf) + " >" + quoted(log) + " 2>&1";
@@ -90,9 +105,9 @@ std::string runFirmware(const std::string& elf, double seconds, int shift) {
     std::filesystem::remove_all(dir, error);
     const int exit = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
     if (exit == 124)
-        throw TraceError(
-            "firmware: " + elf +
-            " ran a minute of real time without reaching its end; does it call seg4_ports_changed()?");
+        throw TraceError("firmware: " + elf + " ran " + std::to_string(realSeconds) +
+                         " s of real time without reaching its end; does it call seg4_ports_start() and then "
+                         "seg4_ports_changed() after every write to the latches?");
     if (exit != 0)
         throw TraceError("firmware: the emulator failed on " + elf + " (status " + std::to_string(exit) +
                          ")" + (said.empty() ? "" : ": " + said.substr(0, said.find('\n'))));

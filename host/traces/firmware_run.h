@@ -25,8 +25,9 @@ struct PortSample {
 int instructionShift(double clockHz);
 
 /// Runs `elf` under qemu-system-arm for `seconds` of emulated time (each instruction taking
-/// 2^shift ns) and returns what it reported. Throws TraceError when the emulator is missing or
-/// fails, or the firmware runs a minute of real time without reaching its end.
+/// 2^shift ns) and returns what it reported. Throws TraceError when `elf` is no ARM program, the
+/// emulator is missing or fails, or the firmware runs far longer in real time than its emulated
+/// time should take.
 std::string runFirmware(const std::string& elf, double seconds, int shift);
 
 /// The samples of a report. Throws TraceError, naming `elf`, for a report without its first line

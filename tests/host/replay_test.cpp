@@ -208,7 +208,13 @@ TEST(FirmwareReport, ReadsTimesAndLatchesAndRefusesWhatTheLibraryNeverWrites) {
 TEST(Firmware, RefusesToRunWhatCannotRunAndSaysWhy) {
     const seg4::test::TempDir dir;
     const std::string elf = (dir / "f.elf").string();
-    std::ofstream(elf) << "not a program";
+    std::ofstream(elf) << "not a program, but long enough";
+    // The start of a 32-bit little-endian ARM ELF file, as far as qhost looks before running it.
+    const std::string arm = (dir / "arm.elf").string();
+    std::ofstream(arm, std::ios::binary) << std::string("\x7F"
+                                                        "ELF\x01\x01",
+                                                        6)
+                                         << std::string(12, '\0') << std::string("\x28\x00", 2);
     const std::string path = std::getenv("PATH") ? std::getenv("PATH") : "";
     struct Case {
         std::string arguments, pathVariable, message;
@@ -218,7 +224,8 @@ TEST(Firmware, RefusesToRunWhatCannotRunAndSaysWhy) {
         {"\"" + elf + "\" --until 0ms", path, "--until needs a duration up to an hour"},
         {"\"" + elf + "\" --until 2h", path, "--until needs a duration"},
         {"\"" + elf + "\" --for 1ms", path, "usage: firmware FILE.elf [--until TIME]"},
-        {"\"" + elf + "\"", dir.path().string(),
+        {"\"" + elf + "\"", path, "f.elf is no 32-bit ARM ELF program"},
+        {"\"" + arm + "\"", dir.path().string(),
          "qemu-system-arm is not installed (Debian package qemu-system-arm)"},
     };
     for (const Case& c : cases) {
