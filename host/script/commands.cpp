@@ -8,6 +8,7 @@
 #include "script/interpreter.h"
 #include "script/page_commands.h"
 #include "script/script_parser.h"
+#include "script/trace_commands.h"
 #include "views/documents.h"
 #include "views/eye.h"
 #include "views/output_files.h"
@@ -237,6 +238,13 @@ const Command kCommands[] = {
     {"page", "ACTION [ARGUMENTS]", "drives the property page: open, show, pick, scroll, type, apply, ok, ...",
      0, kAnyNumber, pageCommandTouchesFiles, runPageCommand},
     {"help", "", "lists these commands", 0, 0, never, help},
+    // Driving a display from a recorded trace or an emulated board.
+    {"replay", "FILE.vcd [--map SIGNAL=PIN,...]",
+     "drives the current display's pins from a recorded value change dump, on the trace's time", 1,
+     kAnyNumber, always, replayTrace},
+    {"firmware", "FILE.elf [--until TIME]",
+     "runs a target program under qemu-system-arm and drives the placed displays from its port latches", 1, 3,
+     always, runFirmwareOnDisplays},
 };
 
 } // namespace

@@ -76,6 +76,9 @@ public:
     /// Writes what failed and counts it.
     void fail(int line, const std::string& what);
     int failures() const { return failures_; }
+    /// Lets simulated time pass and records every display's levels, as `elapse` does (traces
+    /// replayed onto a display).
+    void elapse(double seconds) { advance(seconds); }
 
 private:
     Backend& backend_;
