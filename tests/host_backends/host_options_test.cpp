@@ -2,6 +2,7 @@
 // reads them, and options that describe the system are accepted only as the system is.
 #include "automation/conversions.h"
 #include "com_backend.h"
+#include "test_host.h"
 
 #include <windows.h>
 
@@ -11,6 +12,7 @@
 #include <fstream>
 #include <functional>
 #include <optional>
+#include <stdexcept>
 
 namespace qhost::testing {
 namespace {
@@ -88,6 +90,16 @@ TEST_F(HostOptionsTest, WhatDescribesTheSystemIsAcceptedOnlyAsItIs) {
         if (*r.refusal == '\0') {
             EXPECT_EQ(message, "");
         }
+    }
+    // The twips command of a run is held to the same: the screen's own value only.
+    EXPECT_NO_THROW(testBackend().setTwipsPerPixel(screen));
+    try {
+        testBackend().setTwipsPerPixel(screen + 3);
+        ADD_FAILURE() << "other twips accepted during a run";
+    } catch (const std::runtime_error& e) {
+        EXPECT_NE(std::string(e.what()).find("cannot change the screen's resolution during a run"),
+                  std::string::npos)
+            << e.what();
     }
     // A refused module folder names the one the module reads.
     HostOptions elsewhere;

@@ -133,6 +133,15 @@ std::u16string registeredModulePath() {
     return {};
 }
 
+void ComBackend::setTwipsPerPixel(float twips) {
+    const float x = screenTwips(LOGPIXELSX), y = screenTwips(LOGPIXELSY);
+    if (twips != x || twips != y)
+        throw std::runtime_error(
+            "a Windows host cannot change the screen's resolution during a run: the module "
+            "takes its twips per pixel from the screen, which has " +
+            number(x) + " (" + number(y) + " down)");
+}
+
 void applyHostOptions(const HostOptions& o) {
     // What describes the system itself is checked before anything is written.
     if (o.twips) {
