@@ -110,13 +110,17 @@ private:
     RECT panel_{};
 };
 
-/// The module's count of the layout passes a display of its own made (an export of the module,
-/// for hosts that check a display); null when the module has none.
+/// The count of the layout passes a display made, which its module exports for hosts that check
+/// a display; null when the module has none. The module is the one whose code answers the
+/// object's first interface.
 using LayoutPassesFunction = HRESULT(WINAPI*)(IUnknown*, ULONGLONG*);
-LayoutPassesFunction layoutPassesOfModule() {
-    const std::wstring path = wide(registeredModulePath());
-    HMODULE module = path.empty() ? nullptr : GetModuleHandleW(path.c_str());
-    if (!module) return nullptr;
+LayoutPassesFunction layoutPassesOf(IUnknown* object) {
+    const void* code = *reinterpret_cast<void* const*>(object); // the interface's vtable
+    HMODULE module = nullptr;
+    if (!GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS |
+                                GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
+                            static_cast<LPCWSTR>(code), &module))
+        return nullptr;
     return reinterpret_cast<LayoutPassesFunction>(
         reinterpret_cast<void*>(GetProcAddress(module, "Seg4LayoutPasses")));
 }
@@ -195,6 +199,7 @@ public:
         check(object_->QueryInterface(IID_IPersistPropertyBag, persist_.putVoid()));
         check(object_->QueryInterface(IID_IViewObject, view_.putVoid()));
         check(object_->QueryInterface(IID_IOleInPlaceObject, inPlace_.putVoid()));
+        layoutPasses_ = layoutPassesOf(object_.get());
         // The panel: a hidden window of the container, in which the control is activated.
         panel_ = CreateWindowExW(0, L"STATIC", L"", WS_POPUP, 0, 0, 0, 0, nullptr, nullptr, nullptr, nullptr);
         if (!panel_) raiseFailure(HRESULT_FROM_WIN32(GetLastError()));
@@ -363,7 +368,7 @@ private:
     ComPtr<IOleInPlaceObject> inPlace_;
     HWND panel_ = nullptr;
     ComPtr<ContainerSite> site_;
-    LayoutPassesFunction layoutPasses_ = layoutPassesOfModule();
+    LayoutPassesFunction layoutPasses_ = nullptr;
     std::uint64_t layoutsBefore_ = 0;
 
     std::uint64_t layoutPasses() {
