@@ -213,11 +213,15 @@ void Interpreter::dispatch(const Statement& s) {
     }
     case Statement::Kind::ExpectFails: expectFails(s); break;
     case Statement::Kind::ExpectMsgBox: expectMessageBox(s); break;
-    case Statement::Kind::ExpectPicture: try { expectPicture(*this, expandWords(s.words), s.line);
+    case Statement::Kind::ExpectPicture: {
+        if (!limits_.fileCommands) throw ScriptFault(s.line, "expect picture is not allowed in this run");
+        try {
+            expectPicture(*this, expandWords(s.words), s.line);
         } catch (const CommandError& e) {
             throw ScriptFault(s.line, e.what());
         }
         break;
+    }
     case Statement::Kind::Print: {
         try {
             const Variant v = evaluate(*s.values[0]);
