@@ -5,9 +5,11 @@
 #include "com_base.h"
 #include "control_object.h"
 #include "dispatch_support.h"
+#include "facets.h"
 #include "property_page.h"
 
 #include <ARM_7seg4.h>
+#include <QuorvaneV4.h>
 
 #include <algorithm>
 #include <cwchar>
@@ -97,6 +99,19 @@ HRESULT STDAPICALLTYPE DllCanUnloadNow() {
     if (!ModuleCount::idle()) return S_FALSE;
     seg4::com::releaseModuleCaches();
     return S_OK;
+}
+
+HRESULT WINAPI Seg4LayoutPasses(IUnknown* control, ULONGLONG* passes) {
+    if (!control || !passes) return E_POINTER;
+    void* host = nullptr;
+    if (FAILED(control->QueryInterface(IID_IQuorvaneComponentV4, &host)) || !host) return E_INVALIDARG;
+    // Only a facet built by this module has this vtable; another object's interface is refused
+    // before anything of it is read as ours.
+    const auto* facet = static_cast<const seg4::com::Facet*>(host);
+    const HRESULT hr = facet->vtable == seg4::com::hostInterfaceVtable() ? S_OK : E_INVALIDARG;
+    if (SUCCEEDED(hr)) *passes = facet->owner->core().layoutPasses();
+    static_cast<IUnknown*>(host)->Release();
+    return hr;
 }
 
 UINT WINAPI Seg4HelpFile(LPWSTR buffer, UINT capacity) {

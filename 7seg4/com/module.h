@@ -46,4 +46,8 @@ BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID reserved);
 /// Exported for hosts: the help file the control registered ("" when it found none). Copies at
 /// most `capacity` - 1 characters and a NUL into `buffer`; returns the path's full length.
 UINT WINAPI Seg4HelpFile(LPWSTR buffer, UINT capacity);
+/// Exported for hosts that check a display: how many times the display `control` (any interface
+/// of one of this module's displays) laid its pictures out again since it was created, a pass a
+/// container cannot see from outside. E_INVALIDARG for an object that is not such a display.
+HRESULT WINAPI Seg4LayoutPasses(IUnknown* control, ULONGLONG* passes);
 }

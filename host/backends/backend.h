@@ -9,6 +9,7 @@
 #include "persistence/property_bag.h"
 
 #include <array>
+#include <cstdint>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -19,6 +20,23 @@
 namespace qhost {
 
 using Picture = seg4::Frame; // premultiplied RGBA, row by row
+
+/// What a container sees of a control's drawing and sizing, counted from its activation.
+struct ContainerCounts {
+    /// Repaints the control announced to its container (a Paint run outside the container's own
+    /// drawing: the linked core's invalidate, a Windows control's IAdviseSink::OnViewChange).
+    std::uint64_t paints = 0;
+    /// Sizes the control asked of its container that differ from the rectangle it had (the
+    /// linked core's setExtent, a Windows control's IOleInPlaceSite::OnPosRectChange).
+    std::uint64_t resizes = 0;
+    /// Passes in which the control laid its pictures out again (a new colour or size).
+    std::uint64_t layouts = 0;
+};
+
+struct PanelSize {
+    int width = 0;
+    int height = 0;
+};
 
 /// One placed display.
 class Display {
@@ -39,6 +57,20 @@ public:
     virtual Picture render() = 0;
     /// The twelve simulated pin levels, read without disturbing the control.
     virtual std::array<bool, 12> pinLevels() = 0;
+
+    // ---- the container's side: sizing, drawing and what it saw ----
+    /// The container takes the control onto its panel at the control's own size; from then on
+    /// it answers the control's requests for another size and counts them.
+    virtual void activate() = 0;
+    /// The container gives the control this size in pixels, as a user dragging its frame does.
+    /// A size other than the control's own raises its Resize.
+    virtual void resize(int width, int height) = 0;
+    /// The container raises Paint alone, with no Resize before it.
+    virtual void paint() = 0;
+    /// What the container observed so far (see ContainerCounts).
+    virtual ContainerCounts counts() = 0;
+    /// The control's rectangle on the panel, in pixels (0 x 0 before activate).
+    virtual PanelSize panelSize() = 0;
 };
 
 /// Creates displays and reports what they show the user.
@@ -59,6 +91,11 @@ public:
         (void)selected;
         throw std::runtime_error("the property page is not available in this build");
     }
+
+    // ---- the screen ----
+    /// Twips per pixel of the screen from now on, for every display. Throws std::runtime_error
+    /// with the reason when this build cannot change them.
+    virtual void setTwipsPerPixel(float twips) = 0;
 };
 
 } // namespace qhost

@@ -9,6 +9,7 @@
 #include "display/compositor.h"
 #include "posix_platform.h"
 
+#include <stdexcept>
 #include <tuple>
 #include <utility>
 
@@ -175,6 +176,8 @@ public:
     explicit NativeDisplay(seg4::Platform& platform) : platform_(platform), control_(platform, this) {
         control_.Initialize();
     }
+    NativeDisplay(const NativeDisplay&) = delete;
+    NativeDisplay& operator=(const NativeDisplay&) = delete;
 
     Variant invoke(bool hostInterface, const seg4::MemberInfo& member, std::vector<Variant*>& args) override {
         const auto index = static_cast<std::size_t>(member.number - 1);
@@ -188,7 +191,14 @@ public:
     void readProperties(seg4::PropertyBag& bag) override { control_.ReadProperties(bag); }
     void writeProperties(seg4::PropertyBag& bag) override { control_.WriteProperties(bag); }
     Picture render() override {
-        control_.Paint(); // a container that has the control draw raises its Paint
+        // A container that has the control draw raises its Paint; the control asks for no
+        // further redraw while the container draws.
+        drawing_ = true;
+        struct Reset {
+            bool& flag;
+            ~Reset() { flag = false; }
+        } reset{drawing_};
+        control_.Paint();
         return seg4::snapshot(control_, platform_.twipsPerPixelX(), platform_.twipsPerPixelY());
     }
     std::array<bool, 12> pinLevels() override {
@@ -200,11 +210,51 @@ public:
         return levels;
     }
 
+    void activate() override {
+        panel_ = ownSize();
+        active_ = true;
+        counts_ = {};
+        layoutsBefore_ = control_.layoutPasses();
+    }
+    void resize(int width, int height) override {
+        panel_ = {width, height};
+        // The container raises Resize only for a size other than the control's own.
+        const PanelSize own = ownSize();
+        if (own.width != width || own.height != height) control_.Resize();
+    }
+    void paint() override { control_.Paint(); }
+    ContainerCounts counts() override {
+        ContainerCounts c = counts_;
+        c.layouts = control_.layoutPasses() - layoutsBefore_;
+        return c;
+    }
+    PanelSize panelSize() override { return panel_; }
+
 private:
     seg4::Platform& platform_;
     Led7Seg4 control_;
-    void setExtent(float, float) override {}
-    void invalidate() override {}
+    bool drawing_ = false;
+    bool active_ = false;
+    PanelSize panel_;
+    ContainerCounts counts_;
+    std::uint64_t layoutsBefore_ = 0;
+
+    PanelSize ownSize() const {
+        return {seg4::pixelsFromTwips(control_.extentWidthTwips(), platform_.twipsPerPixelX()),
+                seg4::pixelsFromTwips(control_.extentHeightTwips(), platform_.twipsPerPixelY())};
+    }
+    // A container on the panel answers a request for another size by giving it.
+    void setExtent(float widthTwips, float heightTwips) override {
+        if (!active_) return;
+        const PanelSize wanted{seg4::pixelsFromTwips(widthTwips, platform_.twipsPerPixelX()),
+                               seg4::pixelsFromTwips(heightTwips, platform_.twipsPerPixelY())};
+        if (wanted.width == panel_.width && wanted.height == panel_.height) return;
+        ++counts_.resizes;
+        panel_ = wanted;
+    }
+    void invalidate() override {
+        if (active_ && !drawing_) ++counts_.paints;
+    }
 };
 
 static_assert(std::size(kHostInvokers) == std::size(seg4::kHostMembers));
@@ -215,6 +265,14 @@ static_assert(std::size(kControlInvokers) == std::size(seg4::kControlMembers));
 NativeBackend::NativeBackend(seg4::PosixPlatform& platform) : platform_(platform) {}
 
 std::unique_ptr<Display> NativeBackend::create() { return std::make_unique<NativeDisplay>(platform_); }
+
+void NativeBackend::setTwipsPerPixel(float twips) {
+    try {
+        platform_.setTwipsPerPixel(twips, twips);
+    } catch (const std::invalid_argument& e) {
+        throw std::runtime_error(e.what());
+    }
+}
 
 void NativeBackend::onMessageBox(std::function<void(const std::u16string& text)> handler) {
     platform_.setMessageBoxHandler([handler = std::move(handler)](const seg4::MessageBoxRequest& box) {

@@ -19,6 +19,8 @@ public:
     std::string name() const override { return "native"; }
     /// The page of the linked core over the in-memory colour list (page_native.cpp).
     std::unique_ptr<PageSession> openPage(std::vector<Display*> selected) override;
+    /// The platform's twips per pixel, as a change of the screen's resolution would set them.
+    void setTwipsPerPixel(float twips) override;
 
 private:
     seg4::PosixPlatform& platform_;

@@ -5,6 +5,7 @@
 #include "automation/errors.h"
 #include "backends/members.h"
 #include "codegen/program.h"
+#include "script/container_checks.h"
 #include "script/interpreter.h"
 #include "script/page_commands.h"
 #include "script/script_parser.h"
@@ -245,6 +246,11 @@ const Command kCommands[] = {
     {"firmware", "FILE.elf [--until TIME]",
      "runs a target program under qemu-system-arm and drives the placed displays from its port latches", 1, 3,
      always, runFirmwareOnDisplays},
+    // the container's side of the current display (container_checks.cpp)
+    {"resize", "W H", "the container gives the display W x H pixels (a size not its own raises Resize)", 2, 2,
+     never, resizeCommand},
+    {"paint", "", "the container raises the display's Paint alone", 0, 0, never, paintCommand},
+    {"twips", "N", "the screen has N twips per pixel from now on (15 at 96 dpi)", 1, 1, never, twipsCommand},
 };
 
 } // namespace

@@ -3,6 +3,7 @@
 #include "automation/conversions.h"
 #include "automation/errors.h"
 #include "files/bounded_read.h"
+#include "script/container_checks.h"
 #include "script/interpreter.h"
 #include "script/names.h"
 #include "script/page_commands.h"
@@ -126,6 +127,12 @@ Variant Interpreter::evaluateName(const Expr& e) {
             throw ScriptFault(e.line, e.name + " takes " + std::to_string(count) + " argument" +
                                           (count == 1 ? "" : "s"));
     };
+    if (isContainerValue(b.builtIn)) {
+        std::vector<Variant> values;
+        values.reserve(e.args.size());
+        for (const ExprPtr& a : e.args) values.push_back(evaluate(*a).deref());
+        return containerValue(*this, b.builtIn, values, e.line);
+    }
     if (!e.hasArgumentList || e.args.empty()) {
         if (isPageValue(b.builtIn)) return pageValue(*this, b.builtIn, e.line);
         switch (b.builtIn) {
@@ -180,7 +187,7 @@ Variant Interpreter::evaluateName(const Expr& e) {
         needArgs(1);
         if (!limits_.fileCommands) throw ScriptFault(e.line, "FileText is not allowed in this run");
         const std::string path = seg4::toUtf8(seg4::toString(arg(0)));
-        return Variant::string(seg4::fromUtf8(fileText(path)));
+        return Variant::string(fileTextOf(path, fileText(path)));
     }
     case BuiltIn::Min:
     case BuiltIn::Max: {

@@ -4,6 +4,7 @@
 #include "automation/conversions.h"
 #include "automation/errors.h"
 #include "script/commands.h"
+#include "script/container_checks.h"
 #include "script/names.h"
 #include "views/value_format.h"
 
@@ -107,7 +108,7 @@ PlacedDisplay& Interpreter::current(int line) {
     return displays_[current_];
 }
 
-PlacedDisplay& Interpreter::place(const std::string& name, int line) {
+PlacedDisplay& Interpreter::place(const std::string& name, int line, bool bare) {
     std::string chosen = name;
     if (chosen.empty()) chosen = "display" + std::to_string(displays_.size() + 1);
     for (const auto& d : displays_)
@@ -116,7 +117,7 @@ PlacedDisplay& Interpreter::place(const std::string& name, int line) {
     std::unique_ptr<Display> display = backend_.create();
     try {
         // A new display gets its first properties; then its container sizes and draws it.
-        display->initProperties();
+        if (!bare) display->initProperties();
         display->show();
     } catch (const ComError&) {
         adopt(chosen, std::move(display)); // the display is there, as far as it got
@@ -128,6 +129,7 @@ PlacedDisplay& Interpreter::place(const std::string& name, int line) {
 PlacedDisplay& Interpreter::adopt(const std::string& name, std::unique_ptr<Display> display) {
     displays_.push_back({name, std::move(display), {}});
     current_ = displays_.size() - 1;
+    displays_.back().display->activate();
     displays_.back().history.push_back({now_, displays_.back().display->pinLevels()});
     if (clockPushed_) call("ClockSpeed", {Variant::i4(static_cast<std::int32_t>(clockHz_))});
     return displays_.back();
@@ -177,7 +179,7 @@ void Interpreter::dispatch(const Statement& s) {
     switch (s.kind) {
     case Statement::Kind::Evaluate: evaluateStatement(s); break;
     case Statement::Kind::Assign: assign(s); break;
-    case Statement::Kind::Place: try { place(s.word, s.line);
+    case Statement::Kind::Place: try { place(s.word, s.line, s.bare);
         } catch (const ComError& e) {
             print(s.text);
             printError(e);
@@ -211,6 +213,15 @@ void Interpreter::dispatch(const Statement& s) {
     }
     case Statement::Kind::ExpectFails: expectFails(s); break;
     case Statement::Kind::ExpectMsgBox: expectMessageBox(s); break;
+    case Statement::Kind::ExpectPicture: {
+        if (!limits_.fileCommands) throw ScriptFault(s.line, "expect picture is not allowed in this run");
+        try {
+            expectPicture(*this, expandWords(s.words), s.line);
+        } catch (const CommandError& e) {
+            throw ScriptFault(s.line, e.what());
+        }
+        break;
+    }
     case Statement::Kind::Print: {
         try {
             const Variant v = evaluate(*s.values[0]);

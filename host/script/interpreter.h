@@ -51,11 +51,13 @@ public:
     double now() const { return now_; }
     double clockHz() const { return clockHz_; }
     std::ostream& out() { return out_; }
-    /// Places a new display (Initialize, InitProperties) and makes it current.
-    PlacedDisplay& place(const std::string& name, int line);
+    /// Places a new display (Initialize, InitProperties) and makes it current. A bare display
+    /// skips InitProperties: it has neither its first settings nor its pin table.
+    PlacedDisplay& place(const std::string& name, int line, bool bare = false);
     /// A display with only its Initialize run (for loading documents).
     std::unique_ptr<Display> backendCreate() { return backend_.create(); }
-    /// Adds a display that was created and loaded elsewhere (documents) and makes it current.
+    /// Adds a display that was created and loaded elsewhere (documents) and makes it current; its
+    /// container takes it onto the panel at its own size.
     PlacedDisplay& adopt(const std::string& name, std::unique_ptr<Display> display);
     /// Removes the named display (the current one for ""), as a host deletes it from its panel;
     /// returns its name. Another display becomes current.

@@ -50,6 +50,15 @@ const std::pair<const char*, BuiltIn> kBuiltIns[] = {
     {"pagepreviewwidth", BuiltIn::PagePreviewWidth},
     {"pagepreviewheight", BuiltIn::PagePreviewHeight},
     {"pagechanged", BuiltIn::PageChanged},
+    // the current display as its container sees it (container_checks.cpp)
+    {"picturewidth", BuiltIn::PictureWidth},
+    {"pictureheight", BuiltIn::PictureHeight},
+    {"pixel", BuiltIn::Pixel},
+    {"paintcount", BuiltIn::PaintCount},
+    {"resizecount", BuiltIn::ResizeCount},
+    {"layoutcount", BuiltIn::LayoutCount},
+    {"controlwidth", BuiltIn::ControlWidth},
+    {"controlheight", BuiltIn::ControlHeight},
 };
 
 } // namespace

@@ -13,6 +13,7 @@ namespace qhost {
 BuiltIn builtInNamed(std::string_view name);
 bool isBuiltIn(std::string_view name);
 inline bool isPageValue(BuiltIn b) { return b >= BuiltIn::PageOpen && b <= BuiltIn::PageChanged; }
+inline bool isContainerValue(BuiltIn b) { return b >= BuiltIn::PictureWidth && b <= BuiltIn::ControlHeight; }
 
 /// What `name` stands for, its variable slot left for the caller to fill in.
 NameBinding bindName(std::string_view name);

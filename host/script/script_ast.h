@@ -79,6 +79,14 @@ enum class BuiltIn : std::uint8_t {
     PagePreviewWidth,
     PagePreviewHeight,
     PageChanged, // the open page's values
+    PictureWidth,
+    PictureHeight,
+    Pixel,
+    PaintCount,
+    ResizeCount,
+    LayoutCount,
+    ControlWidth,
+    ControlHeight, // the current display as its container sees it
 };
 
 /// What a name stands for, decided when the script is read (the member tables never change):
@@ -140,6 +148,8 @@ struct Statement {
         Elapse,       // elapse <duration>: simulated time passes with no call
         Clock,        // clock <Hz>: the host's clock, pushed to every display as ClockSpeed
         Echo,         // echo on | echo off: whether answers of calls and puts are printed
+        // expect picture FILE.png: the current display against a stored picture, pixel for pixel
+        ExpectPicture,
     };
     Kind kind = Kind::Evaluate;
     int line = 0;
@@ -148,9 +158,10 @@ struct Statement {
     std::vector<ExprPtr> values; // operands (Assign: value; ExpectEqual: actual, expected; For: a, b, step)
     std::string word;            // Place/Use name, Command word, ExpectFails error text
     const Command* command = nullptr; // Command: its entry of the command table
-    std::vector<std::string> words;   // Command arguments
+    std::vector<std::string> words;   // Command arguments; ExpectPicture: the file
     StatementPtr inner;               // ExpectFails: the statement that must fail
     bool negate = false;              // expect no msgbox
+    bool bare = false;                // place NAME bare: no new-display initialisation
     Block body;                       // loops
 };
 

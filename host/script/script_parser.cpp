@@ -514,6 +514,10 @@ public:
                 stack_.back().block->push_back(std::move(command));
                 return;
             }
+            if (StatementPtr picture = expectPictureStatement(text, lineNo)) {
+                stack_.back().block->push_back(std::move(picture));
+                return;
+            }
             if (StatementPtr fails = expectFailsStatement(text, lineNo)) {
                 stack_.back().block->push_back(std::move(fails));
                 return;
@@ -585,6 +589,10 @@ private:
                 s->word = p.take().text;
             else if (!place)
                 throw SyntaxError("'use' needs the name of a placed display");
+            if (place && !s->word.empty() && p.isWord("bare")) {
+                p.take();
+                s->bare = true;
+            }
             p.expectEnd();
             return s;
         }
@@ -692,6 +700,25 @@ private:
             s->values.push_back(p.expression());
         }
         p.expectEnd();
+        return s;
+    }
+
+    /// "expect picture FILE.png": the file is a word such as a path, taken before the line is
+    /// split into tokens. "expect picture = 3" still compares a variable named picture.
+    StatementPtr expectPictureStatement(const std::string& text, int lineNo) {
+        std::size_t at = 0;
+        for (const char* word : {"expect", "picture"}) {
+            const std::size_t length = std::string_view(word).size();
+            if (!equalsWord(std::string_view(text).substr(at, length), word)) return nullptr;
+            at += length;
+            if (at < text.size() && !std::isspace(static_cast<unsigned char>(text[at]))) return nullptr;
+            while (at < text.size() && std::isspace(static_cast<unsigned char>(text[at]))) ++at;
+        }
+        if (at < text.size() && (text[at] == '=' || text[at] == '(')) return nullptr;
+        const std::vector<std::string> words = splitWords(text);
+        if (words.size() != 3) throw SyntaxError("usage: expect picture FILE.png");
+        auto s = newStatement(Statement::Kind::ExpectPicture, text, lineNo);
+        s->words.push_back(words[2]);
         return s;
     }
 

@@ -22,6 +22,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         return true;
     }();
     (void)configured;
+    platform.setTwipsPerPixel(15, 15); // a run's `twips` command does not reach the next run
     qhost::NativeBackend backend(platform);
     std::ostringstream out;
     qhost::RunLimits limits;

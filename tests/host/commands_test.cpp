@@ -13,7 +13,7 @@
 namespace qhost {
 namespace {
 
-/// The forms written in the first column of the README's table of commands ("snapshot FILE.png").
+/// The forms written in the first column of the README's tables of commands ("snapshot FILE.png").
 std::vector<std::string> documentedForms() {
     std::ifstream in(SEG4_README);
     EXPECT_TRUE(in) << "cannot read " << SEG4_README;
@@ -26,7 +26,10 @@ std::vector<std::string> documentedForms() {
             continue;
         }
         if (!inTable) continue;
-        if (line.empty() || line[0] != '|') break;
+        if (line.empty() || line[0] != '|') {
+            inTable = false; // another table of commands may follow in a later section
+            continue;
+        }
         const std::string cell = line.substr(1, line.find(" | ", 1));
         for (std::size_t open = cell.find('`'); open != std::string::npos; open = cell.find('`', open)) {
             const std::size_t close = cell.find('`', open + 1);

@@ -74,6 +74,15 @@ TEST(Interpreter, ScriptFaultsStopTheRunWithStatusTwo) {
         {"place\nload /\n", "t.qhs:2: cannot read /: it is a folder, not a file"},
         {"place\nload /dev/zero\n", "t.qhs:2: cannot read /dev/zero: it is not an ordinary file"},
         {"place\nanimate a.png 66s\n", "t.qhs:2: animate: a frame time above 65.535 s does not fit"},
+        // The container's commands and values, misused.
+        {"PaintCount\n", "t.qhs:1: no display placed yet"},
+        {"place\nx = Pixel(1)\n", "t.qhs:2: Pixel takes 2 arguments"},
+        {"place\nx = PaintCount(1)\n", "t.qhs:2: PaintCount takes 0 arguments"},
+        {"place\nresize 0 50\n", "t.qhs:2: a width must be a whole number from 1 to 16384, not '0'"},
+        {"place\nresize 160 50.5\n", "t.qhs:2: a height must be a whole number from 1 to 16384, not '50.5'"},
+        {"place\ntwips 0\n", "t.qhs:2: twips per pixel must be a number from 1 to 1440, not '0'"},
+        {"place\ntwips 12x\n", "t.qhs:2: twips per pixel must be a number from 1 to 1440, not '12x'"},
+        {"place\nexpect picture /\n", "t.qhs:2: cannot read /: it is a folder, not a file"},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.script);
@@ -119,12 +128,6 @@ TEST(Interpreter, LongChainsAndDeepNestingEvaluate) {
     for (int i = 0; i < 120; ++i) nested = "-(" + nested + ")"; // two levels each
     const ScriptRun r = runScript(sum + "\nexpect x == 20000\ny = " + nested + "\nexpect y == 1\n");
     EXPECT_EQ(r.status, 0) << r.output.substr(0, 200);
-}
-
-TEST(Interpreter, DisplaysAreNamedAndSwitched) {
-    const ScriptRun r = runScript("place left\nPort(0) = 2\nplace right\nexpect Port(0) == -1\nuse left\n"
-                                  "expect Port(0) == 2\n");
-    EXPECT_EQ(r.status, 0) << r.output;
 }
 
 TEST(Interpreter, MacroCyclesAdvanceSimulatedTimeOnTheHostClock) {

@@ -33,6 +33,11 @@ TEST(ScriptParser, EachLineBecomesItsStatement) {
         {"save \"out/my doc.json\"", Kind::Command},
         {"elapse 2.5ms", Kind::Elapse},
         {"clock 8000000", Kind::Clock},
+        {"place raw bare", Kind::Place},
+        {"expect picture \"out/lit digit.png\"", Kind::ExpectPicture},
+        {"EXPECT Picture fixtures/lit.png", Kind::ExpectPicture},
+        {"expect picture = 3", Kind::ExpectEqual}, // a variable named picture
+        {"expect pictures(1) == 3", Kind::ExpectEqual},
     };
     for (const Row& r : rows) {
         SCOPED_TRACE(r.line);

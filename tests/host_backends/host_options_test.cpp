@@ -2,6 +2,7 @@
 // reads them, and options that describe the system are accepted only as the system is.
 #include "automation/conversions.h"
 #include "com_backend.h"
+#include "test_host.h"
 
 #include <windows.h>
 
@@ -11,6 +12,7 @@
 #include <fstream>
 #include <functional>
 #include <optional>
+#include <stdexcept>
 
 namespace qhost::testing {
 namespace {
@@ -89,6 +91,25 @@ TEST_F(HostOptionsTest, WhatDescribesTheSystemIsAcceptedOnlyAsItIs) {
             EXPECT_EQ(message, "");
         }
     }
+    // The twips command of a run gets the screen's own value or, unaware of the resolution, 15,
+    // and the module then reads what it got; anything else is refused and changes nothing.
+    const auto moduleTwips = [] {
+        HDC screenDc = GetDC(nullptr);
+        const float t = 1440.0f / static_cast<float>(GetDeviceCaps(screenDc, LOGPIXELSX));
+        ReleaseDC(nullptr, screenDc);
+        return t;
+    };
+    for (const float wanted : {15.0f, screen}) {
+        EXPECT_NO_THROW(testBackend().setTwipsPerPixel(wanted));
+        EXPECT_EQ(moduleTwips(), wanted);
+    }
+    try {
+        testBackend().setTwipsPerPixel(screen + 3);
+        ADD_FAILURE() << "other twips accepted during a run";
+    } catch (const std::runtime_error& e) {
+        EXPECT_NE(std::string(e.what()).find("cannot be had during a run"), std::string::npos) << e.what();
+    }
+    EXPECT_EQ(moduleTwips(), screen);
     // A refused module folder names the one the module reads.
     HostOptions elsewhere;
     elsewhere.moduleFolder = "C:\\windows";

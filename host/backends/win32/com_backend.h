@@ -40,6 +40,9 @@ public:
     /// child windows as a user drives them.
     std::unique_ptr<PageSession> openPage(std::vector<Display*> selected) override;
     std::string name() const override { return "ocx"; }
+    /// The module takes its twips per pixel from the screen's resolution, which Windows fixes
+    /// for the session: only the screen's own value is accepted (host_settings.cpp).
+    void setTwipsPerPixel(float twips) override;
 
     struct Shared; // what the backend and its displays share: the watcher, the dispatch ids
 

@@ -31,10 +31,23 @@ namespace {
 #pragma GCC diagnostic push
 #pragma GCC diagnostic ignored "-Wnon-virtual-dtor"
 
-/// The container's side of a placed display. The control keeps no window of its own here (it is
-/// drawn through its view), so the site only answers what every control may ask.
-class ClientSite final : public seg4::com::ComObject<ClientSite, IOleClientSite> {
+/// The container's side of a placed display: a site the control activates in place in a hidden
+/// window of the container, which answers the control's requests for another size by giving it
+/// (SetObjectRects) and counts them, and counts the repaints the control announces through its
+/// view's advise sink.
+class ContainerSite final
+    : public seg4::com::ComObject<ContainerSite, IOleClientSite,
+                                  seg4::com::Expose<IOleInPlaceSite, IOleWindow>, IAdviseSink> {
 public:
+    explicit ContainerSite(HWND parent) : parent_(parent) {}
+
+    /// The control's in-place object, which the site sizes; null once the control has closed.
+    void attach(IOleInPlaceObject* object) { object_ = object; }
+    void setPanel(const RECT& rect) { panel_ = rect; }
+    const RECT& panel() const { return panel_; }
+    ContainerCounts counts;
+
+    // IOleClientSite
     HRESULT STDMETHODCALLTYPE SaveObject() override { return S_OK; }
     HRESULT STDMETHODCALLTYPE GetMoniker(DWORD, DWORD, IMoniker** moniker) override {
         if (moniker) *moniker = nullptr;
@@ -47,7 +60,78 @@ public:
     HRESULT STDMETHODCALLTYPE ShowObject() override { return S_OK; }
     HRESULT STDMETHODCALLTYPE OnShowWindow(BOOL) override { return S_OK; }
     HRESULT STDMETHODCALLTYPE RequestNewObjectLayout() override { return E_NOTIMPL; }
+
+    // IOleInPlaceSite
+    HRESULT STDMETHODCALLTYPE GetWindow(HWND* window) override {
+        if (!window) return E_POINTER;
+        *window = parent_;
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE ContextSensitiveHelp(BOOL) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE CanInPlaceActivate() override { return S_OK; }
+    HRESULT STDMETHODCALLTYPE OnInPlaceActivate() override { return S_OK; }
+    HRESULT STDMETHODCALLTYPE OnUIActivate() override { return S_OK; }
+    HRESULT STDMETHODCALLTYPE GetWindowContext(IOleInPlaceFrame** frame, IOleInPlaceUIWindow** document,
+                                               LPRECT pos, LPRECT clip, LPOLEINPLACEFRAMEINFO) override {
+        // No frame and no document window: the panel has no menus or tool bars to share.
+        if (frame) *frame = nullptr;
+        if (document) *document = nullptr;
+        if (pos) *pos = panel_;
+        if (clip) *clip = panel_;
+        return E_NOTIMPL;
+    }
+    HRESULT STDMETHODCALLTYPE Scroll(SIZE) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE OnUIDeactivate(BOOL) override { return S_OK; }
+    HRESULT STDMETHODCALLTYPE OnInPlaceDeactivate() override {
+        object_ = nullptr;
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE DiscardUndoState() override { return S_OK; }
+    HRESULT STDMETHODCALLTYPE DeactivateAndUndo() override { return S_OK; }
+    HRESULT STDMETHODCALLTYPE OnPosRectChange(LPCRECT rect) override {
+        if (!rect) return E_POINTER;
+        ++counts.resizes;
+        panel_ = *rect;
+        return object_ ? object_->SetObjectRects(rect, rect) : S_OK;
+    }
+
+    // IAdviseSink: only the view's changes matter to the panel.
+    void STDMETHODCALLTYPE OnDataChange(FORMATETC*, STGMEDIUM*) override {}
+    void STDMETHODCALLTYPE OnViewChange(DWORD aspect, LONG) override {
+        if (aspect == DVASPECT_CONTENT) ++counts.paints;
+    }
+    void STDMETHODCALLTYPE OnRename(IMoniker*) override {}
+    void STDMETHODCALLTYPE OnSave() override {}
+    void STDMETHODCALLTYPE OnClose() override {}
+
+private:
+    HWND parent_;
+    IOleInPlaceObject* object_ = nullptr; // the control's; it outlives its activation
+    RECT panel_{};
 };
+
+/// The count of the layout passes a display made, which its module exports for hosts that check
+/// a display; null when the module has none. The module is the one whose code answers the
+/// object's first interface.
+using LayoutPassesFunction = HRESULT(WINAPI*)(IUnknown*, ULONGLONG*);
+LayoutPassesFunction layoutPassesOf(IUnknown* object) {
+    const void* code = *reinterpret_cast<void* const*>(object); // the interface's vtable
+    HMODULE module = nullptr;
+    if (!GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS |
+                                GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
+                            static_cast<LPCWSTR>(code), &module))
+        return nullptr;
+    return reinterpret_cast<LayoutPassesFunction>(
+        reinterpret_cast<void*>(GetProcAddress(module, "Seg4LayoutPasses")));
+}
+
+/// Screen pixels of a HIMETRIC length along the axis (LOGPIXELSX or LOGPIXELSY).
+long screenPixels(long himetric, int axis) {
+    HDC screen = GetDC(nullptr);
+    const int dpi = screen ? GetDeviceCaps(screen, axis) : 96;
+    if (screen) ReleaseDC(nullptr, screen);
+    return std::lround(himetric * static_cast<double>(dpi) / 2540.0);
+}
 
 /// The host document's bag as the control's IPropertyBag. Every read goes to the document's
 /// bag, which so learns the key a failed load stopped at; an entry the bag does not hold is the
@@ -114,19 +198,29 @@ public:
         check(object_->QueryInterface(IID_IOleObject, ole_.putVoid()));
         check(object_->QueryInterface(IID_IPersistPropertyBag, persist_.putVoid()));
         check(object_->QueryInterface(IID_IViewObject, view_.putVoid()));
+        check(object_->QueryInterface(IID_IOleInPlaceObject, inPlace_.putVoid()));
+        layoutPasses_ = layoutPassesOf(object_.get());
+        // The panel: a hidden window of the container, in which the control is activated.
+        panel_ = CreateWindowExW(0, L"STATIC", L"", WS_POPUP, 0, 0, 0, 0, nullptr, nullptr, nullptr, nullptr);
+        if (!panel_) raiseFailure(HRESULT_FROM_WIN32(GetLastError()));
         // The control asks for its site before it is initialised.
-        site_ = ComPtr<IOleClientSite>::adopt(ClientSite::create());
+        site_ = ComPtr<ContainerSite>::adopt(ContainerSite::create(panel_));
         if (!site_) throw std::bad_alloc();
         check(ole_->SetClientSite(site_.get()));
     }
 
     ~ComDisplay() override {
         CallScope scope(*shared_);
+        if (view_) view_->SetAdvise(DVASPECT_CONTENT, 0, nullptr);
         if (ole_) {
             ole_->Close(OLECLOSE_NOSAVE);
             ole_->SetClientSite(nullptr);
         }
+        if (site_) site_->attach(nullptr);
+        if (panel_) DestroyWindow(panel_);
     }
+    ComDisplay(const ComDisplay&) = delete;
+    ComDisplay& operator=(const ComDisplay&) = delete;
 
     Variant invoke(bool hostInterface, const MemberInfo& member, std::vector<Variant*>& args) override {
         IDispatch* target = hostInterface ? static_cast<IDispatch*>(host_.get()) : control_.get();
@@ -205,6 +299,45 @@ public:
         return frame;
     }
 
+    // The control is activated in place at its own size: from then on it asks the site for
+    // another size with OnPosRectChange, and announces its repaints to the view's sink.
+    void activate() override {
+        CallScope scope(*shared_);
+        SIZEL extent{};
+        check(ole_->GetExtent(DVASPECT_CONTENT, &extent));
+        const RECT own{0, 0, screenPixels(extent.cx, LOGPIXELSX), screenPixels(extent.cy, LOGPIXELSY)};
+        site_->setPanel(own);
+        check(ole_->DoVerb(OLEIVERB_INPLACEACTIVATE, nullptr, site_.get(), 0, panel_, &own));
+        site_->attach(inPlace_.get());
+        check(view_->SetAdvise(DVASPECT_CONTENT, 0, static_cast<IAdviseSink*>(site_.get())));
+        site_->counts = {};
+        layoutsBefore_ = layoutPasses();
+    }
+
+    void resize(int width, int height) override {
+        CallScope scope(*shared_);
+        const RECT rect{0, 0, width, height};
+        site_->setPanel(rect);
+        check(inPlace_->SetObjectRects(&rect, &rect));
+    }
+
+    // The host's Refresh is the control's Paint, raised alone.
+    void paint() override {
+        std::vector<Variant*> none;
+        invoke(true, requireMember("Refresh", seg4::MemberKind::Method), none);
+    }
+
+    ContainerCounts counts() override {
+        ContainerCounts c = site_->counts;
+        c.layouts = layoutPasses() - layoutsBefore_;
+        return c;
+    }
+
+    PanelSize panelSize() override {
+        const RECT& r = site_->panel();
+        return {static_cast<int>(r.right - r.left), static_cast<int>(r.bottom - r.top)};
+    }
+
     /// The control's identity, as a frame hands it to a property page.
     IUnknown* object() const { return object_.get(); }
 
@@ -232,7 +365,20 @@ private:
     ComPtr<IOleObject> ole_;
     ComPtr<IPersistPropertyBag> persist_;
     ComPtr<IViewObject> view_;
-    ComPtr<IOleClientSite> site_;
+    ComPtr<IOleInPlaceObject> inPlace_;
+    HWND panel_ = nullptr;
+    ComPtr<ContainerSite> site_;
+    LayoutPassesFunction layoutPasses_ = nullptr;
+    std::uint64_t layoutsBefore_ = 0;
+
+    std::uint64_t layoutPasses() {
+        if (!layoutPasses_)
+            seg4::raise(seg4::hr::NotImplemented, u"the registered module does not count its layout passes");
+        ULONGLONG passes = 0;
+        CallScope scope(*shared_);
+        check(layoutPasses_(object_.get(), &passes));
+        return passes;
+    }
 };
 
 } // namespace

@@ -9,6 +9,7 @@
 
 #include <ARM_7seg4.h>
 
+#include <cstdint>
 #include <cstring>
 #include <sstream>
 #include <stdexcept>
@@ -131,6 +132,41 @@ std::u16string registeredModulePath() {
         return fromWide(path);
     }
     return {};
+}
+
+namespace {
+
+/// Switches how this thread sees the screen's resolution: unaware of it (every screen has 96
+/// pixels per inch) or aware of the system's. The module reads the resolution on the thread
+/// that calls it, which is this one. False where Windows has no such switch.
+bool seeResolutionAs(bool unaware) {
+    using Switch = void*(WINAPI*)(void*);
+    static const auto change = reinterpret_cast<Switch>(reinterpret_cast<void*>(
+        GetProcAddress(GetModuleHandleW(L"user32.dll"), "SetThreadDpiAwarenessContext")));
+    if (!change) return false;
+    // DPI_AWARENESS_CONTEXT_UNAWARE and DPI_AWARENESS_CONTEXT_SYSTEM_AWARE.
+    return change(reinterpret_cast<void*>(static_cast<std::intptr_t>(unaware ? -1 : -2))) != nullptr;
+}
+
+} // namespace
+
+void ComBackend::setTwipsPerPixel(float twips) {
+    // A thread unaware of the resolution sees 15 twips per pixel on any screen; one aware of it
+    // sees the screen's own. Those are the two values a Windows host can honestly offer.
+    const bool wasUnaware = screenTwips(LOGPIXELSX) == 15.0f;
+    if (!seeResolutionAs(false))
+        throw std::runtime_error("this Windows cannot change how a program sees the screen's resolution");
+    const float own = screenTwips(LOGPIXELSX), ownY = screenTwips(LOGPIXELSY);
+    if (twips == own && twips == ownY) return;
+    if (twips == 15.0f && seeResolutionAs(true) && screenTwips(LOGPIXELSX) == 15.0f &&
+        screenTwips(LOGPIXELSY) == 15.0f)
+        return;
+    seeResolutionAs(wasUnaware);
+    throw std::runtime_error("a Windows host sees the screen either with its own " + number(own) +
+                             " twips per pixel (" + number(ownY) +
+                             " down) or, unaware of its resolution, with 15; the module takes its twips from "
+                             "the screen, so " +
+                             number(twips) + " cannot be had during a run");
 }
 
 void applyHostOptions(const HostOptions& o) {
