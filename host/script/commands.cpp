@@ -1,5 +1,6 @@
 // The host commands and their table.
 #include "script/commands.h"
+#include "script/combo_commands.h"
 
 #include "automation/conversions.h"
 #include "automation/errors.h"
@@ -237,6 +238,9 @@ const Command kCommands[] = {
     {"page", "ACTION [ARGUMENTS]", "drives the property page: open, show, pick, scroll, type, apply, ok, ...",
      0, kAnyNumber, pageCommandTouchesFiles, runPageCommand},
     {"help", "", "lists these commands", 0, 0, never, help},
+    // the property page's colour list as a combo control
+    {"combo", "ACTION [ARGUMENTS]", "drives the page's colour list: show, add, find, index", 0, kAnyNumber,
+     never, runComboCommand},
 };
 
 } // namespace
