@@ -131,6 +131,10 @@ public:
         return page_.colourList().FindItem(text, Variant::boolean(exact));
     }
     void comboSelect(std::int32_t index) override { page_.colourList().put_ListIndex(index); }
+    void comboKey(std::int16_t code, std::int16_t shift) override {
+        if (seg4::MemoryComboWindow* window = seg4::MemoryComboWindow::of(page_.colourList().window()))
+            window->pressKey(code, shift);
+    }
 
 private:
     seg4::Platform& platform_;

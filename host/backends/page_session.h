@@ -83,6 +83,9 @@ public:
     virtual std::int32_t comboFind(const std::u16string& text, bool exact) = 0;
     /// Setting ListIndex (an item or -1): the selection moves and no event is raised.
     virtual void comboSelect(std::int32_t index) = 0;
+    /// A user's key going down and up in the list (a virtual-key code; shift: 1 Shift, 2 Ctrl,
+    /// 4 Alt), with what the control and the page make of it.
+    virtual void comboKey(std::int16_t code, std::int16_t shift) = 0;
 };
 
 } // namespace qhost

@@ -20,7 +20,15 @@ namespace {
 
 constexpr const char* kUsage =
     "usage: combo show | add TEXT [before N] [image N] [selected N] [data N] [indent N] | "
-    "find TEXT [exact] | index N";
+    "find TEXT [exact] | index N | key NAME [shift] [ctrl] [alt]";
+
+/// The keys a user presses in the list, by name, with their virtual-key codes.
+struct NamedKey {
+    const char* name;
+    std::int16_t code;
+};
+constexpr NamedKey kKeys[] = {{"down", 0x28}, {"up", 0x26},     {"home", 0x24},   {"end", 0x23},
+                              {"f4", 0x73},   {"return", 0x0D}, {"escape", 0x1B}, {"tab", 0x09}};
 
 std::int32_t whole(const std::string& word, const std::string& what) {
     char* end = nullptr;
@@ -101,6 +109,27 @@ void index(Interpreter& in, const std::string& word) {
     page.comboSelect(value);
 }
 
+/// `key NAME [shift] [ctrl] [alt]`: a user's key in the list.
+void key(Interpreter& in, const std::vector<std::string>& rest) {
+    if (rest.empty() || rest.size() > 4) throw CommandError(kUsage);
+    const NamedKey* found = nullptr;
+    for (const NamedKey& k : kKeys)
+        if (lower(rest[0]) == k.name) found = &k;
+    if (!found)
+        throw CommandError("combo key: no key '" + rest[0] +
+                           "' (down, up, home, end, f4, return, escape, tab)");
+    std::int16_t shift = 0;
+    for (std::size_t i = 1; i < rest.size(); ++i) {
+        const std::string m = lower(rest[i]);
+        const std::int16_t bit = m == "shift" ? 1 : m == "ctrl" ? 2 : m == "alt" ? 4 : 0;
+        if (bit == 0 || (shift & bit))
+            throw CommandError("combo key: '" + rest[i] +
+                               "' is no modifier, or is given twice (shift, ctrl, alt)");
+        shift = static_cast<std::int16_t>(shift | bit);
+    }
+    list(in).comboKey(found->code, shift);
+}
+
 } // namespace
 
 void runComboCommand(Interpreter& in, const std::vector<std::string>& args, int) {
@@ -115,6 +144,8 @@ void runComboCommand(Interpreter& in, const std::vector<std::string>& args, int)
         find(in, rest);
     else if (action == "index" && rest.size() == 1)
         index(in, rest[0]);
+    else if (action == "key")
+        key(in, rest);
     else
         throw CommandError(kUsage);
 }

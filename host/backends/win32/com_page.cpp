@@ -212,6 +212,35 @@ public:
         CallScope scope(*shared_);
         SendMessageW(comboEx(), CB_SETCURSEL, static_cast<WPARAM>(index), 0);
     }
+    // The key reaches the window the user types in (the edit field, else the combo child), with
+    // the modifier keys held as the keyboard state says; what it posts is handled before the answer.
+    void comboKey(std::int16_t code, std::int16_t shift) override {
+        HWND list = comboEx();
+        HWND edit = reinterpret_cast<HWND>(SendMessageW(list, CBEM_GETEDITCONTROL, 0, 0));
+        HWND target = edit ? edit : reinterpret_cast<HWND>(SendMessageW(list, CBEM_GETCOMBOCONTROL, 0, 0));
+        if (!target) return;
+        BYTE keys[256] = {};
+        keys[VK_SHIFT] = shift & 1 ? 0x80 : 0;
+        keys[VK_CONTROL] = shift & 2 ? 0x80 : 0;
+        keys[VK_MENU] = shift & 4 ? 0x80 : 0;
+        SetKeyboardState(keys);
+        {
+            CallScope scope(*shared_);
+            // With Alt held the system sends the key as a system key, flagged with the Alt bit.
+            const bool alt = (shift & 4) != 0;
+            const LPARAM altBit = alt ? 0x20000000 : 0;
+            SendMessageW(target, alt ? WM_SYSKEYDOWN : WM_KEYDOWN, static_cast<WPARAM>(code), altBit);
+            SendMessageW(target, alt ? WM_SYSKEYUP : WM_KEYUP, static_cast<WPARAM>(code),
+                         static_cast<LPARAM>(0xC0000000) | altBit);
+            MSG message;
+            while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
+                TranslateMessage(&message);
+                DispatchMessageW(&message);
+            }
+        }
+        keys[VK_SHIFT] = keys[VK_CONTROL] = keys[VK_MENU] = 0;
+        SetKeyboardState(keys);
+    }
 
 private:
     struct Info {
