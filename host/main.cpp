@@ -149,6 +149,13 @@ int main(int argc, char** argv) {
     }
 
     try {
+#ifdef _WIN32
+        // Under Wine, the run asks for a screen or a module folder that the system lacks: it
+        // goes on in a child process on the changed system, restored after.
+        if (!*help)
+            if (const std::optional<int> status = qhost::runOnChangedSystem(*run ? runOptions : demoOptions))
+                return *status;
+#endif
         if (*run) return runScript(script, runOptions);
         if (*help) {
             qhost::writeHelp(std::cout);

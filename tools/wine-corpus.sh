@@ -90,8 +90,12 @@ for script in tests/scenarios/*.qhs; do
   if [[ " $options " == *" --registry "* ]]; then
     wine_run reg delete 'HKCU\Software\DelmarshSW' /f >/dev/null 2>&1 || true
   fi
+  # The registered module's folder, unless the scenario names its own (qhost.exe then serves the
+  # module from there for the run and restores the registration after).
+  folder=(--module-folder "$layout")
+  [[ " $options " == *" --module-folder "* ]] && folder=()
   # shellcheck disable=SC2086 # the header's options are words
-  run_both "$name" "$dir" run "$name.qhs" --module-folder "$layout" $options
+  run_both "$name" "$dir" run "$name.qhs" "${folder[@]}" $options
   [ "$(cat "$dir/$name.native.status")" = "${expected:-0}" ] ||
     fail "scenario $name: the native qhost exited with $(cat "$dir/$name.native.status"), expected ${expected:-0}"
   for part in status out err; do same "scenario $name: $part" "$dir/$name.native.$part" "$dir/$name.wine.$part"; done
@@ -102,6 +106,32 @@ for script in tests/scenarios/*.qhs; do
   corpus=$((corpus + 1))
 done
 echo "-- $corpus scenarios compared"
+
+# A run on a changed system (another module folder, another screen) puts the system back however
+# it ends: a failed expectation (1), a fault of the script (2), the watchdog (3).
+registration() {
+  local key
+  for key in '{4DB172DB-1264-415E-9417-10B6459B4AEE}' '{203E56B0-72FB-4E19-BB19-8F05D50226A3}'; do
+    wine_run reg query "HKCR\\CLSID\\$key\\InprocServer32" /ve 2>/dev/null | tr -d '\r' | grep REG_SZ
+  done
+  wine_run reg query 'HKCU\Control Panel\Desktop' /v LogPixels 2>/dev/null | tr -d '\r' | grep LogPixels || true
+}
+before=$(registration)
+dir="$work/changed-system"
+mkdir -p "$dir"
+cp -r tests/scenarios/fixtures/module_folder "$dir/folder"
+for ending in "1|expect MacroParameters(0) == Array()" "2|snapshot" "3|for i = 1 to 9999999
+snapshot again.png
+next"; do
+  expected=${ending%%|*}
+  printf 'place\n%s\n' "${ending#*|}" >"$dir/ending.qhs"
+  status=0
+  (cd "$dir" && SEG4_WATCHDOG_SECONDS=$([ "$expected" = 3 ] && echo 8 || echo 60) \
+    wine_run "$qhost_exe" run ending.qhs --module-folder folder --twips 12 >"$dir/out" 2>&1) || status=$?
+  [ "$status" = "$expected" ] || fail "a run on a changed system exited with $status, expected $expected: $(head -3 "$dir/out")"
+  [ "$(registration)" = "$before" ] || fail "a run on a changed system that exited with $status left the registry changed"
+  [ ! -e "$dir/folder/ARM_7seg4.ocx" ] || fail "a run on a changed system that exited with $status left its module copy"
+done
 
 # A Unix path to the script, as a user under Wine types it: a path, not a Windows "/option".
 dir="$work/unix-path"

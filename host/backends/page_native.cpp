@@ -99,6 +99,43 @@ public:
         return true;
     }
 
+    // The colour list through the control's own members.
+    ComboListState comboList() override {
+        seg4::UcComboBoxEx& list = page_.colourList();
+        ComboListState s;
+        s.style = list.get_Style();
+        s.extendedStyle = list.get_ExtendedStyle();
+        s.listIndex = list.get_ListIndex();
+        for (std::int32_t i = 0; i < list.get_ListCount(); ++i) {
+            seg4::ComboItem item;
+            item.text = list.get_ItemText(i);
+            item.image = list.get_ItemIconIndex(i);
+            item.selectedImage = list.get_ItemIconIndexSelected(i);
+            item.indent = list.get_ItemIndent(i);
+            item.data = list.get_ItemData(i);
+            s.items.push_back(std::move(item));
+        }
+        return s;
+    }
+    std::int32_t comboAdd(const ComboAddition& a) override {
+        seg4::UcComboBoxEx& list = page_.colourList();
+        const auto given = [](const std::optional<std::int32_t>& v) {
+            return v ? Variant::i4(*v) : seg4::omitted();
+        };
+        if (!list.AddItem(a.text, given(a.before), given(a.image), given(a.selectedImage), given(a.data),
+                          given(a.indent)))
+            return -1;
+        return list.get_NewIndex();
+    }
+    std::int32_t comboFind(const std::u16string& text, bool exact) override {
+        return page_.colourList().FindItem(text, Variant::boolean(exact));
+    }
+    void comboSelect(std::int32_t index) override { page_.colourList().put_ListIndex(index); }
+    void comboKey(std::int16_t code, std::int16_t shift) override {
+        if (seg4::MemoryComboWindow* window = seg4::MemoryComboWindow::of(page_.colourList().window()))
+            window->pressKey(code, shift);
+    }
+
 private:
     seg4::Platform& platform_;
     seg4::MemoryComboWindowFactory windows_;

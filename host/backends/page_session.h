@@ -4,6 +4,7 @@
 
 #include "automation/variant.h"
 #include "display/frame.h"
+#include "platform/combo_window.h"
 
 #include <cstdint>
 #include <optional>
@@ -21,6 +22,21 @@ struct PageLabelState {
 };
 
 /// What the page shows now.
+/// An item for the colour list as the combo control's AddItem takes it: what is left out takes
+/// the control's default (appended, no image, the selected image as the image, data 0, indent 0).
+struct ComboAddition {
+    std::u16string text;
+    std::optional<std::int32_t> before, image, selectedImage, data, indent;
+};
+
+/// The colour list as its window keeps it.
+struct ComboListState {
+    std::int32_t style = 0;         // the control's Style: 0 simple, 1 drop-down, 2 drop-down list
+    std::int32_t extendedStyle = 0; // the window's extended style bits
+    std::vector<seg4::ComboItem> items;
+    std::int32_t listIndex = -1;
+};
+
 struct PageState {
     std::u16string caption; // the frame's tab
     std::u16string version;
@@ -58,6 +74,18 @@ public:
     virtual seg4::Frame picture() {
         throw std::runtime_error("a picture of the page is not available in this build");
     }
+
+    // ---- the colour list as a combo control: what a program does with it ----
+    virtual ComboListState comboList() = 0;
+    /// AddItem: the new item's index, -1 when the window refused it.
+    virtual std::int32_t comboAdd(const ComboAddition& item) = 0;
+    /// FindItem: the system's search, the text passed through the ANSI code page first; -1 for none.
+    virtual std::int32_t comboFind(const std::u16string& text, bool exact) = 0;
+    /// Setting ListIndex (an item or -1): the selection moves and no event is raised.
+    virtual void comboSelect(std::int32_t index) = 0;
+    /// A user's key going down and up in the list (a virtual-key code; shift: 1 Shift, 2 Ctrl,
+    /// 4 Alt), with what the control and the page make of it.
+    virtual void comboKey(std::int16_t code, std::int16_t shift) = 0;
 };
 
 } // namespace qhost

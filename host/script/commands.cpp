@@ -1,5 +1,6 @@
 // The host commands and their table.
 #include "script/commands.h"
+#include "script/combo_commands.h"
 
 #include "automation/conversions.h"
 #include "automation/errors.h"
@@ -251,6 +252,9 @@ const Command kCommands[] = {
      never, resizeCommand},
     {"paint", "", "the container raises the display's Paint alone", 0, 0, never, paintCommand},
     {"twips", "N", "the screen has N twips per pixel from now on (15 at 96 dpi)", 1, 1, never, twipsCommand},
+    // the property page's colour list as a combo control
+    {"combo", "ACTION [ARGUMENTS]", "drives the page's colour list: show, add, find, index", 0, kAnyNumber,
+     never, runComboCommand},
 };
 
 } // namespace

@@ -13,6 +13,7 @@
 #include <functional>
 #include <optional>
 #include <stdexcept>
+#include <vector>
 
 namespace qhost::testing {
 namespace {
@@ -174,6 +175,62 @@ TEST_F(HostOptionsTest, AMalformedRegistryFileChangesNothing) {
     EXPECT_EQ(message.rfind(path + ":5:", 0), 0u) << message;
     EXPECT_EQ(userString(kInfo, L"CurrentLanguage").value_or(L"(absent)"), L"dede");
     EXPECT_EQ(messageOf(missing), "cannot read no-such-file.reg: No such file or directory");
+}
+
+/// What a run on a changed system touches: the screen's dots per inch and both classes' modules.
+std::vector<std::wstring> systemAsItIs() {
+    std::vector<std::wstring> seen;
+    DWORD dpi = 0, bytes = sizeof dpi;
+    const bool set = RegGetValueW(HKEY_CURRENT_USER, L"Control Panel\\Desktop", L"LogPixels",
+                                  RRF_RT_REG_DWORD, nullptr, &dpi, &bytes) == ERROR_SUCCESS;
+    seen.push_back(set ? std::to_wstring(dpi) : L"(absent)");
+    for (const wchar_t* key : {L"CLSID\\{4DB172DB-1264-415E-9417-10B6459B4AEE}\\InprocServer32",
+                               L"CLSID\\{203E56B0-72FB-4E19-BB19-8F05D50226A3}\\InprocServer32"}) {
+        wchar_t path[MAX_PATH] = {};
+        DWORD size = sizeof path;
+        RegGetValueW(HKEY_CLASSES_ROOT, key, nullptr, RRF_RT_REG_SZ, nullptr, path, &size);
+        seen.push_back(path);
+    }
+    return seen;
+}
+
+TEST_F(HostOptionsTest, AChangeThatCannotBeMadeLeavesTheSystemAsItWas) {
+    const std::u16string module = registeredModulePath();
+    ASSERT_FALSE(module.empty()) << "the stage registers the module first";
+    const std::string folder = narrow(module.substr(0, module.find_last_of(u'\\')));
+    const std::vector<std::wstring> before = systemAsItIs();
+    struct Row {
+        const char* what;
+        std::optional<float> twips;
+        std::string moduleFolder;
+        const char* refusal; // the start of the error
+    };
+    const Row rows[] = {
+        {"twips that give no whole dots per inch", 7.0f, "",
+         "--twips 7: the screen takes whole dots per inch"},
+        {"a folder the module cannot be copied to", std::nullopt, folder + "\\no-such-folder",
+         "--module-folder "},
+        {"a finer screen, then a folder that fails", 12.0f, folder + "\\no-such-folder", "--module-folder "},
+    };
+    for (const Row& r : rows) {
+        SCOPED_TRACE(r.what);
+        HostOptions o;
+        o.twips = r.twips;
+        o.moduleFolder = r.moduleFolder;
+        std::string message;
+        try {
+            runOnChangedSystem(o);
+        } catch (const std::runtime_error& e) {
+            message = e.what();
+        }
+        EXPECT_EQ(message.rfind(r.refusal, 0), 0u) << message;
+        EXPECT_EQ(systemAsItIs(), before);
+    }
+    // What the system already is needs no change and no second process.
+    HostOptions same;
+    same.moduleFolder = folder;
+    same.twips = screenTwipsPerPixel();
+    EXPECT_EQ(runOnChangedSystem(same), std::nullopt);
 }
 
 } // namespace

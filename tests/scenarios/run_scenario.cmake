@@ -1,5 +1,11 @@
 # Runs one scenario through qhost and checks its exit status and the patterns it must print.
-execute_process(COMMAND ${QHOST} run ${SCRIPT} --module-folder ${DATA} ${OPTIONS}
+# The build's data files are the module folder unless the scenario names its own.
+set(folder --module-folder ${DATA})
+list(FIND OPTIONS --module-folder named)
+if(named GREATER -1)
+  set(folder "")
+endif()
+execute_process(COMMAND ${QHOST} run ${SCRIPT} ${folder} ${OPTIONS}
                 RESULT_VARIABLE status OUTPUT_VARIABLE output ERROR_VARIABLE errors)
 message("${output}${errors}")
 if(NOT "${status}" STREQUAL "${STATUS}")

@@ -7,6 +7,7 @@
 #include "backends/host_options.h"
 
 #include <memory>
+#include <optional>
 #include <string>
 
 namespace qhost {
@@ -18,12 +19,34 @@ void prepareProcess();
 /// Writes the host's settings where a Windows host keeps them (the current user's registry),
 /// before the first display reads them: the registry file's keys of the current user, then the
 /// profile and language (engb unless a registry file replaces them). Options that describe the
-/// system itself (screen, code page, module folder) cannot change it: each is accepted only when
-/// it names what the system already is. Throws std::runtime_error with a clear message.
+/// system itself (screen, code page, module folder) are accepted only when they name what the
+/// system already is (under Wine runOnChangedSystem has made it so before). Throws std::runtime_error with a
+/// clear message.
 void applyHostOptions(const HostOptions& options);
 
 /// The full path of the module registered for the display class; empty when there is none.
 std::u16string registeredModulePath();
+
+/// A folder's full path without a last separator; whether two such paths name the same folder.
+std::u16string fullFolderPath(const std::u16string& path);
+bool sameFolder(const std::u16string& a, const std::u16string& b);
+
+/// Twips per pixel of the screen, as the module computes them (horizontally and vertically alike
+/// unless the screen says otherwise: then the horizontal ones).
+float screenTwipsPerPixel();
+
+/// Under Wine, options that describe the system itself (--twips, --module-folder) change it for
+/// the run: the screen's dots per inch, the module's registration (served from a copy in the
+/// folder). qhost.exe then runs itself again in a child process, which reads the changed system,
+/// and restores everything after; the child's exit status, or 2 when a change could not be
+/// undone (each named on standard error). Nothing to change, the child itself or a real Windows:
+/// no value, and the run goes on in this process. Throws std::runtime_error with a clear message
+/// when a change cannot be made (the changes before it are undone).
+std::optional<int> runOnChangedSystem(const HostOptions& options);
+
+/// Ends the child that runOnChangedSystem waits for, so that the parent restores the system;
+/// false when there is none (the watchdog then ends this process).
+bool stopChildRun();
 
 class ComBackend : public Backend {
 public:

@@ -151,6 +151,97 @@ public:
         return true;
     }
 
+    // The colour list is the module's own combo control, which the module does not expose: what
+    // its members do is done here with the messages they send its extended combo box window.
+    ComboListState comboList() override {
+        HWND list = comboEx();
+        ComboListState s;
+        s.style = static_cast<std::int32_t>(GetWindowLongW(list, GWL_STYLE) & 3) - 1; // CBS_SIMPLE is 1
+        s.extendedStyle = static_cast<std::int32_t>(SendMessageW(list, CBEM_GETEXTENDEDSTYLE, 0, 0) & 3);
+        s.listIndex = static_cast<std::int32_t>(SendMessageW(list, CB_GETCURSEL, 0, 0));
+        const std::vector<std::u16string> texts = win32::comboExItemTexts(list);
+        for (std::size_t i = 0; i < texts.size(); ++i) {
+            COMBOBOXEXITEMW record{};
+            record.mask = CBEIF_IMAGE | CBEIF_SELECTEDIMAGE | CBEIF_INDENT | CBEIF_LPARAM;
+            record.iItem = static_cast<INT_PTR>(i);
+            SendMessageW(list, CBEM_GETITEMW, 0, reinterpret_cast<LPARAM>(&record));
+            s.items.push_back({texts[i], record.iImage, record.iSelectedImage, record.iOverlay,
+                               record.iIndent, static_cast<std::int32_t>(record.lParam)});
+        }
+        return s;
+    }
+    std::int32_t comboAdd(const ComboAddition& a) override {
+        std::wstring text = wide(a.text);
+        COMBOBOXEXITEMW record{};
+        record.mask =
+            CBEIF_TEXT | CBEIF_IMAGE | CBEIF_SELECTEDIMAGE | CBEIF_OVERLAY | CBEIF_INDENT | CBEIF_LPARAM;
+        record.iItem = std::max(a.before.value_or(-1), -1);
+        record.pszText = text.data();
+        record.cchTextMax = static_cast<int>(text.size() + 1);
+        record.iImage = a.image.value_or(-1);
+        record.iSelectedImage = a.selectedImage.value_or(-1) < 0 ? record.iImage : *a.selectedImage;
+        record.iIndent = a.indent.value_or(0);
+        record.lParam = a.data.value_or(0);
+        CallScope scope(*shared_);
+        const auto index = SendMessageW(comboEx(), CBEM_INSERTITEMW, 0, reinterpret_cast<LPARAM>(&record));
+        return index < 0 ? -1 : static_cast<std::int32_t>(index);
+    }
+    std::int32_t comboFind(const std::u16string& text, bool exact) override {
+        HWND list = comboEx();
+        std::wstring wanted = wide(decodeAnsi(encodeAnsi(text))); // the search takes 8-bit text
+        if (exact) {
+            const auto found =
+                SendMessageW(list, CB_FINDSTRINGEXACT, 0, reinterpret_cast<LPARAM>(wanted.c_str()));
+            return found < 0 ? -1 : static_cast<std::int32_t>(found);
+        }
+        // The extended combo box answers only the exact search; the prefix search runs over the
+        // items from the second round to the first, upper-cased as the system does.
+        CharUpperBuffW(wanted.data(), static_cast<DWORD>(wanted.size()));
+        const std::vector<std::u16string> texts = win32::comboExItemTexts(list);
+        const std::size_t n = texts.size();
+        for (std::size_t k = 1; k <= n; ++k) {
+            const std::size_t i = k % n;
+            if (texts[i].size() < wanted.size()) continue;
+            std::wstring head = wide(texts[i].substr(0, wanted.size()));
+            CharUpperBuffW(head.data(), static_cast<DWORD>(head.size()));
+            if (head == wanted) return static_cast<std::int32_t>(i);
+        }
+        return -1;
+    }
+    void comboSelect(std::int32_t index) override {
+        CallScope scope(*shared_);
+        SendMessageW(comboEx(), CB_SETCURSEL, static_cast<WPARAM>(index), 0);
+    }
+    // The key reaches the window the user types in (the edit field, else the combo child), with
+    // the modifier keys held as the keyboard state says; what it posts is handled before the answer.
+    void comboKey(std::int16_t code, std::int16_t shift) override {
+        HWND list = comboEx();
+        HWND edit = reinterpret_cast<HWND>(SendMessageW(list, CBEM_GETEDITCONTROL, 0, 0));
+        HWND target = edit ? edit : reinterpret_cast<HWND>(SendMessageW(list, CBEM_GETCOMBOCONTROL, 0, 0));
+        if (!target) return;
+        BYTE keys[256] = {};
+        keys[VK_SHIFT] = shift & 1 ? 0x80 : 0;
+        keys[VK_CONTROL] = shift & 2 ? 0x80 : 0;
+        keys[VK_MENU] = shift & 4 ? 0x80 : 0;
+        SetKeyboardState(keys);
+        {
+            CallScope scope(*shared_);
+            // With Alt held the system sends the key as a system key, flagged with the Alt bit.
+            const bool alt = (shift & 4) != 0;
+            const LPARAM altBit = alt ? 0x20000000 : 0;
+            SendMessageW(target, alt ? WM_SYSKEYDOWN : WM_KEYDOWN, static_cast<WPARAM>(code), altBit);
+            SendMessageW(target, alt ? WM_SYSKEYUP : WM_KEYUP, static_cast<WPARAM>(code),
+                         static_cast<LPARAM>(0xC0000000) | altBit);
+            MSG message;
+            while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
+                TranslateMessage(&message);
+                DispatchMessageW(&message);
+            }
+        }
+        keys[VK_SHIFT] = keys[VK_CONTROL] = keys[VK_MENU] = 0;
+        SetKeyboardState(keys);
+    }
+
 private:
     struct Info {
         std::u16string caption;

@@ -69,7 +69,6 @@ void writeLanguage(const std::u16string& code) {
     setValue(key, kHostInfoKey, L"CurrentLanguage", REG_SZ, stringData(code));
 }
 
-/// Twips per pixel of the screen, computed as the module computes them.
 float screenTwips(int axis) {
     HDC dc = GetDC(nullptr);
     const int dpi = dc ? GetDeviceCaps(dc, axis) : 0;
@@ -83,7 +82,23 @@ std::string number(float v) {
     return s.str();
 }
 
-std::u16string fullPath(const std::u16string& path) {
+void checkModuleFolder(const std::string& folder) {
+    const std::u16string module = registeredModulePath();
+    if (module.empty())
+        throw std::runtime_error("--module-folder " + folder +
+                                 ": no display module is registered, so there is no folder to compare");
+    const std::u16string own = fullFolderPath(module.substr(0, module.find_last_of(u"\\/")));
+    if (sameFolder(own, fullFolderPath(decodeAnsi(folder)))) return;
+    throw std::runtime_error("--module-folder " + folder +
+                             ": the registered module reads its data from its own folder, " +
+                             seg4::toUtf8(own) + ", and a Windows host cannot point it elsewhere");
+}
+
+} // namespace
+
+float screenTwipsPerPixel() { return screenTwips(LOGPIXELSX); }
+
+std::u16string fullFolderPath(const std::u16string& path) {
     const std::wstring w = wide(path);
     const DWORD n = GetFullPathNameW(w.c_str(), 0, nullptr, nullptr);
     if (n == 0) return path;
@@ -95,23 +110,11 @@ std::u16string fullPath(const std::u16string& path) {
     return fromWide(out);
 }
 
-void checkModuleFolder(const std::string& folder) {
-    const std::u16string module = registeredModulePath();
-    if (module.empty())
-        throw std::runtime_error("--module-folder " + folder +
-                                 ": no display module is registered, so there is no folder to compare");
-    const std::u16string own = fullPath(module.substr(0, module.find_last_of(u"\\/")));
-    const std::u16string given = fullPath(decodeAnsi(folder));
-    const std::wstring a = wide(own), b = wide(given);
-    if (CompareStringOrdinal(a.c_str(), static_cast<int>(a.size()), b.c_str(), static_cast<int>(b.size()),
-                             TRUE) == CSTR_EQUAL)
-        return;
-    throw std::runtime_error("--module-folder " + folder +
-                             ": the registered module reads its data from its own folder, " +
-                             seg4::toUtf8(own) + ", and a Windows host cannot point it elsewhere");
+bool sameFolder(const std::u16string& a, const std::u16string& b) {
+    const std::wstring x = wide(a), y = wide(b);
+    return CompareStringOrdinal(x.c_str(), static_cast<int>(x.size()), y.c_str(), static_cast<int>(y.size()),
+                                TRUE) == CSTR_EQUAL;
 }
-
-} // namespace
 
 std::u16string registeredModulePath() {
     wchar_t clsid[40] = {};

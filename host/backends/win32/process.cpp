@@ -26,6 +26,9 @@ void prepareProcess() {
         Sleep(static_cast<DWORD>(std::min(seconds, 4'000'000UL) * 1000UL));
         std::fprintf(stderr, "qhost: watchdog: the run did not end within %lu s\n", seconds);
         std::fflush(stderr);
+        // A run on a changed system ends its child; the main thread then restores the system and
+        // ends with the child's status, unless restoring hangs too.
+        if (stopChildRun()) Sleep(30'000);
         ExitProcess(3);
     }).detach();
 }
