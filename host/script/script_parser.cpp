@@ -703,8 +703,9 @@ private:
         return s;
     }
 
-    /// "expect picture FILE.png": the file is a word such as a path, taken before the line is
-    /// split into tokens. "expect picture = 3" still compares a variable named picture.
+    /// "expect picture FILE.png" or "expect picture A.png [<>] B.png": the files are words such
+    /// as paths, taken before the line is split into tokens. "expect picture = 3" still compares a variable
+    /// named picture.
     StatementPtr expectPictureStatement(const std::string& text, int lineNo) {
         std::size_t at = 0;
         for (const char* word : {"expect", "picture"}) {
@@ -716,9 +717,11 @@ private:
         }
         if (at < text.size() && (text[at] == '=' || text[at] == '(')) return nullptr;
         const std::vector<std::string> words = splitWords(text);
-        if (words.size() != 3) throw SyntaxError("usage: expect picture FILE.png");
+        const bool twoFiles = words.size() == 4 || (words.size() == 5 && words[3] == "<>");
+        if (words.size() != 3 && !twoFiles)
+            throw SyntaxError("usage: expect picture FILE.png, or expect picture A.png [<>] B.png");
         auto s = newStatement(Statement::Kind::ExpectPicture, text, lineNo);
-        s->words.push_back(words[2]);
+        s->words.assign(words.begin() + 2, words.end());
         return s;
     }
 
