@@ -19,6 +19,10 @@ public:
     std::string name() const override { return "native"; }
     /// The page of the linked core over the in-memory colour list (page_native.cpp).
     std::unique_ptr<PageSession> openPage(std::vector<Display*> selected) override;
+    /// The identity from the core's own tables and constants.
+    std::string classId() override;
+    std::string memberName(bool hostInterface, std::int32_t position) override;
+    std::string fileVersion() override;
 
 private:
     seg4::PosixPlatform& platform_;

@@ -79,6 +79,22 @@ enum class BuiltIn : std::uint8_t {
     PagePreviewWidth,
     PagePreviewHeight,
     PageChanged, // the open page's values
+    // Text functions, typed arrays and the module's identity
+    InStr,
+    Left,
+    Mid,
+    Right,
+    Replace,
+    Split,
+    Join,
+    LCase,
+    UCase,
+    Hex,
+    ArrayOf,
+    ArrayOf2,
+    ClassId,
+    MemberName,
+    FileVersion,
 };
 
 /// What a name stands for, decided when the script is read (the member tables never change):
@@ -140,6 +156,7 @@ struct Statement {
         Elapse,       // elapse <duration>: simulated time passes with no call
         Clock,        // clock <Hz>: the host's clock, pushed to every display as ClockSpeed
         Echo,         // echo on | echo off: whether answers of calls and puts are printed
+        If,           // if c ... [elseif c ...] [else ...] end: values[i] guards branches[i]
     };
     Kind kind = Kind::Evaluate;
     int line = 0;
@@ -152,6 +169,7 @@ struct Statement {
     StatementPtr inner;               // ExpectFails: the statement that must fail
     bool negate = false;              // expect no msgbox
     Block body;                       // loops
+    std::vector<Block> branches;      // If: one per condition, then the else branch if written
 };
 
 struct Script {

@@ -74,6 +74,15 @@ TEST(Interpreter, ScriptFaultsStopTheRunWithStatusTwo) {
         {"place\nload /\n", "t.qhs:2: cannot read /: it is a folder, not a file"},
         {"place\nload /dev/zero\n", "t.qhs:2: cannot read /dev/zero: it is not an ordinary file"},
         {"place\nanimate a.png 66s\n", "t.qhs:2: animate: a frame time above 65.535 s does not fit"},
+        // Conditions, functions and element types a script cannot mean.
+        {"if \"maybe\" then\nend\n", "t.qhs:1: if \"maybe\" then failed with 0x800A000D Type mismatch"},
+        {"x = 1\nif x then print \"a\" & Mid(\"a\", 1, 2, 3)\n", "t.qhs:2: Mid takes 2 to 3 arguments"},
+        {"print MemberName(\"port\", 1)\n",
+         "t.qhs:1: MemberName names the interface \"host\" or \"control\""},
+        {"print ArrayOf(\"Word\", 0, 1)\n", "t.qhs:1: ArrayOf: no element type 'Word'"},
+        {"print ArrayOf2(\"Long\", 0, 2, 0, 1, 2, 3)\n",
+         "t.qhs:1: ArrayOf2: 3 values do not fill 2 rows of equal length"},
+        {"print UBound(Array(1), 1, 2)\n", "t.qhs:1: UBound takes 1 or 2 arguments"},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.script);

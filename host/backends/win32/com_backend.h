@@ -40,6 +40,10 @@ public:
     /// child windows as a user drives them.
     std::unique_ptr<PageSession> openPage(std::vector<Display*> selected) override;
     std::string name() const override { return "ocx"; }
+    /// The identity of the registered module (com_identity.cpp).
+    std::string classId() override;
+    std::string memberName(bool hostInterface, std::int32_t position) override;
+    std::string fileVersion() override;
 
     struct Shared; // what the backend and its displays share: the watcher, the dispatch ids
 
