@@ -92,13 +92,13 @@ TEST(VariantBridge, ArraysKeepTheirBounds) {
 
 TEST(VariantBridge, TwoDimensionsKeepEveryElementInItsPlace) {
     // Filled and read back through the system's own element functions, which take the indices
-    // from the last dimension to the first: the bridge must agree with them on every element.
+    // from the first dimension on: the bridge must agree with them on every element.
     SAFEARRAYBOUND bounds[2] = {{2, 1}, {3, -1}}; // a(1 To 2, -1 To 1)
     VARIANT com = of(VT_ARRAY | VT_I4);
     V_ARRAY(&com) = SafeArrayCreate(VT_I4, 2, bounds);
     for (LONG i = 1; i <= 2; ++i)
         for (LONG j = -1; j <= 1; ++j) {
-            LONG indices[2] = {j, i};
+            LONG indices[2] = {i, j};
             LONG value = 10 * i + j;
             ASSERT_EQ(SafeArrayPutElement(V_ARRAY(&com), indices, &value), S_OK);
         }
@@ -119,7 +119,7 @@ TEST(VariantBridge, TwoDimensionsKeepEveryElementInItsPlace) {
     for (LONG i = 1; i <= 2; ++i)
         for (LONG j = -1; j <= 1; ++j) {
             EXPECT_EQ(arrayElement(in, i, j), Variant::i4(10 * i + j)) << i << ", " << j;
-            LONG indices[2] = {j, i};
+            LONG indices[2] = {i, j};
             LONG value = 0;
             SafeArrayGetElement(V_ARRAY(&back), indices, &value);
             EXPECT_EQ(value, 10 * i + j) << i << ", " << j;
