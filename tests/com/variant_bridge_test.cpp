@@ -2,25 +2,15 @@
 // with their bounds, values passed by reference and written back, and the type-mismatch error
 // for what the core cannot hold.
 #include "com_values.h"
+#include "helpers.h"
 #include "variant_bridge.h"
 
-#include "automation/errors.h"
-
 #include <gtest/gtest.h>
-
-#include <functional>
 
 namespace seg4::wine {
 namespace {
 
-HResult failureOf(const std::function<void()>& step) {
-    try {
-        step();
-    } catch (const ComError& e) {
-        return e.code();
-    }
-    return hr::Ok;
-}
+using test::failureOf;
 
 /// A VARIANT of type `vt`, its value zero (null pointers) unless `set` gives one.
 VARIANT of(
