@@ -135,6 +135,12 @@ public:
         if (seg4::MemoryComboWindow* window = seg4::MemoryComboWindow::of(page_.colourList().window()))
             window->pressKey(code, shift);
     }
+    std::u16string comboEvents() override {
+        seg4::ComboEventLog& events = page_.colourListEvents();
+        std::u16string text = events.text();
+        events.clear();
+        return text;
+    }
 
 private:
     seg4::Platform& platform_;

@@ -242,6 +242,31 @@ public:
         SetKeyboardState(keys);
     }
 
+    // The control raises its events inside the module, to the page: the module hands them over.
+    std::u16string comboEvents() override {
+        using Function = HRESULT(WINAPI*)(IUnknown*, LPWSTR, UINT, UINT*);
+        const void* code = *reinterpret_cast<void* const*>(page_.get()); // the interface's vtable
+        HMODULE module = nullptr;
+        if (!GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS |
+                                    GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
+                                static_cast<LPCWSTR>(code), &module))
+            throw std::runtime_error("cannot find the property page's module");
+        const auto events = reinterpret_cast<Function>(
+            reinterpret_cast<void*>(GetProcAddress(module, "Seg4PageComboEvents")));
+        if (!events)
+            throw std::runtime_error("the property page's module does not hand over its list's events");
+        UINT length = 0;
+        std::wstring text;
+        HRESULT hr = events(page_.get(), nullptr, 0, &length);
+        while (hr == HRESULT_FROM_WIN32(ERROR_INSUFFICIENT_BUFFER)) {
+            text.assign(length + 1, L'\0');
+            hr = events(page_.get(), text.data(), length + 1, &length);
+        }
+        check(hr);
+        text.resize(length);
+        return fromWide(text);
+    }
+
 private:
     struct Info {
         std::u16string caption;
