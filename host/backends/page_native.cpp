@@ -113,6 +113,7 @@ public:
             item.selectedImage = list.get_ItemIconIndexSelected(i);
             item.indent = list.get_ItemIndent(i);
             item.data = list.get_ItemData(i);
+            if (const auto held = list.window()->item(i)) item.overlay = held->overlay; // no member reads it
             s.items.push_back(std::move(item));
         }
         return s;

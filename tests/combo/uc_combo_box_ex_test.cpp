@@ -33,6 +33,12 @@ TEST(ComboItems, ArgumentsAreNormalised) {
         EXPECT_EQ(h.combo.get_ItemIconIndexSelected(r.index), r.selImage);
         EXPECT_EQ(h.combo.get_ItemData(r.index), r.itemData);
         EXPECT_EQ(h.combo.get_ItemIndent(r.index), r.itemIndent);
+        if (r.index < 0) continue;
+        // The record leaves the overlay out, so the window holds none (0: its overlays count
+        // from 1), and changing another field of the item leaves it so.
+        h.combo.put_ItemIndent(r.index, 9);
+        EXPECT_EQ(h.window().item(r.index)->overlay, 0);
+        EXPECT_EQ(h.combo.get_ItemIndent(r.index), 9);
     }
     ComboHarness h(2, kColours);
     EXPECT_EQ(h.combo.get_List(3), u"Blue");

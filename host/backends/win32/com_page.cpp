@@ -162,7 +162,7 @@ public:
         const std::vector<std::u16string> texts = win32::comboExItemTexts(list);
         for (std::size_t i = 0; i < texts.size(); ++i) {
             COMBOBOXEXITEMW record{};
-            record.mask = CBEIF_IMAGE | CBEIF_SELECTEDIMAGE | CBEIF_INDENT | CBEIF_LPARAM;
+            record.mask = CBEIF_IMAGE | CBEIF_SELECTEDIMAGE | CBEIF_OVERLAY | CBEIF_INDENT | CBEIF_LPARAM;
             record.iItem = static_cast<INT_PTR>(i);
             SendMessageW(list, CBEM_GETITEMW, 0, reinterpret_cast<LPARAM>(&record));
             s.items.push_back({texts[i], record.iImage, record.iSelectedImage, record.iOverlay,
@@ -173,8 +173,9 @@ public:
     std::int32_t comboAdd(const ComboAddition& a) override {
         std::wstring text = wide(a.text);
         COMBOBOXEXITEMW record{};
-        record.mask =
-            CBEIF_TEXT | CBEIF_IMAGE | CBEIF_SELECTEDIMAGE | CBEIF_OVERLAY | CBEIF_INDENT | CBEIF_LPARAM;
+        // As AddItem fills it: the overlay -1 is left out of the mask, so the window keeps none.
+        record.mask = CBEIF_TEXT | CBEIF_IMAGE | CBEIF_SELECTEDIMAGE | CBEIF_INDENT | CBEIF_LPARAM;
+        record.iOverlay = -1;
         record.iItem = std::max(a.before.value_or(-1), -1);
         record.pszText = text.data();
         record.cchTextMax = static_cast<int>(text.size() + 1);
