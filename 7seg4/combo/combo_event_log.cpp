@@ -99,11 +99,11 @@ void ComboEventLog::KeyUp(std::int16_t& KeyCode, std::int16_t Shift) {
 }
 void ComboEventLog::RequestDropDownResize(std::int32_t& lLeft, std::int32_t& lTop, std::int32_t& lRight,
                                           std::int32_t& lBottom, bool& bCancel) {
-    // The rectangle is in screen pixels, where the window happens to be: the event shows the
-    // list's size, which does not depend on where the page was put.
+    // Only the list's width and the cancel flag: the rectangle's place on the screen depends on
+    // where the page happens to be, and its height on the platform's font metrics (the items'
+    // height), so neither would read alike on two systems.
     record(line(u"RequestDropDownResize",
-                {number(static_cast<std::int64_t>(lRight) - lLeft),
-                 number(static_cast<std::int64_t>(lBottom) - lTop), boolean(bCancel)}));
+                {number(static_cast<std::int64_t>(lRight) - lLeft), boolean(bCancel)}));
     if (next_) next_->RequestDropDownResize(lLeft, lTop, lRight, lBottom, bCancel);
 }
 

@@ -23,6 +23,7 @@ public:
 
     /// The events since the last clear(), one line each ("KeyDown 40, 0"), oldest first, each
     /// ended by "\n"; led by "(N earlier events dropped)" when some no longer fit.
+    /// RequestDropDownResize shows the list's width and the cancel flag only.
     std::u16string text() const;
     void clear();
 

@@ -24,7 +24,11 @@ TEST(ComboEventText, EventsWithTheirArgumentsInOrder) {
         // The key code's low 8 bits: 296 is Down, which moves the selection between its key events.
         {1, "key:296", "KeyDown 40, 0\nEditChange\nClick\nListIndexChange\nKeyUp 40, 0\n"},
         {1, "type:x\"y lose", "BeginEdit\nEditChange\nEndEdit True, -1, \"x\"\"y\", 1\n"},
-        {2, "drop close", "DropDown\nRequestDropDownResize 153, 66, False\nCloseUp\n"},
+        {2, "drop close",
+         "DropDown\nRequestDropDownResize 153, False\nCloseUp\nEndEdit False, -1, \"\", 4\n"},
+        {2, "pick:3 drop key:38 key:13",
+         "EditChange\nClick\nListIndexChange\nDropDown\nRequestDropDownResize 153, "
+         "False\nEditChange\nClick\nListIndexChange\nCloseUp\nEndEdit False, 2, \"Yellow\", 4\n"},
     };
     for (const Row& r : rows) {
         ComboHarness h(r.style, kColours);

@@ -79,7 +79,8 @@ TEST(ComboEvents, UserActionsRaiseTheirEventsInOrder) {
         {2, "pick:2", {"EditChange", "Click", "ListIndexChange"}},
         {2,
          "drop pick:1",
-         {"DropDown", "RequestDropDownResize", "EditChange", "Click", "ListIndexChange", "CloseUp"}},
+         {"DropDown", "RequestDropDownResize", "EditChange", "Click", "ListIndexChange", "CloseUp",
+          "EndEdit"}},
         {1, "type:ab", {"BeginEdit", "EditChange"}},
         {1, "type:a key:13", {"BeginEdit", "EditChange", "KeyDown", "EndEdit", "KeyUp"}},
         {1, "type:a drop", {"BeginEdit", "EditChange", "EndEdit", "DropDown", "RequestDropDownResize"}},
@@ -114,7 +115,7 @@ TEST(ComboEvents, HandlersAnswerThroughTheirArguments) {
     act(h.window(), "key:40");
     EXPECT_EQ(h.combo.get_ListIndex(), -1) << "KeyCode 0 swallows the key";
     h.events.swallowKeys = false;
-    act(h.window(), "type:Gr lose");
+    act(h.window(), "close type:Gr lose");
     EXPECT_EQ(h.events.endText, u"Gr");
     EXPECT_EQ(h.events.endWhy, endedit::KillFocus);
 }

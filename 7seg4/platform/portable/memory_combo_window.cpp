@@ -221,7 +221,18 @@ bool MemoryComboWindow::openList() {
 bool MemoryComboWindow::closeList() {
     if (!dropped_) return false;
     dropped_ = false;
-    tell(ComboNotificationKind::ClosedUp);
+    if (!tell(ComboNotificationKind::ClosedUp)) return true;
+    // The list's use is over, as an edit would be: the window then reports the end of an edit
+    // for the drop-down, with the selection it leaves and that item's text, in every style.
+    ComboNotification n;
+    n.kind = ComboNotificationKind::EndEdit;
+    n.editChanged = false;
+    n.newIndex = selection_;
+    n.text = hasEditField()    ? editText_
+             : selection_ >= 0 ? items_[static_cast<std::size_t>(selection_)].text
+                               : std::u16string();
+    n.why = endedit::DropDown;
+    tell(n);
     return true;
 }
 
