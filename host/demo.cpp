@@ -6,6 +6,7 @@
 
 #include <ostream>
 #include <regex>
+#include <stdexcept>
 
 namespace qhost {
 
@@ -61,12 +62,50 @@ print "  document.json  the display as the host document stores it"
     return script;
 }
 
-int runDemo(Backend& backend, const std::string& outDir, std::ostream& out) {
-    ParseResult parsed = parseScript(demoScript(outDir), "demo");
-    for (const auto& e : parsed.errors) out << "demo:" << e.line << ": " << e.message << "\n";
+namespace {
+
+/// `path` as one quoted word of a script: "${" is written "$${" so that it stays as it is.
+std::string scriptWord(const std::string& path) {
+    if (path.find('"') != std::string::npos)
+        throw std::invalid_argument("a path with a double quote cannot be used: " + path);
+    return "\"" + std::regex_replace(path, std::regex(R"(\$\{)"), "$$$${") + "\"";
+}
+
+} // namespace
+
+std::string firmwareScript(const std::string& elf, const std::string& until, long long clockHz,
+                           const std::string& outDir) {
+    const std::string out = outDir.empty() ? "." : outDir;
+    const auto file = [&out](const char* name) { return scriptWord(out + "/" + name); };
+    return "# The display wired as it proposes, as the firmware's generated code expects it.\n"
+           "place firmware\n"
+           "echo off\n"
+           "for pin = 0 to PinCount - 1\n"
+           "  Port(pin) = DesiredPort(pin)\n"
+           "  Bit(pin) = DesiredBit(pin)\n"
+           "next\n"
+           "LEDSize = 85\n"
+           "QuorvaneVersion = 1026\n"
+           "clock " +
+           std::to_string(clockHz) +
+           "\n"
+           "StartSimulation\n"
+           "echo on\n"
+           "firmware " +
+           scriptWord(elf) + " --until " + until + "\n" + "snapshot " + file("instant.png") + "\n" + "eye " +
+           file("eye.png") + "\n" + "animate " + file("run.png") + "\n" + "scan " + file("scan.txt") + "\n";
+}
+
+int runCannedScript(Backend& backend, const std::string& script, const std::string& name, std::ostream& out) {
+    ParseResult parsed = parseScript(script, name);
+    for (const auto& e : parsed.errors) out << name << ":" << e.line << ": " << e.message << "\n";
     if (!parsed.errors.empty()) return 2;
     Interpreter interpreter(backend, out);
     return interpreter.run(parsed.script);
+}
+
+int runDemo(Backend& backend, const std::string& outDir, std::ostream& out) {
+    return runCannedScript(backend, demoScript(outDir), "demo", out);
 }
 
 } // namespace qhost

@@ -139,6 +139,19 @@ int main(int argc, char** argv) {
     demo->add_option("--out", outDir, "folder for the demo's files");
     addHostOptions(*demo, demoOptions);
 
+    HostOptions firmwareOptions;
+    std::string elf, until = "100ms", firmwareOut = "out";
+    long long clockHz = 8000000;
+    CLI::App* firmware = app.add_subcommand(
+        "firmware",
+        "run a firmware under qemu-system-arm on a display wired as it proposes, write what it shows");
+    firmware->add_option("FILE", elf, "the firmware (.elf) for the mps2-an385 board")->required();
+    firmware->add_option("--until", until, "emulated time to run (default 100ms)");
+    firmware->add_option("--clock", clockHz, "the target's clock in Hz (default 8000000)")
+        ->check(CLI::Range(1LL, 1000000000000LL));
+    firmware->add_option("--out", firmwareOut, "folder for the pictures and the scan report");
+    addHostOptions(*firmware, firmwareOptions);
+
     CLI::App* help =
         app.add_subcommand("help", "list the commands a script can use besides calls and checks");
 
@@ -153,13 +166,21 @@ int main(int argc, char** argv) {
         // Under Wine, the run asks for a screen or a module folder that the system lacks: it
         // goes on in a child process on the changed system, restored after.
         if (!*help)
-            if (const std::optional<int> status = qhost::runOnChangedSystem(*run ? runOptions : demoOptions))
+            if (const std::optional<int> status = qhost::runOnChangedSystem(*run        ? runOptions
+                                                                            : *firmware ? firmwareOptions
+                                                                                        : demoOptions))
                 return *status;
 #endif
         if (*run) return runScript(script, runOptions);
         if (*help) {
             qhost::writeHelp(std::cout);
             return 0;
+        }
+        if (*firmware) {
+            Host host(firmwareOptions);
+            return qhost::runCannedScript(host.backend(),
+                                          qhost::firmwareScript(elf, until, clockHz, firmwareOut), "firmware",
+                                          std::cout);
         }
         Host host(demoOptions);
         return qhost::runDemo(host.backend(), outDir, std::cout);

@@ -505,7 +505,9 @@ bool automationEquals(const Variant& a, const Variant& b) {
     const SafeArray* p = x.arrayData();
     const SafeArray* q = y.arrayData();
     if (!p || !q) return !p && !q;
-    if (p->lowerBound != q->lowerBound || p->elements.size() != q->elements.size()) return false;
+    if (p->lowerBound != q->lowerBound || p->dimensions != q->dimensions ||
+        p->elements.size() != q->elements.size())
+        return false;
     for (std::size_t i = 0; i < p->elements.size(); ++i)
         if (!automationEquals(p->elements[i], q->elements[i])) return false;
     return true;

@@ -23,6 +23,7 @@ constexpr KnownCode kKnownCodes[] = {
     {hr::DispTypeMismatch, u"Type mismatch", "arg-type-mismatch"},
     {hr::DispOverflow, u"Out of present range", "arg-overflow"},
     {hr::DispException, u"Exception occurred", "exception"},
+    {hr::InvalidProcedureCall, u"Invalid procedure call or argument", "invalid-call"},
     {hr::Overflow, u"Overflow", "overflow"},
     {hr::OutOfMemory, u"Out of memory", "out-of-memory"},
     {hr::SubscriptOutOfRange, u"Subscript out of range", "subscript"},

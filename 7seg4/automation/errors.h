@@ -25,6 +25,7 @@ inline constexpr HResult DispOverflow = static_cast<HResult>(0x8002000AU);
 inline constexpr HResult DispException = static_cast<HResult>(0x80020009U);
 
 // Runtime errors of the control facility (0x800A0000 + the runtime's error number).
+inline constexpr HResult InvalidProcedureCall = static_cast<HResult>(0x800A0005U);
 inline constexpr HResult Overflow = static_cast<HResult>(0x800A0006U);
 inline constexpr HResult OutOfMemory = static_cast<HResult>(0x800A0007U);
 inline constexpr HResult SubscriptOutOfRange = static_cast<HResult>(0x800A0009U);

@@ -107,6 +107,19 @@ Variant Variant::array(VarType elementType, std::int32_t lowerBound, std::vector
     return v;
 }
 
+Variant Variant::array2(VarType elementType, ArrayDimension first, ArrayDimension second,
+                        std::vector<Variant> elements) {
+    if (first.count < 0 || second.count < 0 ||
+        static_cast<std::int64_t>(first.count) * second.count != static_cast<std::int64_t>(elements.size()))
+        raise(hr::InvalidArgument);
+    for (const ArrayDimension& d : {first, second})
+        if (static_cast<std::int64_t>(d.lowerBound) + d.count - 1 > std::numeric_limits<std::int32_t>::max())
+            raise(hr::Overflow);
+    Variant v = array(elementType, first.lowerBound, std::move(elements));
+    std::get<std::shared_ptr<SafeArray>>(v.data_)->dimensions = {first, second};
+    return v;
+}
+
 Variant Variant::emptyArray(VarType elementType) { return array(elementType, 0, {}); }
 
 Variant Variant::noArray(VarType elementType) {
@@ -207,7 +220,7 @@ bool operator==(const Variant& a, const Variant& b) {
         const SafeArray* x = a.arrayData();
         const SafeArray* y = b.arrayData();
         if (!x || !y) return x == y;
-        return x->lowerBound == y->lowerBound && x->elements == y->elements;
+        return x->lowerBound == y->lowerBound && x->dimensions == y->dimensions && x->elements == y->elements;
     }
     return a.data_ == b.data_;
 }
@@ -223,14 +236,26 @@ std::int32_t upperBound(const Variant& v) {
     if (!v.deref().isArray()) raise(hr::TypeMismatch);
     const SafeArray* a = v.arrayData();
     if (!a) raise(hr::SubscriptOutOfRange);
-    return a->upperBound();
+    return a->upper(1);
 }
 
 const Variant& arrayElement(const Variant& v, std::int32_t index) {
     const SafeArray* a = v.arrayData();
     if (!v.deref().isArray()) raise(hr::TypeMismatch);
-    if (!a || index < a->lowerBound || index > a->upperBound()) raise(hr::SubscriptOutOfRange);
+    if (!a || a->dimensionCount() != 1 || index < a->lowerBound || index > a->upperBound())
+        raise(hr::SubscriptOutOfRange);
     return a->elements[static_cast<std::size_t>(index - a->lowerBound)];
+}
+
+const Variant& arrayElement(const Variant& v, std::int32_t i, std::int32_t j) {
+    const SafeArray* a = v.arrayData();
+    if (!v.deref().isArray()) raise(hr::TypeMismatch);
+    if (!a || a->dimensionCount() != 2 || i < a->lower(1) || i > a->upper(1) || j < a->lower(2) ||
+        j > a->upper(2))
+        raise(hr::SubscriptOutOfRange);
+    const auto row = static_cast<std::size_t>(i - a->lower(1));
+    const auto column = static_cast<std::size_t>(j - a->lower(2));
+    return a->elements[column * static_cast<std::size_t>(a->dimensions[0].count) + row];
 }
 
 } // namespace seg4

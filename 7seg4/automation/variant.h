@@ -38,6 +38,13 @@ inline constexpr int kMaxReferenceDepth = 64;
 
 struct SafeArray;
 
+/// One dimension of an array: its lower bound and its number of elements.
+struct ArrayDimension {
+    std::int32_t lowerBound = 0;
+    std::int32_t count = 0;
+    friend bool operator==(const ArrayDimension&, const ArrayDimension&) = default;
+};
+
 /// An automation value with value semantics (copying a Variant copies its array).
 ///
 /// Kinds: a scalar of one VarType; an array of an element type (possibly holding no array at
@@ -71,6 +78,11 @@ public:
     /// 0, "" or False), so a typed array never holds a foreign value; a value that cannot be
     /// converted fails as changeType does. Bounds past the 32-bit range fail with overflow.
     static Variant array(VarType elementType, std::int32_t lowerBound, std::vector<Variant> elements);
+    /// A two-dimensional array of `first.count` by `second.count` elements, given with the first
+    /// index running fastest (as the automation stores such an array); converted as array() does.
+    /// Counts that do not match the elements fail with invalid argument.
+    static Variant array2(VarType elementType, ArrayDimension first, ArrayDimension second,
+                          std::vector<Variant> elements);
     /// The empty array: lower bound 0, upper bound -1.
     static Variant emptyArray(VarType elementType);
     /// A variant of array type that holds no array.
@@ -141,21 +153,40 @@ private:
     void detachArray(); // copy-on-write for arrays shared after a copy
 };
 
-/// A one-dimensional array with its element type and bounds. Every element is a Variant of
-/// the element type (any type for a Variant array).
+/// An array with its element type and bounds. Every element is a Variant of the element type
+/// (any type for a Variant array). Most arrays have one dimension, given by `lowerBound` and the
+/// number of elements; a two-dimensional one lists both of its dimensions in `dimensions` (the
+/// first one's lower bound is also `lowerBound`) and stores its elements with the first index
+/// running fastest. Code that reads only one-dimensional arrays checks dimensionCount().
 struct SafeArray {
     VarType elementType = VarType::Variant;
     std::int32_t lowerBound = 0;
     std::vector<Variant> elements;
+    std::vector<ArrayDimension> dimensions; // empty for one dimension
 
     std::int32_t upperBound() const noexcept {
         return lowerBound + static_cast<std::int32_t>(elements.size()) - 1;
     }
+    int dimensionCount() const noexcept {
+        return dimensions.empty() ? 1 : static_cast<int>(dimensions.size());
+    }
+    /// The bounds of dimension `d` (1-based, as LBound and UBound count), which must exist.
+    std::int32_t lower(int d) const noexcept {
+        return dimensions.empty() ? lowerBound : dimensions[static_cast<std::size_t>(d - 1)].lowerBound;
+    }
+    std::int32_t upper(int d) const noexcept {
+        if (dimensions.empty()) return upperBound();
+        const ArrayDimension& dim = dimensions[static_cast<std::size_t>(d - 1)];
+        return dim.lowerBound + dim.count - 1;
+    }
 };
 
 /// Element `index` of the array `v` holds (looking through references). Fails with
-/// type mismatch when `v` holds no array and subscript out of range outside the bounds.
+/// type mismatch when `v` holds no array and subscript out of range outside the bounds or for
+/// an array of another number of dimensions.
 const Variant& arrayElement(const Variant& v, std::int32_t index);
+/// Element (i, j) of a two-dimensional array, with the same failures.
+const Variant& arrayElement(const Variant& v, std::int32_t i, std::int32_t j);
 
 /// The bounds of the array `v` holds (looking through references), as LBound and UBound give
 /// them: type mismatch for a value that is no array, subscript out of range for an array type

@@ -22,7 +22,8 @@ std::vector<RSPin>& table(PinTable& pins) {
 /// there as it always has (nothing is stored before that).
 std::optional<bool> writePlainLevels(PinTable& pins, const Variant& levels) {
     const SafeArray* array = (levels.isByRef() ? levels.deref() : levels).ownArray();
-    if (!array || !pins || pins->size() < static_cast<std::size_t>(kWrittenPins) || array->lowerBound > 0 ||
+    if (!array || !array->dimensions.empty() || !pins ||
+        pins->size() < static_cast<std::size_t>(kWrittenPins) || array->lowerBound > 0 ||
         array->upperBound() < kWrittenPins - 1)
         return std::nullopt;
     const Variant* element = array->elements.data() - array->lowerBound;

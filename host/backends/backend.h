@@ -96,6 +96,15 @@ public:
     /// Twips per pixel of the screen from now on, for every display. Throws std::runtime_error
     /// with the reason when this build cannot change them.
     virtual void setTwipsPerPixel(float twips) = 0;
+    // The identity of the module behind the displays (the script's ClassId, MemberName and
+    // FileVersion), read where a host would read it.
+    /// The display class's identifier as "{4DB172DB-...}".
+    virtual std::string classId() = 0;
+    /// The name of the member at `position` (1 for the first after IDispatch's, in call-table
+    /// order) of the host interface or of the control's own; empty when there is none.
+    virtual std::string memberName(bool hostInterface, std::int32_t position) = 0;
+    /// The module's file version, "major.minor.build.revision".
+    virtual std::string fileVersion() = 0;
 };
 
 } // namespace qhost

@@ -6,6 +6,8 @@
 #include "automation/errors.h"
 #include "component/control_site.h"
 #include "component/led7seg4.h"
+#include "component/member_table.h"
+#include "component/module_identity.h"
 #include "display/compositor.h"
 #include "posix_platform.h"
 
@@ -280,5 +282,16 @@ void NativeBackend::onMessageBox(std::function<void(const std::u16string& text)>
         return seg4::msgbox::IdOk;
     });
 }
+
+std::string NativeBackend::classId() { return std::string(seg4::controlClassId()); }
+
+std::string NativeBackend::memberName(bool hostInterface, std::int32_t position) {
+    const std::span<const seg4::MemberInfo> table =
+        hostInterface ? std::span<const seg4::MemberInfo>(seg4::kHostMembers) : seg4::kControlMembers;
+    if (position < 1 || static_cast<std::size_t>(position) > table.size()) return {};
+    return std::string(table[static_cast<std::size_t>(position - 1)].name);
+}
+
+std::string NativeBackend::fileVersion() { return seg4::fileVersionText(); }
 
 } // namespace qhost

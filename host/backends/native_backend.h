@@ -21,6 +21,10 @@ public:
     std::unique_ptr<PageSession> openPage(std::vector<Display*> selected) override;
     /// The platform's twips per pixel, as a change of the screen's resolution would set them.
     void setTwipsPerPixel(float twips) override;
+    /// The identity from the core's own tables and constants.
+    std::string classId() override;
+    std::string memberName(bool hostInterface, std::int32_t position) override;
+    std::string fileVersion() override;
 
 private:
     seg4::PosixPlatform& platform_;

@@ -112,18 +112,49 @@ Variant containerValue(Interpreter& in, BuiltIn which, const std::vector<Variant
     throw ScriptFault(line, "no container value");
 }
 
-void expectPicture(Interpreter& in, const std::vector<std::string>& words, int line) {
-    const std::string& path = words.at(0);
-    Picture stored;
+namespace {
+
+Picture storedPicture(const std::string& path) {
     try {
         const std::string bytes = readFile(path);
-        stored =
-            seg4::decodePng(std::span(reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size()));
+        return seg4::decodePng(std::span(reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size()));
     } catch (const OutputError& e) {
         throw CommandError(e.what());
     } catch (const seg4::ComError&) {
         throw CommandError(path + " is no PNG picture");
     }
+}
+
+/// How `first` differs from `second`: their sizes, or the first differing pixel with both
+/// colours, each followed by its word; "" when they are the same picture.
+std::string differenceOf(const Picture& first, const std::string& firstName, const char* firstWord,
+                         const Picture& second, const std::string& secondName, const char* secondWord) {
+    if (first.width != second.width || first.height != second.height)
+        return firstName + " is " + sizeText(first) + ", " + secondName + " is " + sizeText(second);
+    for (int y = 0; y < first.height; ++y)
+        for (int x = 0; x < first.width; ++x)
+            if (first.at(x, y) != second.at(x, y))
+                return firstName + " differs from " + secondName + " first at (" + std::to_string(x) + ", " +
+                       std::to_string(y) + "): " + colourText(first.at(x, y)) + " " + firstWord + ", " +
+                       colourText(second.at(x, y)) + " " + secondWord;
+    return {};
+}
+
+} // namespace
+
+void expectPicture(Interpreter& in, const std::vector<std::string>& words, int line) {
+    if (words.size() >= 2) { // two stored pictures: the same, or (with <>) not the same
+        const bool differ = words.size() == 3;
+        const std::string& a = words.front();
+        const std::string& b = words.back();
+        const std::string difference =
+            differenceOf(storedPicture(a), a, "in the first", storedPicture(b), b, "in the second");
+        if (differ && difference.empty()) in.fail(line, a + " and " + b + " are the same picture");
+        if (!differ && !difference.empty()) in.fail(line, difference);
+        return;
+    }
+    const std::string& path = words.at(0);
+    const Picture stored = storedPicture(path);
     Picture shown;
     try {
         // Through the PNG writer and reader, as the stored file went: the same rounding on both.
@@ -136,19 +167,8 @@ void expectPicture(Interpreter& in, const std::vector<std::string>& words, int l
         in.fail(line, "picture " + path + ": drawing failed with " + seg4::toUtf8(e.description()));
         return;
     }
-    if (shown.width != stored.width || shown.height != stored.height) {
-        in.fail(line, "picture is " + sizeText(shown) + ", " + path + " is " + sizeText(stored));
-        return;
-    }
-    for (int y = 0; y < shown.height; ++y) {
-        for (int x = 0; x < shown.width; ++x) {
-            if (shown.at(x, y) == stored.at(x, y)) continue;
-            in.fail(line, "picture differs from " + path + " first at (" + std::to_string(x) + ", " +
-                              std::to_string(y) + "): " + colourText(shown.at(x, y)) + " shown, " +
-                              colourText(stored.at(x, y)) + " stored");
-            return;
-        }
-    }
+    const std::string difference = differenceOf(shown, "picture", "shown", stored, path, "stored");
+    if (!difference.empty()) in.fail(line, difference);
 }
 
 std::u16string fileTextOf(const std::string& path, const std::string& bytes) {

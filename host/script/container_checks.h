@@ -22,7 +22,8 @@ seg4::Variant containerValue(Interpreter& in, BuiltIn which, const std::vector<s
                              int line);
 
 /// "expect picture FILE.png": the current display's picture against the stored one, pixel for
-/// pixel. A difference is a failed expectation naming the first differing pixel with both
+/// pixel; "expect picture A.png B.png" two stored pictures (with "<>" between them: that they
+/// differ). A difference is a failed expectation naming the first differing pixel with both
 /// colours, or both sizes. A file that cannot be read or is no PNG throws CommandError.
 void expectPicture(Interpreter& in, const std::vector<std::string>& words, int line);
 

@@ -4,6 +4,7 @@
 #include "automation/errors.h"
 #include "files/bounded_read.h"
 #include "script/container_checks.h"
+#include "script/functions_text.h"
 #include "script/interpreter.h"
 #include "script/names.h"
 #include "script/page_commands.h"
@@ -201,14 +202,48 @@ Variant Interpreter::evaluateName(const Expr& e) {
         return Variant::i4(static_cast<std::int32_t>(seg4::toString(arg(0)).size()));
     case BuiltIn::UBound:
     case BuiltIn::LBound: {
-        needArgs(1);
+        // UBound(array[, dimension])
+        if (e.args.size() != 1 && e.args.size() != 2)
+            throw ScriptFault(e.line, e.name + " takes 1 or 2 arguments");
         const Variant v = arg(0);
-        const seg4::SafeArray* a = v.arrayData();
-        if (!v.deref().isArray()) seg4::raise(seg4::hr::TypeMismatch);
-        if (!a) seg4::raise(seg4::hr::SubscriptOutOfRange);
-        return Variant::i4(b.builtIn == BuiltIn::UBound ? a->upperBound() : a->lowerBound);
+        const std::int32_t dimension = e.args.size() > 1 ? seg4::toLong(arg(1)) : 1;
+        return Variant::i4(arrayBound(v, dimension, b.builtIn == BuiltIn::UBound));
+    }
+    case BuiltIn::ClassId: needArgs(0); return Variant::string(seg4::fromUtf8(backend_.classId()));
+    case BuiltIn::FileVersion: needArgs(0); return Variant::string(seg4::fromUtf8(backend_.fileVersion()));
+    case BuiltIn::MemberName: {
+        // MemberName("host" | "control", position): the member at that place of the call table.
+        needArgs(2);
+        const std::string which = lower(seg4::toUtf8(seg4::toString(arg(0))));
+        if (which != "host" && which != "control")
+            throw ScriptFault(e.line, "MemberName names the interface \"host\" or \"control\", not \"" +
+                                          which + "\"");
+        const std::int32_t position = seg4::toLong(arg(1));
+        const std::string name = backend_.memberName(which == "host", position);
+        if (name.empty())
+            seg4::raise(seg4::hr::SubscriptOutOfRange, u"MemberName: the " + seg4::fromUtf8(which) +
+                                                           u" interface has no member at position " +
+                                                           seg4::decimal(position));
+        return Variant::string(seg4::fromUtf8(name));
     }
     default: break;
+    }
+    // (A variable's name is no built-in: its reads skip the table.)
+    if (const ValueFunction* f = b.builtIn == BuiltIn::None ? nullptr : valueFunction(b.builtIn)) {
+        if (e.args.size() < f->minArgs || e.args.size() > f->maxArgs)
+            throw ScriptFault(e.line, e.name + " takes " + std::to_string(f->minArgs) +
+                                          (f->maxArgs == f->minArgs ? ""
+                                           : f->maxArgs > 64        ? " or more"
+                                                                    : " to " + std::to_string(f->maxArgs)) +
+                                          " arguments");
+        std::vector<Variant> values;
+        values.reserve(e.args.size());
+        for (const auto& a : e.args) values.push_back(evaluate(*a).deref());
+        try {
+            return f->run(values);
+        } catch (const FunctionMisuse& m) {
+            throw ScriptFault(e.line, e.name + ": " + m.what());
+        }
     }
 
     // A script variable; with one argument, an element of the array it holds.
@@ -217,6 +252,7 @@ Variant Interpreter::evaluateName(const Expr& e) {
                           "unknown name '" + e.name + "' (no member, built-in or variable of that name)");
     const Variant& value = variables_[b.slot];
     if (!e.hasArgumentList) return value;
+    if (e.args.size() == 2) return seg4::arrayElement(value, seg4::toLong(arg(0)), seg4::toLong(arg(1)));
     needArgs(1);
     return seg4::arrayElement(value, seg4::toLong(arg(0)));
 }

@@ -27,6 +27,7 @@ seg4::HResult errorCodeFromText(const std::string& text) {
     const std::string t = lower(text);
     static const std::pair<const char*, seg4::HResult> kNames[] = {
         {"subscript", seg4::hr::SubscriptOutOfRange},
+        {"invalid-call", seg4::hr::InvalidProcedureCall},
         {"type-mismatch", seg4::hr::TypeMismatch},
         {"overflow", seg4::hr::Overflow},
         {"not-implemented", seg4::hr::NotImplemented},
@@ -47,8 +48,8 @@ seg4::HResult errorCodeFromText(const std::string& text) {
     } catch (const std::exception&) {
     }
     throw std::invalid_argument("unknown error name '" + text +
-                                "' (use subscript, type-mismatch, overflow, not-implemented, null, "
-                                "arg-type-mismatch, arg-overflow or a code such as 0x800A0006)");
+                                "' (use subscript, type-mismatch, overflow, invalid-call, not-implemented, "
+                                "null, arg-type-mismatch, arg-overflow or a code such as 0x800A0006)");
 }
 
 Interpreter::Interpreter(Backend& backend, std::ostream& out, RunLimits limits)
@@ -237,6 +238,18 @@ void Interpreter::dispatch(const Statement& s) {
     case Statement::Kind::Repeat:
     case Statement::Kind::For:
     case Statement::Kind::During: loop(s); break;
+    case Statement::Kind::If: {
+        // The first branch whose condition holds runs; a Null condition does not hold.
+        for (std::size_t i = 0; i < s.values.size(); ++i) {
+            const Variant c = evaluate(*s.values[i]);
+            if (!c.deref().isNull() && seg4::toBoolean(c)) {
+                execute(s.branches[i]);
+                return;
+            }
+        }
+        if (s.branches.size() > s.values.size()) execute(s.branches.back());
+        break;
+    }
     case Statement::Kind::Elapse: {
         const double seconds = seg4::toDouble(evaluate(*s.values[0]));
         if (!(seconds >= 0) || !std::isfinite(seconds))

@@ -59,6 +59,22 @@ const std::pair<const char*, BuiltIn> kBuiltIns[] = {
     {"layoutcount", BuiltIn::LayoutCount},
     {"controlwidth", BuiltIn::ControlWidth},
     {"controlheight", BuiltIn::ControlHeight},
+    // Text functions, typed arrays and the module's identity
+    {"instr", BuiltIn::InStr},
+    {"left", BuiltIn::Left},
+    {"mid", BuiltIn::Mid},
+    {"right", BuiltIn::Right},
+    {"replace", BuiltIn::Replace},
+    {"split", BuiltIn::Split},
+    {"join", BuiltIn::Join},
+    {"lcase", BuiltIn::LCase},
+    {"ucase", BuiltIn::UCase},
+    {"hex", BuiltIn::Hex},
+    {"arrayof", BuiltIn::ArrayOf},
+    {"arrayof2", BuiltIn::ArrayOf2},
+    {"classid", BuiltIn::ClassId},
+    {"membername", BuiltIn::MemberName},
+    {"fileversion", BuiltIn::FileVersion},
 };
 
 } // namespace

@@ -87,6 +87,22 @@ enum class BuiltIn : std::uint8_t {
     LayoutCount,
     ControlWidth,
     ControlHeight, // the current display as its container sees it
+    // Text functions, typed arrays and the module's identity
+    InStr,
+    Left,
+    Mid,
+    Right,
+    Replace,
+    Split,
+    Join,
+    LCase,
+    UCase,
+    Hex,
+    ArrayOf,
+    ArrayOf2,
+    ClassId,
+    MemberName,
+    FileVersion,
 };
 
 /// What a name stands for, decided when the script is read (the member tables never change):
@@ -150,6 +166,7 @@ struct Statement {
         Echo,         // echo on | echo off: whether answers of calls and puts are printed
         // expect picture FILE.png: the current display against a stored picture, pixel for pixel
         ExpectPicture,
+        If,           // if c ... [elseif c ...] [else ...] end: values[i] guards branches[i]
     };
     Kind kind = Kind::Evaluate;
     int line = 0;
@@ -163,6 +180,7 @@ struct Statement {
     bool negate = false;              // expect no msgbox
     bool bare = false;                // place NAME bare: no new-display initialisation
     Block body;                       // loops
+    std::vector<Block> branches;      // If: one per condition, then the else branch if written
 };
 
 struct Script {

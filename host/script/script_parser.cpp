@@ -293,7 +293,10 @@ public:
         ++pos_;
     }
     void expectEnd() {
-        if (!atEnd()) throw SyntaxError("unexpected '" + peek().text + "'" + near());
+        if (!atEnd())
+            throw SyntaxError("unexpected '" +
+                              std::string(line_.substr(peek().begin, peek().end - peek().begin)) + "'" +
+                              near());
     }
     std::string near() const {
         return atEnd() ? " at the end of the line"
@@ -522,14 +525,20 @@ public:
                 stack_.back().block->push_back(std::move(fails));
                 return;
             }
+            if (StatementPtr oneLine = oneLineIf(text, lineNo)) {
+                stack_.back().block->push_back(std::move(oneLine));
+                return;
+            }
             LineParser p(text, Lexer(text).run(), lineNo, names_);
-            if (closesBlock(p, text, lineNo)) return;
+            if (closesBlock(p, text, lineNo) || continuesIf(p, text, lineNo)) return;
             StatementPtr s = statement(p, text, lineNo);
             Statement* opened = isBlock(s->kind) ? s.get() : nullptr;
             if (opened && stack_.size() > static_cast<std::size_t>(kMaxNesting))
                 throw SyntaxError("blocks nest more than " + std::to_string(kMaxNesting) + " levels deep");
             stack_.back().block->push_back(std::move(s));
-            if (opened) stack_.push_back({&opened->body, opened});
+            if (opened)
+                stack_.push_back(
+                    {opened->kind == Statement::Kind::If ? &opened->branches.back() : &opened->body, opened});
         } catch (const SyntaxError& e) {
             result_.errors.push_back({lineNo, e.what()});
         }
@@ -552,7 +561,8 @@ private:
     std::vector<Open> stack_;
 
     static bool isBlock(Statement::Kind k) {
-        return k == Statement::Kind::Repeat || k == Statement::Kind::For || k == Statement::Kind::During;
+        return k == Statement::Kind::Repeat || k == Statement::Kind::For || k == Statement::Kind::During ||
+               k == Statement::Kind::If;
     }
 
     bool closesBlock(LineParser& p, const std::string&, int) {
@@ -566,10 +576,70 @@ private:
             throw SyntaxError(open == Statement::Kind::For ? "a 'for' block ends with 'next'"
                                                            : "this block ends with 'end'");
         p.take();
-        if (isNext && p.peek().kind == Tok::Ident) p.take(); // "next i"
+        if (isNext && p.peek().kind == Tok::Ident) p.take();         // "next i"
+        if (open == Statement::Kind::If && p.isWord("if")) p.take(); // "end if"
         p.expectEnd();
         stack_.pop_back();
         return true;
+    }
+
+    /// "elseif <condition>" and "else" start the next branch of the innermost open 'if'.
+    bool continuesIf(LineParser& p, const std::string&, int) {
+        const bool isElseIf = p.isWord("elseif");
+        if (!isElseIf && !p.isWord("else")) return false;
+        const char* word = isElseIf ? "'elseif'" : "'else'";
+        Statement* owner = stack_.size() > 1 ? stack_.back().owner : nullptr;
+        if (!owner || owner->kind != Statement::Kind::If)
+            throw SyntaxError(std::string(word) + " without an open 'if' block");
+        if (owner->branches.size() > owner->values.size())
+            throw SyntaxError(std::string(word) + " after the 'else' of the 'if' on line " +
+                              std::to_string(owner->line));
+        p.take();
+        if (isElseIf) {
+            owner->values.push_back(p.expression());
+            if (p.isWord("then")) p.take();
+        }
+        p.expectEnd();
+        owner->branches.emplace_back();
+        stack_.back().block = &owner->branches.back();
+        return true;
+    }
+
+    /// "if <condition> then <statement>" on one line: the statement after 'then' is read as a
+    /// line of its own (it may be a host command whose words are no expression), so the line is
+    /// split at 'then' before it is tokenised.
+    StatementPtr oneLineIf(const std::string& text, int lineNo) {
+        if (text.size() < 3 || !equalsWord(std::string_view(text).substr(0, 2), "if") ||
+            !std::isspace(static_cast<unsigned char>(text[2])))
+            return nullptr;
+        const std::size_t thenAt = findWord(text, "then");
+        if (thenAt == std::string::npos) return nullptr;
+        const std::string tail = trim(std::string_view(text).substr(thenAt + 4));
+        if (tail.empty()) return nullptr; // the block form: "if <condition> then"
+        const std::string condition = text.substr(0, thenAt);
+        LineParser p(condition, Lexer(condition).run(), lineNo, names_);
+        p.take();
+        auto s = newStatement(Statement::Kind::If, text, lineNo);
+        s->values.push_back(p.expression());
+        p.expectEnd();
+        StatementPtr inner = single(tail, lineNo);
+        if (isBlock(inner->kind))
+            throw SyntaxError("a one-line 'if' takes one simple statement after 'then'");
+        // The condition's offsets point into the whole line, which starts with the condition.
+        s->branches.emplace_back();
+        s->branches.back().push_back(std::move(inner));
+        return s;
+    }
+
+    /// One statement of a line, with no block to open or close.
+    StatementPtr single(const std::string& text, int lineNo) {
+        if (StatementPtr command = commandStatement(text, lineNo)) return command;
+        if (StatementPtr fails = expectFailsStatement(text, lineNo)) return fails;
+        LineParser p(text, Lexer(text).run(), lineNo, names_);
+        for (const char* word : {"end", "next", "else", "elseif"})
+            if (p.isWord(word))
+                throw SyntaxError(std::string("'") + word + "' cannot follow 'then' on its line");
+        return statement(p, text, lineNo);
     }
 
     StatementPtr newStatement(Statement::Kind kind, const std::string& text, int lineNo) {
@@ -621,6 +691,15 @@ private:
             auto s = newStatement(kind, text, lineNo);
             s->values.push_back(p.expression());
             p.expectEnd();
+            return s;
+        }
+        if (p.isWord("if")) {
+            p.take();
+            auto s = newStatement(Statement::Kind::If, text, lineNo);
+            s->values.push_back(p.expression());
+            if (p.isWord("then")) p.take();
+            p.expectEnd();
+            s->branches.emplace_back();
             return s;
         }
         if (p.isWord("for") && p.peek(1).kind == Tok::Ident && p.isSymbol("=", 2)) {
@@ -703,8 +782,9 @@ private:
         return s;
     }
 
-    /// "expect picture FILE.png": the file is a word such as a path, taken before the line is
-    /// split into tokens. "expect picture = 3" still compares a variable named picture.
+    /// "expect picture FILE.png" or "expect picture A.png [<>] B.png": the files are words such
+    /// as paths, taken before the line is split into tokens. "expect picture = 3" still compares a variable
+    /// named picture.
     StatementPtr expectPictureStatement(const std::string& text, int lineNo) {
         std::size_t at = 0;
         for (const char* word : {"expect", "picture"}) {
@@ -716,9 +796,11 @@ private:
         }
         if (at < text.size() && (text[at] == '=' || text[at] == '(')) return nullptr;
         const std::vector<std::string> words = splitWords(text);
-        if (words.size() != 3) throw SyntaxError("usage: expect picture FILE.png");
+        const bool twoFiles = words.size() == 4 || (words.size() == 5 && words[3] == "<>");
+        if (words.size() != 3 && !twoFiles)
+            throw SyntaxError("usage: expect picture FILE.png, or expect picture A.png [<>] B.png");
         auto s = newStatement(Statement::Kind::ExpectPicture, text, lineNo);
-        s->words.push_back(words[2]);
+        s->words.assign(words.begin() + 2, words.end());
         return s;
     }
 
@@ -729,7 +811,7 @@ private:
             !std::isspace(static_cast<unsigned char>(text[6])))
             return nullptr;
         const std::string_view body = std::string_view(text).substr(7);
-        const std::size_t failsAt = findFails(body);
+        const std::size_t failsAt = findWord(body, "fails");
         if (failsAt == std::string_view::npos) return nullptr;
         auto s = newStatement(Statement::Kind::ExpectFails, text, lineNo);
         const std::string inner = trim(body.substr(0, failsAt));
@@ -741,14 +823,16 @@ private:
         return s;
     }
 
-    static std::size_t findFails(std::string_view s) {
+    /// Where `word` stands on its own (blanks around it, not inside a string), or npos.
+    static std::size_t findWord(std::string_view s, std::string_view word) {
+        const std::size_t n = word.size();
         bool inString = false;
-        for (std::size_t i = 0; i + 5 <= s.size(); ++i) {
+        for (std::size_t i = 0; i + n <= s.size(); ++i) {
             if (s[i] == '"') inString = !inString;
             if (inString) continue;
             const bool startOk = i > 0 && std::isspace(static_cast<unsigned char>(s[i - 1]));
-            const bool endOk = i + 5 == s.size() || std::isspace(static_cast<unsigned char>(s[i + 5]));
-            if (startOk && endOk && equalsWord(s.substr(i, 5), "fails")) return i;
+            const bool endOk = i + n == s.size() || std::isspace(static_cast<unsigned char>(s[i + n]));
+            if (startOk && endOk && equalsWord(s.substr(i, n), word)) return i;
         }
         return std::string_view::npos;
     }

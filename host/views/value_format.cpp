@@ -110,13 +110,33 @@ std::string formatValue(const Variant& value) {
     const seg4::SafeArray* a = v.arrayData();
     const std::string type = typeWord(v.type());
     if (!a) return type + "() (no array)";
+    // Elements of a typed array are shown bare; those of a Variant array keep their type marks.
+    auto element = [&](const Variant& stored) {
+        const Variant& e = stored.deref();
+        return e.isArray() ? formatValue(e) : scalar(e, v.type() != VarType::Variant);
+    };
+    if (a->dimensionCount() == 2) {
+        // Row by row: one brace per value of the first index, holding its row along the second.
+        const seg4::ArrayDimension rows = a->dimensions[0], columns = a->dimensions[1];
+        std::string out = type + "(" + std::to_string(a->lower(1)) + " To " + std::to_string(a->upper(1)) +
+                          ", " + std::to_string(a->lower(2)) + " To " + std::to_string(a->upper(2)) + ") {";
+        for (std::int32_t r = 0; r < rows.count; ++r) {
+            out += r ? ", {" : "{";
+            for (std::int32_t c = 0; c < columns.count; ++c) {
+                if (c) out += ", ";
+                out +=
+                    element(a->elements[static_cast<std::size_t>(c) * static_cast<std::size_t>(rows.count) +
+                                        static_cast<std::size_t>(r)]);
+            }
+            out += "}";
+        }
+        return out + "}";
+    }
     std::string out =
         type + "(" + std::to_string(a->lowerBound) + " To " + std::to_string(a->upperBound()) + ") {";
     for (std::size_t i = 0; i < a->elements.size(); ++i) {
         if (i) out += ", ";
-        const Variant& e = a->elements[i].deref();
-        // Elements of a typed array are shown bare; those of a Variant array keep their type marks.
-        out += e.isArray() ? formatValue(e) : scalar(e, v.type() != VarType::Variant);
+        out += element(a->elements[i]);
     }
     return out + "}";
 }

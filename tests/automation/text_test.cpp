@@ -51,18 +51,5 @@ TEST(DateText, DateTimeOrBothToTheSecond) {
         EXPECT_THROW(toString(Variant::date(bad)), ComError) << bad;
 }
 
-TEST(Utf8, RoundTripsAndReplacesInvalidSequences) {
-    const std::u16string text = u"A\u00E9\u20AC\U0001F600";
-    EXPECT_EQ(fromUtf8(toUtf8(text)), text);
-    const std::pair<std::string, std::u16string> bad[] = {
-        {"\xC0\xAF", u"\uFFFD\uFFFD"},           // overlong "/"
-        {"\xED\xA0\x80", u"\uFFFD\uFFFD\uFFFD"}, // an encoded surrogate
-        {"a\xE2\x82", u"a\uFFFD"},               // cut short: one mark for the longest valid start
-        {"\xF4\x90\x80\x80", u"\uFFFD\uFFFD\uFFFD\uFFFD"},
-    };
-    for (const auto& [bytes, expected] : bad) EXPECT_EQ(fromUtf8(bytes), expected);
-    EXPECT_EQ(toUtf8(std::u16string(1, u'\xD800')), "\xEF\xBF\xBD");
-}
-
 } // namespace
 } // namespace seg4

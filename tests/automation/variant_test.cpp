@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <functional>
 
 namespace seg4 {
 namespace {
@@ -37,6 +38,35 @@ TEST(Arrays, BoundsElementTypesAndIndependentCopies) {
     Variant copy = a;
     copy.arrayData()->elements[0] = Variant::i2(9);
     EXPECT_EQ(arrayElement(a, 0), Variant::i2(-1));
+}
+
+TEST(Arrays, TwoDimensionsStoreTheFirstIndexFastestAndRefuseOneIndex) {
+    // a(1 To 2, 5 To 7) holding 10 * i + (j - 5), stored with i running fastest.
+    std::vector<Variant> stored;
+    for (int j = 5; j <= 7; ++j)
+        for (int i = 1; i <= 2; ++i) stored.push_back(Variant::i4(10 * i + (j - 5)));
+    const Variant a = Variant::array2(VarType::I4, {1, 2}, {5, 3}, stored);
+    for (int i = 1; i <= 2; ++i)
+        for (int j = 5; j <= 7; ++j) EXPECT_EQ(arrayElement(a, i, j), Variant::i4(10 * i + (j - 5)));
+    EXPECT_EQ(std::make_pair(lowerBound(a), upperBound(a)), std::make_pair(1, 2)) << "the first dimension";
+    const std::function<void()> failing[] = {
+        [&] { arrayElement(a, 1); },
+        [&] { arrayElement(a, 0, 5); },
+        [&] { arrayElement(a, 3, 5); },
+        [&] { arrayElement(a, 1, 4); },
+        [&] { arrayElement(a, 1, 8); },
+        [&] { arrayElement(Variant::array(VarType::I4, 0, {Variant::i4(1)}), 0, 0); }};
+    for (const auto& f : failing) EXPECT_EQ(failureOf(f), hr::SubscriptOutOfRange);
+    EXPECT_EQ(failureOf([&] { Variant::array2(VarType::I4, {0, 2}, {0, 2}, stored); }), hr::InvalidArgument);
+    EXPECT_EQ(failureOf([&] {
+                  Variant::array2(VarType::I4, {2147483647, 2}, {0, 3}, stored);
+              }),
+              hr::Overflow);
+    // The same elements in another shape are another array.
+    const Variant flat = Variant::array2(VarType::I4, {1, 3}, {5, 2}, stored);
+    EXPECT_NE(a, flat);
+    EXPECT_FALSE(automationEquals(a, flat));
+    EXPECT_TRUE(automationEquals(a, Variant::array2(VarType::Variant, {1, 2}, {5, 3}, stored)));
 }
 
 TEST(Equality, TheRuntimesEqualsOperator) {

@@ -10,7 +10,6 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <initializer_list>
 #include <optional>
 #include <string>
@@ -30,12 +29,6 @@ inline std::string exampleProfile() {
     return crlf({"[MacroNames]", "Count=1", "1=SHOW_DIGIT", "[MacroReturns]", "1=void", "[MacroIsPrivate]",
                  "1=0", "[MacroParameters_SHOW_DIGIT]", "Count=3", "1=DIGIT", "2=VALUE", "3=DECIMAL_PT",
                  "[MacroParamTypes_SHOW_DIGIT]", "1=char", "2=char", "3=char"});
-}
-
-/// The code file in the build's data folder, the module folder of the native build.
-inline std::string shippedCodeFile() {
-    const char* dir = std::getenv("SEG4_DATA_DIR");
-    return readText(std::filesystem::path(dir ? dir : "") / "ARM_7seg4.c");
 }
 
 struct PinWire {

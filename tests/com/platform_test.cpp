@@ -1,7 +1,7 @@
 // The win32 adapter and the control against the real APIs: which files count as ordinary and how
 // reading fails, registry strings through the ANSI query, code pages, the module's own name,
-// folder and strings; what the user sees in message boxes (read and closed by the watcher); and
-// what the real registry and the module's folder decide: the host's language, the help file.
+// folder and strings; and what the real registry and the module's folder decide, in the message
+// boxes the watcher reads and closes: the host's language, the help file.
 #include "wine_support.h"
 
 #include "automation/conversions.h"
@@ -179,20 +179,6 @@ std::wstring firstParameterName(IQuorvaneComponentV4* host) {
     std::wstring name = text ? text : L"";
     SysFreeString(text);
     return name.substr(0, name.find(L'|'));
-}
-
-TEST(MessageBoxes, CustomImageNamesAreShownNotStored) {
-    Ref<IQuorvaneComponentV4> host;
-    createControl(host);
-    SeenBoxes::instance().take();
-    BSTR file = SysAllocString(L"on.png");
-    EXPECT_EQ(host->put_WriteCustomImages(2, file), S_OK);
-    SysFreeString(file);
-    EXPECT_EQ(boxesWith(L"id=2  and filename = \r\non.png"), 1);
-    BSTR stored = nullptr;
-    EXPECT_EQ(host->get_ReadCustomImages(2, &stored), S_OK);
-    EXPECT_EQ(SysStringLen(stored), 0u);
-    SysFreeString(stored);
 }
 
 TEST(HostLanguage, MissingProfileKeyIsReportedAndEnglishUsed) {

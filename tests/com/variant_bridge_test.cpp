@@ -2,25 +2,15 @@
 // with their bounds, values passed by reference and written back, and the type-mismatch error
 // for what the core cannot hold.
 #include "com_values.h"
+#include "helpers.h"
 #include "variant_bridge.h"
 
-#include "automation/errors.h"
-
 #include <gtest/gtest.h>
-
-#include <functional>
 
 namespace seg4::wine {
 namespace {
 
-HResult failureOf(const std::function<void()>& step) {
-    try {
-        step();
-    } catch (const ComError& e) {
-        return e.code();
-    }
-    return hr::Ok;
-}
+using test::failureOf;
 
 /// A VARIANT of type `vt`, its value zero (null pointers) unless `set` gives one.
 VARIANT of(
@@ -90,18 +80,56 @@ TEST(VariantBridge, ArraysKeepTheirBounds) {
     VariantClear(&com);
 }
 
+TEST(VariantBridge, TwoDimensionsKeepEveryElementInItsPlace) {
+    // Filled and read back through the system's own element functions, which take the indices
+    // from the first dimension on: the bridge must agree with them on every element.
+    SAFEARRAYBOUND bounds[2] = {{2, 1}, {3, -1}}; // a(1 To 2, -1 To 1)
+    VARIANT com = of(VT_ARRAY | VT_I4);
+    V_ARRAY(&com) = SafeArrayCreate(VT_I4, 2, bounds);
+    for (LONG i = 1; i <= 2; ++i)
+        for (LONG j = -1; j <= 1; ++j) {
+            LONG indices[2] = {i, j};
+            LONG value = 10 * i + j;
+            ASSERT_EQ(SafeArrayPutElement(V_ARRAY(&com), indices, &value), S_OK);
+        }
+    com::ByRefTargets refs;
+    const Variant in = refs.convertIn(com);
+    ASSERT_EQ(in.arrayData()->dimensionCount(), 2);
+    VARIANT back;
+    com::toVariant(in, back);
+    ASSERT_EQ(SafeArrayGetDim(V_ARRAY(&back)), 2u);
+    for (UINT d = 1; d <= 2; ++d) {
+        LONG lower = 0, upper = 0;
+        SafeArrayGetLBound(V_ARRAY(&back), d, &lower);
+        SafeArrayGetUBound(V_ARRAY(&back), d, &upper);
+        using Bounds = std::pair<std::int32_t, std::int32_t>;
+        EXPECT_EQ(Bounds(lower, upper), std::make_pair(in.arrayData()->lower(static_cast<int>(d)),
+                                                       in.arrayData()->upper(static_cast<int>(d))));
+    }
+    for (LONG i = 1; i <= 2; ++i)
+        for (LONG j = -1; j <= 1; ++j) {
+            EXPECT_EQ(arrayElement(in, i, j), Variant::i4(10 * i + j)) << i << ", " << j;
+            LONG indices[2] = {i, j};
+            LONG value = 0;
+            SafeArrayGetElement(V_ARRAY(&back), indices, &value);
+            EXPECT_EQ(value, 10 * i + j) << i << ", " << j;
+        }
+    VariantClear(&com);
+    VariantClear(&back);
+}
+
 TEST(VariantBridge, WhatTheCoreCannotHoldIsATypeMismatch) {
-    SAFEARRAYBOUND square[2] = {{2, 0}, {3, 0}};
+    SAFEARRAYBOUND cube[3] = {{2, 0}, {3, 0}, {2, 0}};
     std::pair<const char*, VARIANT> rows[] = {
         {"an object", of(VT_DISPATCH)},
         {"a decimal", of(VT_DECIMAL)},
         {"a variant that is no reference", of(VT_VARIANT)},
         {"a reference to nothing", of(VT_BYREF | VT_I4)},
         {"an array of nothing", of(VT_ARRAY | VT_EMPTY)},
-        {"two dimensions", of(VT_ARRAY | VT_I4)},
+        {"three dimensions", of(VT_ARRAY | VT_I4)},
         {"elements of another size than the type says", of(VT_ARRAY | VT_I4)},
     };
-    V_ARRAY(&rows[5].second) = SafeArrayCreate(VT_I4, 2, square);
+    V_ARRAY(&rows[5].second) = SafeArrayCreate(VT_I4, 3, cube);
     V_ARRAY(&rows[6].second) = makeArray(VT_I2, 0, 4, [](void* e, ULONG) { *static_cast<SHORT*>(e) = 1; });
     for (const auto& [what, v] : rows) {
         com::ByRefTargets refs;

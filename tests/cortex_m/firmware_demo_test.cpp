@@ -6,6 +6,7 @@
 // notices nothing cannot pass either.
 // Without arm-none-eabi-gcc or qemu-system-arm the test is skipped with a message, unless
 // SEG4_REQUIRE_QEMU=1 (the target-code stage sets it).
+#include "demo.h"
 #include "helpers.h"
 #include "host_fixture.h"
 #include "views/eye.h"
@@ -126,6 +127,15 @@ TEST(FirmwareDemo, RunsUnderTheEmulatorIntoTheEyeOfTheSimulatedCalls) {
             EXPECT_TRUE(test::contains(r.output, "ok: no flicker, no overlap, no ghosting")) << r.output;
             for (const char* digit : {"digit 0: 1", "digit 1: 1", "digit 2: 1", "digit 3: 1"})
                 EXPECT_TRUE(test::contains(r.output, digit)) << r.output; // about 100 Hz
+            // `qhost firmware` runs the same on a display it wires as proposed, and writes its views.
+            const DemoRun command = runScript(firmwareScript(elf, "100ms", 8000000, build.string()), {0.1});
+            ASSERT_EQ(command.status, 0) << command.output;
+            ASSERT_EQ(command.states.size(), 1u);
+            EXPECT_EQ(command.states[0], r.states[1]);
+            for (const char* written : {"instant.png", "eye.png", "run.png", "scan.txt"})
+                EXPECT_TRUE(fs::is_regular_file(build / written)) << written;
+            EXPECT_TRUE(test::contains(seg4::test::readText(build / "scan.txt"), "ok: no flicker"))
+                << command.output;
         } else {
             EXPECT_NE(r.states[0], r.states[1]);
             EXPECT_GT(difference, 100);

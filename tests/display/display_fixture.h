@@ -33,16 +33,6 @@ struct DisplayTest : testing::Test {
         for (unsigned p = 0; p < 12; ++p) levels.push_back(Variant::boolean(((high >> p) & 1) != 0));
         control.SimWritePins(Variant::array(VarType::Variant, 0, std::move(levels)));
     }
-
-    const Layer& overlay(int d, int s) const {
-        return control.layers().overlays[LayerSet::overlayIndex(d, s)];
-    }
-    std::vector<int> visibleBackdrops() const {
-        std::vector<int> v;
-        for (int i = 0; i < 4; ++i)
-            control.layers().backdrops[std::size_t(i)].visible ? v.push_back(i) : void();
-        return v;
-    }
 };
 
 } // namespace seg4::test

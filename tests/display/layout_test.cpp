@@ -24,16 +24,18 @@ struct LayoutTest : testing::Test {
     void setPins(unsigned high) {
         for (std::size_t p = 0; p < 12; ++p) (*state.m_Pins)[p].SimValue = (high >> p) & 1;
     }
-    const Layer& overlay(int d, int s) const {
-        return layout.layers().overlays[LayerSet::overlayIndex(d, s)];
-    }
-    std::vector<int> visibleBackdrops() const {
-        std::vector<int> v;
-        for (int i = 0; i < 4; ++i)
-            if (layout.layers().backdrops[std::size_t(i)].visible) v.push_back(i);
-        return v;
-    }
 };
+
+const Layer& overlay(const LayerSet& layers, int d, int s) {
+    return layers.overlays[LayerSet::overlayIndex(d, s)];
+}
+
+std::vector<int> visibleBackdrops(const LayerSet& layers) {
+    std::vector<int> v;
+    for (int i = 0; i < 4; ++i)
+        if (layers.backdrops[std::size_t(i)].visible) v.push_back(i);
+    return v;
+}
 
 TEST_F(LayoutTest, SizeIsSixteenFifthsOfTheHeightDigitsAreQuartersAndSixteenBit) {
     struct Row {
@@ -59,7 +61,7 @@ TEST_F(LayoutTest, SizeIsSixteenFifthsOfTheHeightDigitsAreQuartersAndSixteenBit)
             EXPECT_TRUE(b.left == 0 && b.top == 0 && b.width == 4 * r.digitWidth && b.height == r.height);
         for (int d = 0; d < 4; ++d)
             for (int s = 0; s < 8; ++s) {
-                const Layer& o = overlay(d, s);
+                const Layer& o = overlay(layout.layers(), d, s);
                 EXPECT_TRUE(o.left == (3 - d) * r.digitWidth && o.top == 0 && o.width == r.digitWidth &&
                             o.height == r.height && o.opacity == 85)
                     << d << "," << s;
@@ -73,7 +75,7 @@ TEST_F(LayoutTest, SizeIsSixteenFifthsOfTheHeightDigitsAreQuartersAndSixteenBit)
                   size > 3000 ? hr::Overflow : hr::Ok)
             << size;
         EXPECT_EQ(failureOf([&] { layout.paint(state, 13.125f, 13.125f); }), hr::Overflow) << size;
-        EXPECT_EQ(overlay(0, 0).width, 242);
+        EXPECT_EQ(overlay(layout.layers(), 0, 0).width, 242);
     }
 }
 
@@ -99,7 +101,7 @@ TEST_F(LayoutTest, LitRuleFollowsCommonAnodesInEverySimulationState) {
         setPins((r.anode ? 0xFu : 0u) | (r.line ? 0xFF0u : 0u));
         layout.paint(state, 15, 15);
         for (const Layer& o : layout.layers().overlays) EXPECT_EQ(o.visible, !r.lit);
-        EXPECT_EQ(visibleBackdrops(), std::vector<int>{0});
+        EXPECT_EQ(visibleBackdrops(layout.layers()), std::vector<int>{0});
     }
 }
 
@@ -127,8 +129,8 @@ TEST_F(DisplayTest, LayoutRunsOnlyWhenSizeOrColourChanged) {
         EXPECT_EQ(control.layoutPasses(), step.layouts);
         EXPECT_EQ(control.paintCount(), step.paints);
         EXPECT_EQ(site.invalidations, static_cast<int>(step.paints));
-        EXPECT_EQ(overlay(3, 7).width, step.digitWidth);
-        EXPECT_EQ(visibleBackdrops(), std::vector<int>{control.get_LEDColour()});
+        EXPECT_EQ(overlay(control.layers(), 3, 7).width, step.digitWidth);
+        EXPECT_EQ(visibleBackdrops(control.layers()), std::vector<int>{control.get_LEDColour()});
     }
 }
 
@@ -136,7 +138,7 @@ TEST_F(LayoutTest, StoredColourOutsideTheRangeShowsRedAndIsKept) {
     for (const std::int32_t colour : {4, -1}) {
         state.m_lLEDColour = colour;
         EXPECT_NO_THROW(layout.paint(state, 15, 15));
-        EXPECT_EQ(visibleBackdrops(), std::vector<int>{0});
+        EXPECT_EQ(visibleBackdrops(layout.layers()), std::vector<int>{0});
         EXPECT_EQ(state.m_lLEDColour, colour);
     }
 }

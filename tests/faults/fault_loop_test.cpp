@@ -19,7 +19,6 @@
 
 #include <algorithm>
 #include <cstdio>
-#include <cstdlib>
 #include <functional>
 #include <map>
 #include <new>
@@ -216,11 +215,6 @@ std::vector<std::string> storedSettings(Led7Seg4& control) {
 
 const std::u16string kFolder = u"C:\\Program Files\\Quorvane\\Components";
 const std::u16string kCodeFile = kFolder + u"\\ARM_7seg4.c";
-
-std::string shippedCodeFile() {
-    const char* dir = std::getenv("SEG4_DATA_DIR");
-    return readText(std::filesystem::path(dir ? dir : ".") / "ARM_7seg4.c");
-}
 
 /// How far a display has come before the call under test.
 enum class Stage { Bare, Created, Ready };

@@ -83,6 +83,15 @@ TEST(Interpreter, ScriptFaultsStopTheRunWithStatusTwo) {
         {"place\ntwips 0\n", "t.qhs:2: twips per pixel must be a number from 1 to 1440, not '0'"},
         {"place\ntwips 12x\n", "t.qhs:2: twips per pixel must be a number from 1 to 1440, not '12x'"},
         {"place\nexpect picture /\n", "t.qhs:2: cannot read /: it is a folder, not a file"},
+        // Conditions, functions and element types a script cannot mean.
+        {"if \"maybe\" then\nend\n", "t.qhs:1: if \"maybe\" then failed with 0x800A000D Type mismatch"},
+        {"x = 1\nif x then print \"a\" & Mid(\"a\", 1, 2, 3)\n", "t.qhs:2: Mid takes 2 to 3 arguments"},
+        {"print MemberName(\"port\", 1)\n",
+         "t.qhs:1: MemberName names the interface \"host\" or \"control\""},
+        {"print ArrayOf(\"Word\", 0, 1)\n", "t.qhs:1: ArrayOf: no element type 'Word'"},
+        {"print ArrayOf2(\"Long\", 0, 2, 0, 1, 2, 3)\n",
+         "t.qhs:1: ArrayOf2: 3 values do not fill 2 rows of equal length"},
+        {"print UBound(Array(1), 1, 2)\n", "t.qhs:1: UBound takes 1 or 2 arguments"},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.script);

@@ -71,6 +71,26 @@ TEST(ScriptParser, LiteralsKeepTheirAutomationTypes) {
     EXPECT_DOUBLE_EQ(parseExpression("250us", errors)->literal.asDouble(), 250e-6);
 }
 
+TEST(ScriptParser, IfBranchesHoldTheirOwnLinesAndTheOneLineFormItsStatement) {
+    ParseResult p = parseScript("if a then\n  print 1\n  print 2\nelseif b\nelse\n  print 3\nend if\n"
+                                "if a = \"x then y\" then snapshot out/a b.png\n",
+                                "t.qhs");
+    ASSERT_TRUE(p.errors.empty()) << p.errors[0].message;
+    ASSERT_EQ(p.script.statements.size(), 2u);
+    const Statement& block = *p.script.statements[0];
+    EXPECT_EQ(block.kind, Kind::If);
+    EXPECT_EQ(block.values.size(), 2u);
+    ASSERT_EQ(block.branches.size(), 3u);
+    EXPECT_EQ(block.branches[0].size(), 2u);
+    EXPECT_EQ(block.branches[1].size(), 0u);
+    EXPECT_EQ(block.branches[2].size(), 1u);
+    const Statement& line = *p.script.statements[1];
+    ASSERT_EQ(line.branches.size(), 1u);
+    ASSERT_EQ(line.branches[0].size(), 1u);
+    EXPECT_EQ(line.branches[0][0]->kind, Kind::Command);
+    EXPECT_EQ(line.branches[0][0]->words, (std::vector<std::string>{"out/a", "b.png"}));
+}
+
 TEST(ScriptParser, BlocksNestAndCloseWithTheirOwnWord) {
     ParseResult p = parseScript("for i = 0 to 3\n  repeat 2\n    Refresh\n  end\nnext i\n", "t.qhs");
     ASSERT_TRUE(p.errors.empty());
@@ -89,13 +109,31 @@ TEST(ScriptParser, FaultsNameTheirLines) {
         const char* fragment;
     };
     const Row rows[] = {
-        {"place\nPinName(0\n", 2, "expected ')'"}, {"x = \"open\n", 1, "unterminated string"},
-        {"\n\nprint 12%%\n", 3, "unexpected"},     {"repeat 3\nRefresh\n", 1, "never closed"},
-        {"end\n", 1, "without a block"},           {"for i = 1 to 2\nend\n", 2, "ends with 'next'"},
-        {"elapse 5 parsecs\n", 1, "unexpected"},   {"x = 5xs\n", 1, "unknown unit"},
-        {"expect 1 = 1 2\n", 1, "expected '=='"},  {"use\n", 1, "needs the name"},
-        {"a = 40000%\n", 1, "out of range"},       {"a = 1e300@\n", 1, "out of range"},
+        {"place\nPinName(0\n", 2, "expected ')'"},
+        {"x = \"open\n", 1, "unterminated string"},
+        {"\n\nprint 12%%\n", 3, "unexpected"},
+        {"repeat 3\nRefresh\n", 1, "never closed"},
+        {"end\n", 1, "without a block"},
+        {"for i = 1 to 2\nend\n", 2, "ends with 'next'"},
+        {"elapse 5 parsecs\n", 1, "unexpected"},
+        {"x = 5xs\n", 1, "unknown unit"},
+        {"expect 1 = 1 2\n", 1, "expected '=='"},
+        {"use\n", 1, "needs the name"},
+        {"a = 40000%\n", 1, "out of range"},
+        {"a = 1e300@\n", 1, "out of range"},
         {"a = 1e39!\n", 1, "out of range"},
+        // Blocks of 'if': branches only inside an open 'if', 'else' last, closed with 'end'.
+        {"x = 1\nif x = 1\n  print 1\n", 2, "never closed"},
+        {"if 1\nelse\nelseif 2\nend\n", 3, "'elseif' after the 'else' of the 'if' on line 1"},
+        {"if 1\nelse\nelse\nend\n", 3, "'else' after the 'else'"},
+        {"repeat 2\nelse\nend\n", 2, "'else' without an open 'if'"},
+        {"else\n", 1, "'else' without an open 'if'"},
+        {"if 1\nnext\n", 2, "ends with 'end'"},
+        {"repeat 2\nend if\n", 2, "unexpected 'if'"},
+        {"if 1 then repeat 2\n", 1, "one simple statement"},
+        {"if 1 then end\n", 1, "'end' cannot follow 'then'"},
+        {"if 1 2\nend\n", 1, "unexpected '2'"},
+        {"if 1\nelseif\nend\n", 2, "expected a value"},
     };
     for (const Row& r : rows) {
         SCOPED_TRACE(r.script);

@@ -1,6 +1,8 @@
-// The profile reader's rules: lookup, values, buffer, encodings of the file. The Wine stage
-// compares it with the platform's own reader on generated files; the rows here keep one case
-// of each rule, and what that comparison does not reach (NULs, marked encodings, code pages).
+// The profile reader's rules that the Wine stage's comparison with the platform's own reader on
+// generated files does not reach: the nameless section, "]" in names, NULs, a buffer of none, a
+// default of blanks, long lines, letters beyond A to Z, marked encodings and code pages. (Letter
+// case and blanks, repeated sections and keys, lines without "=", line ends, quotes, defaults and
+// short buffers are all in its generated files.)
 #include "code_pages.h"
 #include "profile_reader.h"
 
@@ -9,8 +11,7 @@
 namespace seg4 {
 namespace {
 
-TEST(ProfileReader, FindsSectionsKeysAndValuesAndFillsTheBuffer) {
-    const std::string file = "[Macros]\r\nCount=2\r\n 1 = SHOW_DIGIT \r\n[Other]\r\nCount=9\r\nq=\"123\"\r\n";
+TEST(ProfileReader, WhatTheComparisonWithThePlatformDoesNotReach) {
     const struct {
         const char* what;
         std::string content;
@@ -18,31 +19,15 @@ TEST(ProfileReader, FindsSectionsKeysAndValuesAndFillsTheBuffer) {
         std::size_t buffer;
         std::string expected;
     } cases[] = {
-        {"letter case and blanks around names", file, " \tmACROS ", "  1 ", "d", 255, "SHOW_DIGIT"},
-        {"second section", file, "Other", "Count", "d", 255, "9"},
-        {"missing key", file, "Macros", "2", "d", 255, "d"},
-        {"only the first section of a name", "[a]\nx=1\n[b]\n[A]\nx=2\ny=3\n", "a", "y", "d", 255, "d"},
-        {"first entry of a key", "[a]\nx=1\nX=2\n", "a", "x", "d", 255, "1"},
-        {"entry without = shadows a later one", "[a]\nx\nx=2\n", "a", "x", "d", 255, "d"},
-        {"lone LF and lone CR end lines", "[a]\nx=1\ry=2\r\n\r\nz=3", "a", "z", "d", 255, "3"},
         {"lines before the first section belong to none", "x=0\n[]\nx=1\n", "", "x", "d", 255, "1"},
         {"section name up to the last ], text after it ignored", "[ a]b ] junk\nx=1\n", "a]b", "x", "d", 255,
          "1"},
         {"key name stops at NUL", std::string("[a]\nx\0junk=1\n", 13), "a", "x", "d", 255, "1"},
         {"value stops at NUL", std::string("[a]\nx=1\0 2\n", 11), "a", "x", "d", 255, "1"},
-        {"single quotes", "[a]\nx= 'q v' \n", "a", "x", "d", 255, "q v"},
-        {"quotes that do not match", "[a]\nx=\"q'\n", "a", "x", "d", 255, "\"q'"},
-        {"quoted default", "", "a", "x", "'d'", 255, "d"},
-        {"default loses trailing spaces", "", "a", "x", " d  ", 255, " d"},
         {"default of spaces keeps one", "", "a", "x", "   ", 255, " "},
-        {"a buffer of n holds n - 1", file, "Macros", "1", "d", 6, "SHOW_"},
-        {"no buffer", file, "Macros", "Count", "d", 0, ""},
-        {"default cut too", file, "a", "none", "default", 4, "def"},
-        {"quoted value with room", file, "Other", "q", "d", 5, "123"},
-        {"quoted value exactly filling the buffer loses one more", file, "Other", "q", "d", 4, "12"},
+        {"no buffer", "[a]\nx=1\n", "a", "x", "d", 0, ""},
         {"very long line", "[a]\nx=" + std::string(100000, 'v') + "\n", "a", "x", "d", 100001,
          std::string(100000, 'v')},
-        {"ANSI bytes come back unchanged", "[a]\nx=\xE9\x80\x81\n", "a", "x", "d", 255, "\xE9\x80\x81"},
         {"ANSI letters other than A to Z keep their case", "[\xC4]\nx=1\n", "\xE4", "x", "d", 255, "d"},
         {"UTF-8 with mark, answer in the ANSI code page", "\xEF\xBB\xBF[a]\nx=\xC3\xA9\xD0\x9A\n", "a", "x",
          "d", 255, "\xE9?"},

@@ -5,6 +5,7 @@
 #include "automation/errors.h"
 
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -28,6 +29,12 @@ HResult failureOf(F&& f) {
 inline std::string readText(const std::filesystem::path& path) {
     std::ifstream in(path, std::ios::binary);
     return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+/// The code file in the build's data folder (SEG4_DATA_DIR), the module folder of the native build.
+inline std::string shippedCodeFile() {
+    const char* dir = std::getenv("SEG4_DATA_DIR");
+    return readText(std::filesystem::path(dir ? dir : ".") / "ARM_7seg4.c");
 }
 
 inline void writeText(const std::filesystem::path& path, const std::string& bytes) {

@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <limits>
 #include <vector>
 
 namespace seg4::com {
@@ -104,14 +105,25 @@ Variant arrayOf(VARTYPE elementVt, const SAFEARRAY* a) {
     const VarType elementType = coreTypeOf(elementVt);
     if (elementType == VarType::Empty || elementType == VarType::Null) raise(hr::TypeMismatch);
     if (!a) return Variant::noArray(elementType);
-    // The core's arrays have one dimension; the element size guards against an array whose
-    // features disagree with the type the VARIANT claims.
-    if (a->cDims != 1 || a->cbElements != elementSize(elementVt)) raise(hr::TypeMismatch);
+    // The core's arrays have one or two dimensions; the element size guards against an array
+    // whose features disagree with the type the VARIANT claims.
+    if ((a->cDims != 1 && a->cDims != 2) || a->cbElements != elementSize(elementVt)) raise(hr::TypeMismatch);
 
     auto* array = const_cast<SAFEARRAY*>(a); // locking does not change the elements
     SafeArrayAccess access(array);
     if (!access.ok()) raise(hr::TypeMismatch);
-    const ULONG count = a->rgsabound[0].cElements;
+    // rgsabound lists the dimensions from the last to the first; the elements are stored with the
+    // first index running fastest, as the core keeps them.
+    ArrayDimension dims[2] = {};
+    std::uint64_t total = 1;
+    for (UINT d = 0; d < a->cDims; ++d) {
+        const SAFEARRAYBOUND& b = a->rgsabound[a->cDims - 1 - d];
+        if (b.cElements > static_cast<ULONG>(std::numeric_limits<std::int32_t>::max())) raise(hr::Overflow);
+        dims[d] = {b.lLbound, static_cast<std::int32_t>(b.cElements)};
+        total *= b.cElements;
+    }
+    if (total > std::numeric_limits<std::uint32_t>::max()) raise(hr::Overflow);
+    const auto count = static_cast<ULONG>(total);
     std::vector<Variant> elements;
     elements.reserve(count);
     const auto* bytes = static_cast<const unsigned char*>(a->pvData);
@@ -122,7 +134,8 @@ Variant arrayOf(VARTYPE elementVt, const SAFEARRAY* a) {
         else
             elements.push_back(scalarAt(elementVt, p));
     }
-    return Variant::array(elementType, a->rgsabound[0].lLbound, std::move(elements));
+    if (a->cDims == 2) return Variant::array2(elementType, dims[0], dims[1], std::move(elements));
+    return Variant::array(elementType, dims[0].lowerBound, std::move(elements));
 }
 
 /// The value of `v`; by-reference values are followed (and, with `refs`, turned into holders).
@@ -176,8 +189,11 @@ void writeScalarAt(const Variant& v, VARTYPE vt, void* p) {
 /// A new SAFEARRAY holding the core array `a` with element type `vt`.
 SAFEARRAY* safeArrayOf(const SafeArray& a, VARTYPE vt) {
     if (elementSize(vt) == 0) raise(hr::TypeMismatch);
-    SAFEARRAYBOUND bound{static_cast<ULONG>(a.elements.size()), a.lowerBound};
-    SafeArrayHolder holder(SafeArrayCreate(vt, 1, &bound));
+    // SafeArrayCreate takes the bounds from the first dimension to the last.
+    SAFEARRAYBOUND bounds[2] = {{static_cast<ULONG>(a.elements.size()), a.lowerBound}, {}};
+    for (std::size_t d = 0; d < a.dimensions.size() && d < 2; ++d)
+        bounds[d] = {static_cast<ULONG>(a.dimensions[d].count), a.dimensions[d].lowerBound};
+    SafeArrayHolder holder(SafeArrayCreate(vt, static_cast<UINT>(a.dimensionCount()), bounds));
     if (!holder.get()) throw std::bad_alloc();
     {
         SafeArrayAccess access(holder.get());

@@ -66,6 +66,10 @@ public:
     /// The module takes its twips per pixel from the screen's resolution, which Windows fixes
     /// for the session: only the screen's own value is accepted (host_settings.cpp).
     void setTwipsPerPixel(float twips) override;
+    /// The identity of the registered module (com_identity.cpp).
+    std::string classId() override;
+    std::string memberName(bool hostInterface, std::int32_t position) override;
+    std::string fileVersion() override;
 
     struct Shared; // what the backend and its displays share: the watcher, the dispatch ids
 
