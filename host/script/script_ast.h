@@ -166,7 +166,7 @@ struct Statement {
         Echo,         // echo on | echo off: whether answers of calls and puts are printed
         // expect picture FILE.png: the current display against a stored picture, pixel for pixel
         ExpectPicture,
-        If,           // if c ... [elseif c ...] [else ...] end: values[i] guards branches[i]
+        If, // if c ... [elseif c ...] [else ...] end: values[i] guards branches[i]
     };
     Kind kind = Kind::Evaluate;
     int line = 0;
