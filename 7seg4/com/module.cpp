@@ -114,6 +114,21 @@ HRESULT WINAPI Seg4LayoutPasses(IUnknown* control, ULONGLONG* passes) {
     return hr;
 }
 
+HRESULT WINAPI Seg4PageComboEvents(IUnknown* page, LPWSTR buffer, UINT capacity, UINT* length) {
+    if (!page || !length) return E_POINTER;
+    seg4::com::PropertyPage* ours = seg4::com::PropertyPage::ofObject(page);
+    if (!ours || !ours->model()) return E_INVALIDARG;
+    seg4::ComboEventLog& events = ours->model()->colourListEvents();
+    const std::u16string text = events.text();
+    *length = static_cast<UINT>(text.size());
+    // A buffer too small for all of them takes none: the events stay for the next call.
+    if (!buffer || capacity <= text.size()) return HRESULT_FROM_WIN32(ERROR_INSUFFICIENT_BUFFER);
+    std::copy(text.begin(), text.end(), buffer);
+    buffer[text.size()] = L'\0';
+    events.clear();
+    return S_OK;
+}
+
 UINT WINAPI Seg4HelpFile(LPWSTR buffer, UINT capacity) {
     const std::u16string path = seg4::com::modulePlatform().helpFile();
     if (buffer && capacity > 0) {

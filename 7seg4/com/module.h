@@ -50,4 +50,11 @@ UINT WINAPI Seg4HelpFile(LPWSTR buffer, UINT capacity);
 /// of one of this module's displays) laid its pictures out again since it was created, a pass a
 /// container cannot see from outside. E_INVALIDARG for an object that is not such a display.
 HRESULT WINAPI Seg4LayoutPasses(IUnknown* control, ULONGLONG* passes);
+/// Exported for hosts that check a property page: the events its colour list raised since the
+/// last call (the page keeps the newest 256), one line each, oldest first, and forgets them.
+/// `*length` gets the text's length without its NUL; a `buffer` of `capacity` characters that
+/// cannot hold the text and a NUL gets nothing, the events are kept and the answer is
+/// HRESULT_FROM_WIN32(ERROR_INSUFFICIENT_BUFFER). E_INVALIDARG for an object that is not one of
+/// this module's pages.
+HRESULT WINAPI Seg4PageComboEvents(IUnknown* page, LPWSTR buffer, UINT capacity, UINT* length);
 }

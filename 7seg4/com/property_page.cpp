@@ -16,6 +16,7 @@
 #include <olectl.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cmath>
 #include <cstring>
 #include <functional>
@@ -286,7 +287,26 @@ HRESULT PropertyPage::create(REFIID riid, void** ppv) {
     return hr;
 }
 
-PropertyPage::PropertyPage() = default;
+namespace {
+/// The table of IPropertyPage2 of every page, taken from the first page made: a page's interface
+/// is known by it (no page made yet: no object is one).
+std::atomic<const void*> g_pageVtable{nullptr};
+
+const void* vtableOf(const void* object) { return *static_cast<const void* const*>(object); }
+} // namespace
+
+PropertyPage::PropertyPage() { g_pageVtable.store(vtableOf(static_cast<IPropertyPage2*>(this))); }
+
+PropertyPage* PropertyPage::ofObject(IUnknown* object) {
+    IPropertyPage2* page = nullptr;
+    if (!object || FAILED(object->QueryInterface(IID_IPropertyPage2, reinterpret_cast<void**>(&page))) ||
+        !page)
+        return nullptr;
+    const void* ours = g_pageVtable.load();
+    PropertyPage* found = ours && vtableOf(page) == ours ? static_cast<PropertyPage*>(page) : nullptr;
+    page->Release();
+    return found;
+}
 
 PropertyPage::~PropertyPage() {
     Deactivate();

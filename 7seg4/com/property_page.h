@@ -62,6 +62,12 @@ public:
     // ---- ISupportErrorInfo ----
     HRESULT STDMETHODCALLTYPE InterfaceSupportsErrorInfo(REFIID riid) override;
 
+    /// The page behind `object` (any of its interfaces) when it is one of this module's pages,
+    /// else null. Another object's interface is refused before anything of it is read as ours.
+    static PropertyPage* ofObject(IUnknown* object);
+    /// The page's logic, null when the page failed to start.
+    Ppg7Seg4* model() { return model_.get(); }
+
     /// The page window's procedure and the preview's painting (window procedures call these).
     LRESULT onPageMessage(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
     /// Paints preview image `index` (0..3) into `dc`.

@@ -14,7 +14,8 @@
 namespace seg4 {
 
 /// One item of the list, with the fields the control sets (text, image, selected image,
-/// indentation, data). Images are indexes into the window's image list, -1 for none.
+/// indentation, data). Images are indexes into the window's image list, -1 for none; overlays
+/// count from 1, and an item the window holds without one answers 0.
 struct ComboItem {
     std::u16string text;
     std::int32_t image = -1;

@@ -42,7 +42,7 @@ Ppg7Seg4::Ppg7Seg4(Platform& platform, ComboWindowFactory& windows) : platform_(
     // The page's form loads its colour list with the design settings: a drop-down list (no
     // edit field) in the page's font.
     ComboSite& site = *this;
-    ComboBoxExEvents* events = this;
+    ComboBoxExEvents* events = &comboEvents_;
     combo_ = std::make_unique<UcComboBoxEx>(platform_, windows, site, events);
     combo_->InitProperties();
     combo_->put_Style(2);

@@ -8,6 +8,7 @@
 #pragma once
 
 #include "automation/variant.h"
+#include "combo/combo_event_log.h"
 #include "combo/uc_combo_box_ex.h"
 
 #include <array>
@@ -110,6 +111,9 @@ public:
     const std::array<PagePreview, 4>& previews() const { return previews_; }
     bool changed() const { return changed_; }
     UcComboBoxEx& colourList() { return *combo_; }
+    /// The events the colour list raised, for hosts that check the page from outside; they
+    /// reach the page's own handlers unchanged.
+    ComboEventLog& colourListEvents() { return comboEvents_; }
 
 private:
     void UpdatePreview();
@@ -128,6 +132,7 @@ private:
     std::int32_t containerToPixelsX(float twips) override;
 
     Platform& platform_;
+    ComboEventLog comboEvents_{this}; // before the list, which raises its events through it
     std::unique_ptr<UcComboBoxEx> combo_;
     std::vector<PageTarget*> selected_;
     std::u16string caption_ = u"7seg4 Properties";

@@ -113,6 +113,7 @@ public:
             item.selectedImage = list.get_ItemIconIndexSelected(i);
             item.indent = list.get_ItemIndent(i);
             item.data = list.get_ItemData(i);
+            if (const auto held = list.window()->item(i)) item.overlay = held->overlay; // no member reads it
             s.items.push_back(std::move(item));
         }
         return s;
@@ -134,6 +135,12 @@ public:
     void comboKey(std::int16_t code, std::int16_t shift) override {
         if (seg4::MemoryComboWindow* window = seg4::MemoryComboWindow::of(page_.colourList().window()))
             window->pressKey(code, shift);
+    }
+    std::u16string comboEvents() override {
+        seg4::ComboEventLog& events = page_.colourListEvents();
+        std::u16string text = events.text();
+        events.clear();
+        return text;
     }
 
 private:

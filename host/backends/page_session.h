@@ -86,6 +86,9 @@ public:
     /// A user's key going down and up in the list (a virtual-key code; shift: 1 Shift, 2 Ctrl,
     /// 4 Alt), with what the control and the page make of it.
     virtual void comboKey(std::int16_t code, std::int16_t shift) = 0;
+    /// The events the control raised since the last call, one line each ("KeyDown 40, 0"),
+    /// oldest first, as the page keeps them; the page then forgets them.
+    virtual std::u16string comboEvents() = 0;
 };
 
 } // namespace qhost

@@ -20,7 +20,7 @@ namespace {
 
 constexpr const char* kUsage =
     "usage: combo show | add TEXT [before N] [image N] [selected N] [data N] [indent N] | "
-    "find TEXT [exact] | index N | key NAME [shift] [ctrl] [alt]";
+    "find TEXT [exact] | index N | key NAME [shift] [ctrl] [alt] | events";
 
 /// The keys a user presses in the list, by name, with their virtual-key codes.
 struct NamedKey {
@@ -130,6 +130,22 @@ void key(Interpreter& in, const std::vector<std::string>& rest) {
     list(in).comboKey(found->code, shift);
 }
 
+/// `events`: what the control raised since the last `events`, in order, one line each.
+void events(Interpreter& in) {
+    const std::u16string text = list(in).comboEvents();
+    if (text.empty()) {
+        in.out() << "combo events: none\n";
+        return;
+    }
+    std::size_t start = 0;
+    while (start < text.size()) {
+        std::size_t end = text.find(u'\n', start);
+        if (end == std::u16string::npos) end = text.size();
+        in.out() << "combo event: " << seg4::toUtf8(text.substr(start, end - start)) << "\n";
+        start = end + 1;
+    }
+}
+
 } // namespace
 
 void runComboCommand(Interpreter& in, const std::vector<std::string>& args, int) {
@@ -146,6 +162,8 @@ void runComboCommand(Interpreter& in, const std::vector<std::string>& args, int)
         index(in, rest[0]);
     else if (action == "key")
         key(in, rest);
+    else if (action == "events" && rest.empty())
+        events(in);
     else
         throw CommandError(kUsage);
 }

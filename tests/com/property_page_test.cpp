@@ -247,6 +247,72 @@ TEST_F(PageTest, PickingBlueShowsItsPreview) {
     EXPECT_EQ(wrong, 0) << "channels off the blue digit over the page's background";
 }
 
+/// Another module's page: answers for IPropertyPage2 and does nothing.
+class ForeignPage : public IPropertyPage2 {
+public:
+    virtual ~ForeignPage() = default;
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** ppv) override {
+        if (!ppv) return E_POINTER;
+        *ppv = IsEqualIID(riid, IID_IUnknown) || IsEqualIID(riid, IID_IPropertyPage) ||
+                       IsEqualIID(riid, IID_IPropertyPage2)
+                   ? this
+                   : nullptr;
+        return *ppv ? S_OK : E_NOINTERFACE;
+    }
+    ULONG STDMETHODCALLTYPE AddRef() override { return 2; } // lives on the test's stack
+    ULONG STDMETHODCALLTYPE Release() override { return 1; }
+    HRESULT STDMETHODCALLTYPE SetPageSite(IPropertyPageSite*) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE Activate(HWND, LPCRECT, BOOL) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE Deactivate() override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE GetPageInfo(PROPPAGEINFO*) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE SetObjects(ULONG, IUnknown**) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE Show(UINT) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE Move(LPCRECT) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE IsPageDirty() override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE Apply() override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE Help(LPCOLESTR) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE TranslateAccelerator(MSG*) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE EditProperty(DISPID) override { return E_NOTIMPL; }
+};
+
+// The colour list's events leave the module through its export, whole or not at all, and only
+// for one of its own pages.
+TEST_F(PageTest, TheListsEventsAreHandedOverOnceAndOnlyForAPage) {
+    using Events = HRESULT(WINAPI*)(IUnknown*, LPWSTR, UINT, UINT*);
+    const auto events = moduleEntry<Events>("Seg4PageComboEvents");
+    ASSERT_NE(events, nullptr);
+    select(&object);
+    pickNext();
+    const std::wstring raised = L"EditChange\nClick\nListIndexChange\n";
+    UINT length = 0;
+    std::wstring buffer(64, L'#');
+    for (UINT capacity : {0U, 3U, static_cast<UINT>(raised.size())}) // no room for the NUL
+        EXPECT_EQ(events(page.get(), buffer.data(), capacity, &length),
+                  HRESULT_FROM_WIN32(ERROR_INSUFFICIENT_BUFFER))
+            << capacity;
+    EXPECT_EQ(length, raised.size());
+    EXPECT_EQ(buffer, std::wstring(64, L'#')) << "a short buffer gets nothing";
+    ASSERT_EQ(events(page.get(), buffer.data(), 64, &length), S_OK);
+    EXPECT_EQ(buffer.c_str(), raised);
+    ASSERT_EQ(events(page.get(), buffer.data(), 64, &length), S_OK);
+    EXPECT_EQ(std::pair(length, std::wstring(buffer.c_str())), std::pair(0U, std::wstring()))
+        << "handed over once";
+
+    Ref<IQuorvaneComponentV4> display;
+    createControl(display);
+    SendMessageW(combo(), WM_KEYDOWN, VK_UP, 0); // back to Yellow
+    ForeignPage foreign;
+    const std::pair<IUnknown*, HRESULT> others[] = {{display.get(), E_INVALIDARG},
+                                                    {&site, E_INVALIDARG},
+                                                    {&object, E_INVALIDARG},
+                                                    {&foreign, E_INVALIDARG},
+                                                    {nullptr, E_POINTER}};
+    for (const auto& [other, answer] : others) EXPECT_EQ(events(other, buffer.data(), 64, &length), answer);
+    EXPECT_EQ(events(page.get(), buffer.data(), 64, nullptr), E_POINTER);
+    ASSERT_EQ(events(page.get(), buffer.data(), 64, &length), S_OK);
+    EXPECT_EQ(buffer.c_str(), raised) << "a refused call takes nothing";
+}
+
 TEST_F(PageTest, ApplyWritesByNameAndHandsBackTheObjectsError) {
     struct Row {
         const wchar_t* typed;

@@ -2,6 +2,7 @@
 #pragma once
 
 #include "automation/conversions.h"
+#include "combo/combo_event_log.h"
 #include "combo/uc_combo_box_ex.h"
 #include "fake_platform.h"
 #include "memory_combo_window.h"
@@ -108,7 +109,8 @@ struct ComboHarness {
     MemoryComboWindowFactory windows;
     TestSite site;
     EventLog events;
-    UcComboBoxEx combo{platform, windows, site, &events};
+    ComboEventLog raised{&events}; // every event passes the text log on its way to `events`
+    UcComboBoxEx combo{platform, windows, site, &raised};
 
     /// A new control of `style` in run mode, holding `items`.
     explicit ComboHarness(std::int32_t style = 2, std::vector<std::u16string> items = {}) {

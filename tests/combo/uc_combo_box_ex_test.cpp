@@ -33,6 +33,12 @@ TEST(ComboItems, ArgumentsAreNormalised) {
         EXPECT_EQ(h.combo.get_ItemIconIndexSelected(r.index), r.selImage);
         EXPECT_EQ(h.combo.get_ItemData(r.index), r.itemData);
         EXPECT_EQ(h.combo.get_ItemIndent(r.index), r.itemIndent);
+        if (r.index < 0) continue;
+        // The record leaves the overlay out, so the window holds none (0: its overlays count
+        // from 1), and changing another field of the item leaves it so.
+        h.combo.put_ItemIndent(r.index, 9);
+        EXPECT_EQ(h.window().item(r.index)->overlay, 0);
+        EXPECT_EQ(h.combo.get_ItemIndent(r.index), 9);
     }
     ComboHarness h(2, kColours);
     EXPECT_EQ(h.combo.get_List(3), u"Blue");
@@ -73,7 +79,8 @@ TEST(ComboEvents, UserActionsRaiseTheirEventsInOrder) {
         {2, "pick:2", {"EditChange", "Click", "ListIndexChange"}},
         {2,
          "drop pick:1",
-         {"DropDown", "RequestDropDownResize", "EditChange", "Click", "ListIndexChange", "CloseUp"}},
+         {"DropDown", "RequestDropDownResize", "EditChange", "Click", "ListIndexChange", "CloseUp",
+          "EndEdit"}},
         {1, "type:ab", {"BeginEdit", "EditChange"}},
         {1, "type:a key:13", {"BeginEdit", "EditChange", "KeyDown", "EndEdit", "KeyUp"}},
         {1, "type:a drop", {"BeginEdit", "EditChange", "EndEdit", "DropDown", "RequestDropDownResize"}},
@@ -108,7 +115,7 @@ TEST(ComboEvents, HandlersAnswerThroughTheirArguments) {
     act(h.window(), "key:40");
     EXPECT_EQ(h.combo.get_ListIndex(), -1) << "KeyCode 0 swallows the key";
     h.events.swallowKeys = false;
-    act(h.window(), "type:Gr lose");
+    act(h.window(), "close type:Gr lose");
     EXPECT_EQ(h.events.endText, u"Gr");
     EXPECT_EQ(h.events.endWhy, endedit::KillFocus);
 }

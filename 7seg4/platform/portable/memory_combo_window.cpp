@@ -50,7 +50,11 @@ MemoryComboWindow* MemoryComboWindow::of(ComboWindow* window) noexcept {
 std::int32_t MemoryComboWindow::insertItem(std::int32_t position, const ComboItem& item) {
     if (position < 0) position = count();
     if (position > count()) return -1;
-    items_.insert(items_.begin() + position, item);
+    // The control's record leaves the overlay out of its mask, so the window stores none: its
+    // overlay indexes count from 1, and 0 is "no overlay".
+    ComboItem stored = item;
+    stored.overlay = 0;
+    items_.insert(items_.begin() + position, std::move(stored));
     if (selection_ >= position) ++selection_;
     return position;
 }
@@ -80,7 +84,10 @@ std::optional<ComboItem> MemoryComboWindow::item(std::int32_t index) const {
 
 bool MemoryComboWindow::setItem(std::int32_t index, const ComboItem& item) {
     if (index < 0 || index >= count()) return false;
-    items_[static_cast<std::size_t>(index)] = item;
+    ComboItem& stored = items_[static_cast<std::size_t>(index)];
+    const std::int32_t overlay = stored.overlay; // not in the record's mask: the window keeps it
+    stored = item;
+    stored.overlay = overlay;
     return true;
 }
 
@@ -214,7 +221,18 @@ bool MemoryComboWindow::openList() {
 bool MemoryComboWindow::closeList() {
     if (!dropped_) return false;
     dropped_ = false;
-    tell(ComboNotificationKind::ClosedUp);
+    if (!tell(ComboNotificationKind::ClosedUp)) return true;
+    // The list's use is over, as an edit would be: the window then reports the end of an edit
+    // for the drop-down, with the selection it leaves and that item's text, in every style.
+    ComboNotification n;
+    n.kind = ComboNotificationKind::EndEdit;
+    n.editChanged = false;
+    n.newIndex = selection_;
+    n.text = hasEditField()    ? editText_
+             : selection_ >= 0 ? items_[static_cast<std::size_t>(selection_)].text
+                               : std::u16string();
+    n.why = endedit::DropDown;
+    tell(n);
     return true;
 }
 

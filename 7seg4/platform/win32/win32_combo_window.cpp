@@ -190,7 +190,7 @@ std::optional<ComboItem> Win32ComboWindow::item(std::int32_t index) const {
     for (std::size_t size = 256; size <= (std::size_t{1} << 20); size *= 4) {
         std::wstring buffer(size, L'\0');
         COMBOBOXEXITEMW record{};
-        record.mask = itemMask;
+        record.mask = itemMask | CBEIF_OVERLAY; // the overlay is read, though never set
         record.iItem = index;
         record.pszText = buffer.data();
         record.cchTextMax = static_cast<int>(size);
@@ -202,6 +202,7 @@ std::optional<ComboItem> Win32ComboWindow::item(std::int32_t index) const {
         out.text = narrow(text, length);
         out.image = record.iImage;
         out.selectedImage = record.iSelectedImage;
+        out.overlay = record.iOverlay;
         out.indent = record.iIndent;
         out.data = static_cast<std::int32_t>(record.lParam);
         return out;

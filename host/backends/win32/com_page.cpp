@@ -162,7 +162,7 @@ public:
         const std::vector<std::u16string> texts = win32::comboExItemTexts(list);
         for (std::size_t i = 0; i < texts.size(); ++i) {
             COMBOBOXEXITEMW record{};
-            record.mask = CBEIF_IMAGE | CBEIF_SELECTEDIMAGE | CBEIF_INDENT | CBEIF_LPARAM;
+            record.mask = CBEIF_IMAGE | CBEIF_SELECTEDIMAGE | CBEIF_OVERLAY | CBEIF_INDENT | CBEIF_LPARAM;
             record.iItem = static_cast<INT_PTR>(i);
             SendMessageW(list, CBEM_GETITEMW, 0, reinterpret_cast<LPARAM>(&record));
             s.items.push_back({texts[i], record.iImage, record.iSelectedImage, record.iOverlay,
@@ -173,8 +173,9 @@ public:
     std::int32_t comboAdd(const ComboAddition& a) override {
         std::wstring text = wide(a.text);
         COMBOBOXEXITEMW record{};
-        record.mask =
-            CBEIF_TEXT | CBEIF_IMAGE | CBEIF_SELECTEDIMAGE | CBEIF_OVERLAY | CBEIF_INDENT | CBEIF_LPARAM;
+        // As AddItem fills it: the overlay -1 is left out of the mask, so the window keeps none.
+        record.mask = CBEIF_TEXT | CBEIF_IMAGE | CBEIF_SELECTEDIMAGE | CBEIF_INDENT | CBEIF_LPARAM;
+        record.iOverlay = -1;
         record.iItem = std::max(a.before.value_or(-1), -1);
         record.pszText = text.data();
         record.cchTextMax = static_cast<int>(text.size() + 1);
@@ -240,6 +241,31 @@ public:
         }
         keys[VK_SHIFT] = keys[VK_CONTROL] = keys[VK_MENU] = 0;
         SetKeyboardState(keys);
+    }
+
+    // The control raises its events inside the module, to the page: the module hands them over.
+    std::u16string comboEvents() override {
+        using Function = HRESULT(WINAPI*)(IUnknown*, LPWSTR, UINT, UINT*);
+        const void* code = *reinterpret_cast<void* const*>(page_.get()); // the interface's vtable
+        HMODULE module = nullptr;
+        if (!GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS |
+                                    GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
+                                static_cast<LPCWSTR>(code), &module))
+            throw std::runtime_error("cannot find the property page's module");
+        const auto events = reinterpret_cast<Function>(
+            reinterpret_cast<void*>(GetProcAddress(module, "Seg4PageComboEvents")));
+        if (!events)
+            throw std::runtime_error("the property page's module does not hand over its list's events");
+        UINT length = 0;
+        std::wstring text;
+        HRESULT hr = events(page_.get(), nullptr, 0, &length);
+        while (hr == HRESULT_FROM_WIN32(ERROR_INSUFFICIENT_BUFFER)) {
+            text.assign(length + 1, L'\0');
+            hr = events(page_.get(), text.data(), length + 1, &length);
+        }
+        check(hr);
+        text.resize(length);
+        return fromWide(text);
     }
 
 private:
