@@ -27,13 +27,6 @@ TEST(Interpreter, AnswersAndErrorsPrintOneLineEach) {
     EXPECT_TRUE(contains(r.output, "GeneralGet(3) = 0%\n")) << r.output;
 }
 
-TEST(Interpreter, BareNamesAreVariablesPassedByReference) {
-    const ScriptRun r =
-        runScript("place\nVNodeMsgRead(0, size)\nexpect size == 0\nexpect TypeName(size) == \"Long\"\n"
-                  "n = 5\nexpect n + 1 == 6\n");
-    EXPECT_EQ(r.status, 0) << r.output;
-}
-
 TEST(Interpreter, ExpectationsThatFailAreCountedAndSetTheStatus) {
     const ScriptRun r =
         runScript("place\nexpect PinCount == 11\nexpect PinName(0) fails overflow\n"
