@@ -2,7 +2,6 @@
 #include "output_system.h"
 
 #include <cerrno>
-#include <cstring>
 #include <fcntl.h>
 #include <filesystem>
 #include <system_error>
@@ -61,7 +60,5 @@ OutputSystem& systemOutput() {
     static PosixOutput system;
     return system;
 }
-
-std::string reasonOf(int error) { return std::strerror(error); }
 
 } // namespace qhost::files

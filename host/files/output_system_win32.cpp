@@ -6,7 +6,6 @@
 #include <windows.h>
 
 #include <cerrno>
-#include <cstring>
 #include <fcntl.h>
 #include <filesystem>
 #include <io.h>
@@ -85,7 +84,5 @@ OutputSystem& systemOutput() {
     static Win32Output system;
     return system;
 }
-
-std::string reasonOf(int error) { return std::strerror(error); }
 
 } // namespace qhost::files

@@ -3,6 +3,7 @@
 
 #include <atomic>
 #include <cerrno>
+#include <cstring>
 
 namespace qhost::files {
 
@@ -30,6 +31,9 @@ std::string temporaryBeside(const std::string& path, unsigned attempt) {
 }
 
 } // namespace
+
+// Both builds' C libraries name the errno values the output systems report.
+std::string reasonOf(int error) { return std::strerror(error); }
 
 void replaceFile(const std::string& path, std::string_view bytes, OutputSystem& system) {
     const std::string folder = folderOf(path);
