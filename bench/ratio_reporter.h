@@ -24,9 +24,11 @@ public:
             const std::string name = run.run_name.str();
             if (run.run_type == Run::RT_Aggregate && run.aggregate_name == "median") {
                 medians_[name] = run.GetAdjustedCPUTime() * scaleToNanoseconds(run.time_unit);
+                wallMedians_[name] = run.GetAdjustedRealTime() * scaleToNanoseconds(run.time_unit);
                 for (const auto& [counter, value] : run.counters) counters_[name + ":" + counter] = value;
             } else if (run.run_type == Run::RT_Iteration) {
                 times_[name] = run.GetAdjustedCPUTime() * scaleToNanoseconds(run.time_unit);
+                wallTimes_[name] = run.GetAdjustedRealTime() * scaleToNanoseconds(run.time_unit);
                 for (const auto& [counter, value] : run.counters) counters_[name + ":" + counter] = value;
             }
         }
@@ -36,6 +38,13 @@ public:
     std::optional<double> nanoseconds(const std::string& name) const {
         if (const auto m = medians_.find(name); m != medians_.end()) return m->second;
         if (const auto t = times_.find(name); t != times_.end()) return t->second;
+        return std::nullopt;
+    }
+
+    /// Wall-clock nanoseconds per iteration of `name` (median of the repetitions, if any).
+    std::optional<double> wallNanoseconds(const std::string& name) const {
+        if (const auto m = wallMedians_.find(name); m != wallMedians_.end()) return m->second;
+        if (const auto t = wallTimes_.find(name); t != wallTimes_.end()) return t->second;
         return std::nullopt;
     }
 
@@ -64,6 +73,12 @@ public:
         row(what, against, value, unit, bound);
     }
 
+    /// Goal: a measured value (a rate) is at least `bound`.
+    void minimumGoal(const std::string& what, const std::string& against, double value, const char* unit,
+                     double bound) {
+        rows_.push_back({what, against, value, unit, bound, true});
+    }
+
     /// No goal yet: `what` over `floor`, shown in the table for the record.
     void ratioReport(const std::string& what, const std::string& floor) {
         if (const auto r = ratio(what, floor)) rows_.push_back({what, floor, *r, "x", -1});
@@ -79,10 +94,10 @@ public:
                             r.unit.c_str());
                 continue;
             }
-            const bool met = r.value <= r.bound;
+            const bool met = r.atLeast ? r.value >= r.bound : r.value <= r.bound;
             missed += !met;
-            std::printf("goal|%s|%s|%.3g%s|%.3g%s|%s\n", r.what.c_str(), r.floor.c_str(), r.value,
-                        r.unit.c_str(), r.bound, r.unit.c_str(), met ? "yes" : "NO");
+            std::printf("goal|%s|%s|%.3g%s|%s%.3g%s|%s\n", r.what.c_str(), r.floor.c_str(), r.value,
+                        r.unit.c_str(), r.atLeast ? ">=" : "", r.bound, r.unit.c_str(), met ? "yes" : "NO");
         }
         return missed;
     }
@@ -93,6 +108,7 @@ private:
         double value;
         std::string unit;
         double bound;
+        bool atLeast = false; ///< the value must reach the bound rather than stay under it
     };
 
     static double scaleToNanoseconds(benchmark::TimeUnit unit) {
@@ -109,7 +125,7 @@ private:
         rows_.push_back({what, floor, value, unit, bound});
     }
 
-    std::map<std::string, double> times_, medians_, counters_;
+    std::map<std::string, double> times_, medians_, wallTimes_, wallMedians_, counters_;
     std::vector<Row> rows_;
 };
 
