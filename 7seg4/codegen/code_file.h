@@ -4,8 +4,10 @@
 
 #include <cstdint>
 #include <functional>
+#include <span>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace seg4 {
 class Platform;
@@ -35,8 +37,18 @@ public:
     /// The lines of every block named `name`; when a marker is missing, the error comment that
     /// names the block as `description`::`name`.
     std::u16string block(const std::u16string& name, const std::u16string& description) const;
+    /// What `block` answers for each of `names` in turn, with its messages, from one read of
+    /// the file while the file reads without a message; after a message the names left are
+    /// read afresh, as calls of their own would read them.
+    std::vector<std::u16string> blocks(std::span<const std::u16string> names,
+                                       const std::u16string& description) const;
 
 private:
+    /// Appends the answers of one read: all of `names` when the read went without a message,
+    /// otherwise the first name's only.
+    void readBlocks(std::span<const std::u16string> names, const std::u16string& description,
+                    std::vector<std::u16string>& answers) const;
+
     Platform& platform_;
     std::u16string fileName_;
     Report report_;
