@@ -81,31 +81,69 @@ void appendLines(std::u16string& out, std::u16string_view lines) {
     }
 }
 
+/// The first "/*" at or after `from`, or the end of the text: each place compared with '/'
+/// and the next with '*', eight places at a time, since a marker starts with them and other
+/// lines seldom hold them.
+std::size_t findCommentOpening(std::u16string_view text, std::size_t from) {
+    using Lanes = std::uint16_t __attribute__((vector_size(16)));
+    const Lanes slash{u'/', u'/', u'/', u'/', u'/', u'/', u'/', u'/'};
+    const Lanes star{u'*', u'*', u'*', u'*', u'*', u'*', u'*', u'*'};
+    std::size_t i = from;
+    for (; i + 9 <= text.size(); i += 8) {
+        Lanes here, next;
+        std::memcpy(&here, text.data() + i, sizeof here);
+        std::memcpy(&next, text.data() + i + 1, sizeof next);
+        const Lanes hits = (here == slash) & (next == star);
+        std::uint64_t words[2];
+        std::memcpy(words, &hits, sizeof words);
+        if (words[0]) return i + static_cast<std::size_t>(__builtin_ctzll(words[0])) / 16;
+        if (words[1]) return i + 4 + static_cast<std::size_t>(__builtin_ctzll(words[1])) / 16;
+    }
+    for (; i + 1 < text.size(); ++i)
+        if (text[i] == u'/' && text[i + 1] == u'*') return i;
+    return text.size();
+}
+
+/// Where `marker` (which starts with "/*") next stands as a whole line of `lines` at or after
+/// `from`, or the end of the text. `lines` starts a line; a line starts after a CR, or after the
+/// LF of a CR LF, and ends at a CR or at the end, so a marker holding a CR is never a line.
+std::size_t findMarkerLine(std::u16string_view lines, std::u16string_view marker, std::size_t from) {
+    if (marker.find(u'\r') != std::u16string_view::npos) return lines.size();
+    for (std::size_t at = from; (at = findCommentOpening(lines, at)) < lines.size(); ++at) {
+        const std::size_t end = at + marker.size();
+        if (end > lines.size() || lines.substr(at, marker.size()) != marker) continue;
+        const bool starts = at == 0 || lines[at - 1] == u'\r' ||
+                            (at >= 2 && lines[at - 1] == u'\n' && lines[at - 2] == u'\r');
+        if (starts && (end == lines.size() || lines[end] == u'\r')) return at;
+    }
+    return lines.size();
+}
+
 } // namespace
 
 BlockScanner::BlockScanner(std::u16string_view blockName)
     : start_(startMarker(blockName)), end_(endMarker(blockName)) {}
 
 void BlockScanner::feed(std::u16string_view lines) {
-    std::size_t blockBegin = 0; // inside a block since an earlier piece: from the first line
+    // From marker to marker: the lines between them are only looked at when they are kept.
     for (std::size_t pos = 0; pos < lines.size();) {
-        const std::size_t lineEnd = findLineEnd(lines, pos);
-        const std::u16string_view line = lines.substr(pos, lineEnd - pos);
-        if (inside_) {
-            if (line == end_) {
-                scan_.seenEnd = true;
-                inside_ = false;
-                // The block's lines go over together.
-                appendLines(scan_.text, lines.substr(blockBegin, pos - blockBegin));
-            }
-        } else if (line == start_) {
+        if (!inside_) {
+            const std::size_t start = findMarkerLine(lines, start_, pos);
+            if (start == lines.size()) return;
             scan_.seenStart = true;
             inside_ = true;
-            blockBegin = nextLine(lines, lineEnd);
+            pos = nextLine(lines, start + start_.size());
+            continue;
         }
-        pos = nextLine(lines, lineEnd);
+        // A start marker inside a block is one of its lines.
+        const std::size_t end = findMarkerLine(lines, end_, pos);
+        // The block's lines go over together.
+        appendLines(scan_.text, lines.substr(pos, end - pos));
+        if (end == lines.size()) return;
+        scan_.seenEnd = true;
+        inside_ = false;
+        pos = nextLine(lines, end + end_.size());
     }
-    if (inside_) appendLines(scan_.text, lines.substr(std::min(blockBegin, lines.size())));
 }
 
 BlockScan scanBlocks(std::u16string_view fileText, std::u16string_view blockName) {
