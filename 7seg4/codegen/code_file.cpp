@@ -81,35 +81,26 @@ void appendLines(std::u16string& out, std::u16string_view lines) {
     }
 }
 
-/// The first "/*" at or after `from`, or the end of the text: each place compared with '/'
-/// and the next with '*', eight places at a time, since a marker starts with them and other
-/// lines seldom hold them.
-std::size_t findCommentOpening(std::u16string_view text, std::size_t from) {
-    using Lanes = std::uint16_t __attribute__((vector_size(16)));
-    const Lanes slash{u'/', u'/', u'/', u'/', u'/', u'/', u'/', u'/'};
-    const Lanes star{u'*', u'*', u'*', u'*', u'*', u'*', u'*', u'*'};
-    std::size_t i = from;
-    for (; i + 9 <= text.size(); i += 8) {
-        Lanes here, next;
-        std::memcpy(&here, text.data() + i, sizeof here);
-        std::memcpy(&next, text.data() + i + 1, sizeof next);
-        const Lanes hits = (here == slash) & (next == star);
-        std::uint64_t words[2];
-        std::memcpy(words, &hits, sizeof words);
-        if (words[0]) return i + static_cast<std::size_t>(__builtin_ctzll(words[0])) / 16;
-        if (words[1]) return i + 4 + static_cast<std::size_t>(__builtin_ctzll(words[1])) / 16;
-    }
-    for (; i + 1 < text.size(); ++i)
-        if (text[i] == u'/' && text[i + 1] == u'*') return i;
-    return text.size();
+/// The lanes of a comparison (each all ones or all zeros) as bits, lowest lane lowest.
+using Lanes = std::uint16_t __attribute__((vector_size(16)));
+unsigned laneBits(const Lanes& hits) {
+    std::uint64_t words[2];
+    std::memcpy(words, &hits, sizeof words);
+    unsigned bits = 0;
+    for (unsigned lane = 0; lane < 8; ++lane)
+        bits |= static_cast<unsigned>((words[lane / 4] >> (16 * (lane % 4))) & 1) << lane;
+    return bits;
 }
 
-/// Where `marker` (which starts with "/*") next stands as a whole line of `lines` at or after
-/// `from`, or the end of the text. `lines` starts a line; a line starts after a CR, or after the
-/// LF of a CR LF, and ends at a CR or at the end, so a marker holding a CR is never a line.
-std::size_t findMarkerLine(std::u16string_view lines, std::u16string_view marker, std::size_t from) {
+/// Where `marker` (which starts with "/*") next stands as a whole line of `lines` at one of
+/// the `openings` from `from` on, or the end of the text. `lines` starts a line; a line starts
+/// after a CR, or after the LF of a CR LF, and ends at a CR or at the end, so a marker holding a
+/// CR is never a line.
+std::size_t findMarkerLine(std::u16string_view lines, std::span<const std::size_t> openings,
+                           std::u16string_view marker, std::size_t from) {
     if (marker.find(u'\r') != std::u16string_view::npos) return lines.size();
-    for (std::size_t at = from; (at = findCommentOpening(lines, at)) < lines.size(); ++at) {
+    for (auto it = std::lower_bound(openings.begin(), openings.end(), from); it != openings.end(); ++it) {
+        const std::size_t at = *it;
         const std::size_t end = at + marker.size();
         if (end > lines.size() || lines.substr(at, marker.size()) != marker) continue;
         const bool starts = at == 0 || lines[at - 1] == u'\r' ||
@@ -124,11 +115,36 @@ std::size_t findMarkerLine(std::u16string_view lines, std::u16string_view marker
 BlockScanner::BlockScanner(std::u16string_view blockName)
     : start_(startMarker(blockName)), end_(endMarker(blockName)) {}
 
-void BlockScanner::feed(std::u16string_view lines) {
+std::vector<std::size_t> commentOpenings(std::u16string_view lines) {
+    // Each place compared with '/' and the next with '*', eight places at a time: a marker
+    // starts with them, and other lines seldom hold them.
+    const Lanes slash{u'/', u'/', u'/', u'/', u'/', u'/', u'/', u'/'};
+    const Lanes star{u'*', u'*', u'*', u'*', u'*', u'*', u'*', u'*'};
+    std::vector<std::size_t> openings;
+    std::size_t i = 0;
+    for (; i + 9 <= lines.size(); i += 8) {
+        Lanes here, next;
+        std::memcpy(&here, lines.data() + i, sizeof here);
+        std::memcpy(&next, lines.data() + i + 1, sizeof next);
+        const Lanes hits = (here == slash) & (next == star);
+        std::uint64_t words[2];
+        std::memcpy(words, &hits, sizeof words);
+        if ((words[0] | words[1]) == 0) continue;
+        for (unsigned bits = laneBits(hits); bits != 0; bits &= bits - 1)
+            openings.push_back(i + static_cast<std::size_t>(__builtin_ctz(bits)));
+    }
+    for (; i + 1 < lines.size(); ++i)
+        if (lines[i] == u'/' && lines[i + 1] == u'*') openings.push_back(i);
+    return openings;
+}
+
+void BlockScanner::feed(std::u16string_view lines) { feed(lines, commentOpenings(lines)); }
+
+void BlockScanner::feed(std::u16string_view lines, std::span<const std::size_t> openings) {
     // From marker to marker: the lines between them are only looked at when they are kept.
     for (std::size_t pos = 0; pos < lines.size();) {
         if (!inside_) {
-            const std::size_t start = findMarkerLine(lines, start_, pos);
+            const std::size_t start = findMarkerLine(lines, openings, start_, pos);
             if (start == lines.size()) return;
             scan_.seenStart = true;
             inside_ = true;
@@ -136,7 +152,7 @@ void BlockScanner::feed(std::u16string_view lines) {
             continue;
         }
         // A start marker inside a block is one of its lines.
-        const std::size_t end = findMarkerLine(lines, end_, pos);
+        const std::size_t end = findMarkerLine(lines, openings, end_, pos);
         // The block's lines go over together.
         appendLines(scan_.text, lines.substr(pos, end - pos));
         if (end == lines.size()) return;
@@ -248,7 +264,8 @@ void CodeFile::readBlocks(std::span<const std::u16string> names, const std::u16s
         for (std::size_t from = 0; from < raw.size();) {
             const std::size_t to = nextPieceEnd(raw, from, kPieceBytes);
             const std::u16string piece = platform_.decodeAnsi(raw.substr(from, to - from), codePage);
-            for (BlockScanner& scanner : scanners) scanner.feed(piece);
+            const std::vector<std::size_t> openings = commentOpenings(piece);
+            for (BlockScanner& scanner : scanners) scanner.feed(piece, openings);
             from = to;
         }
     } catch (const ComError& e) {

@@ -76,6 +76,9 @@ class BlockScanner {
 public:
     explicit BlockScanner(std::u16string_view blockName);
     void feed(std::u16string_view lines);
+    /// The same, with the places of "/*" in `lines` (commentOpenings) found already, as
+    /// scanners of several names share them.
+    void feed(std::u16string_view lines, std::span<const std::size_t> openings);
     BlockScan finish() { return std::move(scan_); }
 
 private:
@@ -83,6 +86,9 @@ private:
     BlockScan scan_;
     bool inside_ = false;
 };
+
+/// The places of "/*" in `lines`, in order: where a marker may start.
+std::vector<std::size_t> commentOpenings(std::u16string_view lines);
 
 /// Where a piece of the file's bytes that starts at `from` and holds at least `atLeast` bytes
 /// ends: just after a CR LF, or at the end. Neither CR nor LF is a lead byte in any ANSI code
