@@ -116,22 +116,32 @@ BlockScanner::BlockScanner(std::u16string_view blockName)
     : start_(startMarker(blockName)), end_(endMarker(blockName)) {}
 
 std::vector<std::size_t> commentOpenings(std::u16string_view lines) {
-    // Each place compared with '/' and the next with '*', eight places at a time: a marker
+    // Each place compared with '/' and the next with '*', sixteen places at a time: a marker
     // starts with them, and other lines seldom hold them.
     const Lanes slash{u'/', u'/', u'/', u'/', u'/', u'/', u'/', u'/'};
     const Lanes star{u'*', u'*', u'*', u'*', u'*', u'*', u'*', u'*'};
-    std::vector<std::size_t> openings;
-    std::size_t i = 0;
-    for (; i + 9 <= lines.size(); i += 8) {
+    const auto openingsAt = [&](std::size_t at) {
         Lanes here, next;
-        std::memcpy(&here, lines.data() + i, sizeof here);
-        std::memcpy(&next, lines.data() + i + 1, sizeof next);
-        const Lanes hits = (here == slash) & (next == star);
+        std::memcpy(&here, lines.data() + at, sizeof here);
+        std::memcpy(&next, lines.data() + at + 1, sizeof next);
+        return Lanes((here == slash) & (next == star));
+    };
+    const auto anyLane = [](const Lanes& hits) {
         std::uint64_t words[2];
         std::memcpy(words, &hits, sizeof words);
-        if ((words[0] | words[1]) == 0) continue;
+        return (words[0] | words[1]) != 0;
+    };
+    std::vector<std::size_t> openings;
+    const auto keep = [&](const Lanes& hits, std::size_t at) {
         for (unsigned bits = laneBits(hits); bits != 0; bits &= bits - 1)
-            openings.push_back(i + static_cast<std::size_t>(__builtin_ctz(bits)));
+            openings.push_back(at + static_cast<std::size_t>(__builtin_ctz(bits)));
+    };
+    std::size_t i = 0;
+    for (; i + 17 <= lines.size(); i += 16) {
+        const Lanes low = openingsAt(i), high = openingsAt(i + 8);
+        if (!anyLane(low | high)) continue;
+        keep(low, i);
+        keep(high, i + 8);
     }
     for (; i + 1 < lines.size(); ++i)
         if (lines[i] == u'/' && lines[i + 1] == u'*') openings.push_back(i);
