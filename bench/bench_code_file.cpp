@@ -1,9 +1,10 @@
 // Reading the code file, against floors measured in the same run:
-// - a block of a large code file (16 MiB of C with markers, in Windows-1252 and in Shift-JIS)
-//   against a plain copy of the file into memory (open, read, close);
+// - a block of a large code file (C with markers ending just under the reader's 16 MiB limit,
+//   in Windows-1252 and in Shift-JIS) against a plain copy of the file into memory (open, read,
+//   close);
 // - a new display's start-up (Initialize and InitProperties, which reads two blocks of the
-//   shipped code file): within 15 microseconds; its ratio to one plain copy of that file is
-//   printed by the benchmark run.
+//   shipped code file): within 15 microseconds; one plain copy of that file is printed beside
+//   it by the benchmark run.
 #include "codegen/code_file.h"
 #include "component/led7seg4.h"
 #include "posix_platform.h"
