@@ -4,8 +4,10 @@
 
 #include <cstdint>
 #include <functional>
+#include <span>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace seg4 {
 class Platform;
@@ -35,8 +37,18 @@ public:
     /// The lines of every block named `name`; when a marker is missing, the error comment that
     /// names the block as `description`::`name`.
     std::u16string block(const std::u16string& name, const std::u16string& description) const;
+    /// What `block` answers for each of `names` in turn, with its messages, from one read of
+    /// the file while the file reads without a message; after a message the names left are
+    /// read afresh, as calls of their own would read them.
+    std::vector<std::u16string> blocks(std::span<const std::u16string> names,
+                                       const std::u16string& description) const;
 
 private:
+    /// Appends the answers of one read: all of `names` when the read went without a message,
+    /// otherwise the first name's only.
+    void readBlocks(std::span<const std::u16string> names, const std::u16string& description,
+                    std::vector<std::u16string>& answers) const;
+
     Platform& platform_;
     std::u16string fileName_;
     Report report_;
@@ -64,6 +76,9 @@ class BlockScanner {
 public:
     explicit BlockScanner(std::u16string_view blockName);
     void feed(std::u16string_view lines);
+    /// The same, with the places of "/*" in `lines` (commentOpenings) found already, as
+    /// scanners of several names share them.
+    void feed(std::u16string_view lines, std::span<const std::size_t> openings);
     BlockScan finish() { return std::move(scan_); }
 
 private:
@@ -71,6 +86,9 @@ private:
     BlockScan scan_;
     bool inside_ = false;
 };
+
+/// The places of "/*" in `lines`, in order: where a marker may start.
+std::vector<std::size_t> commentOpenings(std::u16string_view lines);
 
 /// Where a piece of the file's bytes that starts at `from` and holds at least `atLeast` bytes
 /// ends: just after a CR LF, or at the end. Neither CR nor LF is a lead byte in any ANSI code

@@ -4,6 +4,7 @@
 
 #include "automation/conversions.h"
 #include "automation/errors.h"
+#include "codegen/code_file.h"
 #include "component/control_site.h"
 #include "display/compositor.h"
 #include "model/digit_pattern.h"
@@ -71,10 +72,11 @@ void Led7Seg4::InitProperties() {
     // fails the event and leaves the display as it was, instead of with a half-made pin table
     // whose unnamed pins would read as wired to port 0, bit 0.
     std::vector<RSPin> pins = newPinTable();
-    std::u16string initBlock = u"InitialisationCode";
-    std::u16string interruptBlock = u"InterruptCode";
-    std::u16string initCode = GetCodeFromFile(initBlock);
-    std::u16string interruptCode = GetCodeFromFile(interruptBlock);
+    // Both blocks from one read of the code file, with the messages of one read per block.
+    const std::array<std::u16string, 2> blockNames{u"InitialisationCode", u"InterruptCode"};
+    std::vector<std::u16string> code = codeFile().blocks(blockNames, state_.m_sDescription);
+    std::u16string initCode = std::move(code[0]);
+    std::u16string interruptCode = std::move(code[1]);
 
     state_.m_lLEDColour = 0;
     state_.m_lLEDSize = 50;

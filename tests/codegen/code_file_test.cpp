@@ -7,6 +7,7 @@
 #include <gmock/gmock.h>
 
 #include <algorithm>
+#include <array>
 #include <random>
 
 namespace seg4::test {
@@ -165,6 +166,56 @@ TEST(MissingCodeFile, CostsTheBlockReaderTwoBoxesAndTheKeyReaderOne) {
         EXPECT_THAT(d.platform.messageTexts(), ElementsAre(missing));
         if (huge) {
             EXPECT_EQ(d.platform.fileReads, 0) << "a file beyond the limit is never read";
+        }
+    }
+}
+
+TEST(BlockReader, ReadsSeveralBlocksOnceAndAnswersAsOneReadPerBlock) {
+    // Each fault of the file services on the first read, once and for good, and the file's
+    // absent and huge states: the names read together must answer and say what reading them one
+    // by one says, and a file that reads without a message is read once for all of them. (A
+    // fault on a later read is a file that changes between calls: read together, the names
+    // see the file as it was at their one read.)
+    const std::string file = crlf({"/*A_Start*/", "a", "/*A_End*/", "/*B_Start*/", "b", "/*B_End*/"});
+    const std::array<std::u16string, 3> names{u"A", u"Gone", u"B"};
+    struct Case {
+        const char* what;
+        std::optional<Fault> fault;
+        bool absent = false, huge = false;
+    };
+    std::vector<Case> cases{{"a good file", std::nullopt},
+                            {"no file", std::nullopt, true},
+                            {"a huge file", std::nullopt, false, true}};
+    for (const bool persistent : {false, true}) {
+        cases.push_back({"file check", Fault{Service::FileCheck, 1, persistent}});
+        cases.push_back({"file read", Fault{Service::FileRead, 1, persistent}});
+        cases.push_back({"out of memory", Fault{Service::FileRead, 1, persistent, true}});
+    }
+    // Decoding the same bytes fails every time or never.
+    cases.push_back({"decoding", Fault{Service::Decode, 1, true}});
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::string(c.what) + (c.fault && c.fault->persistent ? " for good" : ""));
+        const auto start = [&](Display& d) {
+            if (c.absent) d.platform.removeFile(d.path());
+            if (c.huge) d.platform.setApparentSize(d.path(), codegen::kMaxCodeFileBytes + 1);
+            if (c.fault) d.platform.inject(*c.fault);
+            d.platform.fileReads = 0;
+        };
+        Display alone(file), together(file);
+        start(alone);
+        start(together);
+        std::vector<std::u16string> oneByOne;
+        for (const std::u16string& name : names) oneByOne.push_back(alone.block(name));
+        const codegen::CodeFile codeFile(together.platform, u"ARM_7seg4.c", [&](const std::u16string& text) {
+            together.platform.messageBox({text, u"ARM_7seg4"});
+        });
+        EXPECT_EQ(codeFile.blocks(names, u""), oneByOne);
+        EXPECT_EQ(together.platform.messageTexts(), alone.platform.messageTexts());
+        if (together.platform.messageBoxes.empty()) {
+            EXPECT_EQ(together.platform.fileReads, 1);
+        }
+        if (!c.fault && !c.absent && !c.huge) {
+            EXPECT_EQ(oneByOne[0] + oneByOne[2], u"a\nb\n");
         }
     }
 }

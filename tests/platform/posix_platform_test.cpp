@@ -91,6 +91,10 @@ TEST(PosixFiles, OnlyOrdinaryVisibleFilesCountAndReadsGiveTheBytesOrTheFileError
                      "BUNG.C"),
          true, hr::Ok}, // "üBUNG.C"
         {dir.windows(".HIDDEN.C"), false, hr::Ok},
+        {dir.windows("BROKEN.C"), false, hr::FileNotFound}, // the link it finds leads nowhere
+        {dir.windows("\xC3\x9C"
+                     "BUNG.CC"),
+         false, hr::FileNotFound},
         {dir.windows("Code.C/x"), false, hr::FileNotFound},
         {dir.windows("SUB/none/../inner.c"), false, hr::FileNotFound},
     };

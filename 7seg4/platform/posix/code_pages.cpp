@@ -138,22 +138,25 @@ struct CodePages::SingleByteTable {
 
 namespace {
 
-/// Bytes [0, result) of `bytes` are below 0x80: eight at a time, then one by one.
-std::size_t asciiPrefix(std::string_view bytes) {
+/// Widens the bytes of `bytes` from the start up to the first one from 0x80 on into `out` and
+/// says how many it widened: sixteen at a time (checked and widened in one pass over them),
+/// then one by one.
+std::size_t widenAsciiPrefix(std::string_view bytes, char16_t* out) {
+    using Bytes = std::uint8_t __attribute__((vector_size(16)));
+    using Units = std::uint16_t __attribute__((vector_size(32)));
+    const auto* in = reinterpret_cast<const unsigned char*>(bytes.data());
     std::size_t i = 0;
-    for (; i + 8 <= bytes.size(); i += 8) {
-        std::uint64_t word;
-        std::memcpy(&word, bytes.data() + i, 8);
-        if (word & 0x8080808080808080ull) break;
+    for (; i + 16 <= bytes.size(); i += 16) {
+        Bytes chunk;
+        std::memcpy(&chunk, in + i, sizeof chunk);
+        std::uint64_t halves[2];
+        std::memcpy(halves, &chunk, sizeof halves);
+        if ((halves[0] | halves[1]) & 0x8080808080808080ull) break;
+        const Units wide = __builtin_convertvector(chunk, Units);
+        std::memcpy(out + i, &wide, sizeof wide);
     }
-    while (i < bytes.size() && static_cast<unsigned char>(bytes[i]) < 0x80) ++i;
+    for (; i < bytes.size() && in[i] < 0x80; ++i) out[i] = in[i];
     return i;
-}
-
-/// Widens bytes below 0x80 into `out` (a loop the compiler turns into vector moves).
-void widenAscii(std::string_view ascii, char16_t* out) {
-    const auto* in = reinterpret_cast<const unsigned char*>(ascii.data());
-    for (std::size_t i = 0; i < ascii.size(); ++i) out[i] = in[i];
 }
 
 } // namespace
@@ -273,8 +276,7 @@ std::u16string CodePages::decodeDoubleByte(std::string_view bytes, std::uint32_t
         const auto b = static_cast<unsigned char>(bytes[i]);
         if (b < 0x80) {
             // A run of single-byte characters goes over whole.
-            const std::size_t run = asciiPrefix(bytes.substr(i));
-            widenAscii(bytes.substr(i, run), o + n);
+            const std::size_t run = widenAsciiPrefix(bytes.substr(i), o + n);
             n += run;
             i += run;
             continue;
@@ -353,11 +355,7 @@ std::u16string CodePages::decode(std::string_view bytes, std::uint32_t codePage)
         const auto* in = reinterpret_cast<const unsigned char*>(bytes.data());
         std::size_t i = 0;
         while (i < bytes.size()) {
-            if (table.asciiAsIs) {
-                const std::size_t run = asciiPrefix(bytes.substr(i));
-                widenAscii(bytes.substr(i, run), o + i);
-                i += run;
-            }
+            if (table.asciiAsIs) i += widenAsciiPrefix(bytes.substr(i), o + i);
             // Up to the next run of eight plain bytes, through the table.
             const std::size_t stop = std::min(bytes.size(), i + 64);
             for (; i < stop; ++i) o[i] = table.toUnicode[in[i]];
