@@ -129,7 +129,14 @@ next"; do
   (cd "$dir" && SEG4_WATCHDOG_SECONDS=$([ "$expected" = 3 ] && echo 8 || echo 60) \
     wine_run "$qhost_exe" run ending.qhs --module-folder folder --twips 12 >"$dir/out" 2>&1) || status=$?
   [ "$status" = "$expected" ] || fail "a run on a changed system exited with $status, expected $expected: $(head -3 "$dir/out")"
-  [ "$(registration)" = "$before" ] || fail "a run on a changed system that exited with $status left the registry changed"
+  # A query that meets a busy wineserver can come back short: a second look decides, and a
+  # change that stays is shown.
+  after=$(registration)
+  [ "$after" = "$before" ] || { sleep 2; after=$(registration); }
+  [ "$after" = "$before" ] || {
+    fail "a run on a changed system that exited with $status left the registry changed"
+    diff <(echo "$before") <(echo "$after") >&2 || true
+  }
   [ ! -e "$dir/folder/ARM_7seg4.ocx" ] || fail "a run on a changed system that exited with $status left its module copy"
 done
 
