@@ -7,6 +7,10 @@
 #include <cstddef>
 #include <cstring>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 namespace seg4::codegen {
 
 namespace {
@@ -36,57 +40,93 @@ std::size_t findPercent(std::u16string_view text, std::size_t from) {
     return std::u16string_view::npos;
 }
 
-/// Index of the next "%" from `from`, or the size of `text`; a "%" close by (code puts one every
-/// few characters) is found without the call.
+static_assert(std::endian::native == std::endian::little, "a lane's hits are read from the low bits up");
+
+/// The first "%" in [from, end), or end. Code has a "%" every few characters, where a call would
+/// cost more than the search: eight characters are compared at once, for up to 32, and only a
+/// longer run is left to memchr.
+const char16_t* scanPercent(const char16_t* from, const char16_t* const end) {
+    using Lanes = std::uint16_t __attribute__((vector_size(16)));
+    constexpr Lanes kPercents = {u'%', u'%', u'%', u'%', u'%', u'%', u'%', u'%'};
+    for (int step = 0; step < 4 && end - from >= 8; ++step, from += 8) {
+        Lanes lanes;
+        std::memcpy(&lanes, from, sizeof lanes);
+        const auto hits = lanes == kPercents;
+        std::uint64_t halves[2];
+        std::memcpy(halves, &hits, sizeof halves);
+        if (halves[0] != 0) return from + std::countr_zero(halves[0]) / 16;
+        if (halves[1] != 0) return from + 4 + std::countr_zero(halves[1]) / 16;
+    }
+    if (end - from >= 8) {
+        const std::u16string_view rest(from, static_cast<std::size_t>(end - from));
+        return from + std::min(findPercent(rest, 0), rest.size());
+    }
+    for (; from != end; ++from)
+        if (*from == u'%') return from;
+    return end;
+}
+
+/// Index of the next "%" from `from`, or the size of `text`; placeholders next to each other
+/// are found without the search.
 std::size_t nextPercent(std::u16string_view text, std::size_t from) {
-    constexpr std::size_t kLook = 8;
-    const std::size_t end = std::min(text.size(), from + kLook);
-    for (std::size_t i = from; i < end; ++i)
-        if (text[i] == u'%') return i;
-    return end == text.size() ? end : std::min(findPercent(text, end), text.size());
+    if (from < text.size() && text[from] == u'%') return from;
+    return static_cast<std::size_t>(scanPercent(text.data() + from, text.data() + text.size()) - text.data());
 }
 
 /// Output gathered in a buffer on the stack and handed to the string in blocks: a value or a
 /// short run becomes one fixed-width copy instead of a call that checks, grows and terminates
-/// the string.
+/// the string. Small enough to pass by value, which keeps the cursor in a register.
 class Writer {
 public:
     static constexpr std::size_t kPadded = 8; ///< what one fixed-width copy moves
+    static constexpr std::size_t kBuffer = 2048;
+    static constexpr std::size_t kChunkedRun = 256; ///< longer runs are one call
+    using Buffer = std::array<char16_t, kBuffer>;
 
-    explicit Writer(std::u16string& out) : out_(out) {}
+    Writer(std::u16string& out, Buffer& buffer) : out_(&out), begin_(buffer.data()), at_(begin_) {}
 
     void append(std::u16string_view s) {
-        if (s.size() > kBuffer - used_) {
+        if (s.size() > room()) {
             flush();
-            if (s.size() > kBuffer) return void(out_.append(s));
+            if (s.size() > kBuffer) return void(out_->append(s));
         }
-        std::copy(s.begin(), s.end(), buffer_.data() + used_);
-        used_ += s.size();
+        at_ = std::copy(s.begin(), s.end(), at_);
     }
     /// The first `n` (at most kPadded) of the kPadded characters that `from` points to.
     void appendPadded(const char16_t* from, std::size_t n) {
-        if (kBuffer - used_ < kPadded) flush();
-        std::memcpy(buffer_.data() + used_, from, kPadded * sizeof(char16_t));
-        used_ += n;
+        if (room() < kPadded) flush();
+        std::memcpy(at_, from, kPadded * sizeof(char16_t));
+        at_ += n;
+    }
+    /// `n` characters of a text that ends at `end`: eight at a time, while the text reaches that far.
+    void appendText(const char16_t* from, std::size_t n, const char16_t* end) {
+        const std::size_t chunked = (n + kPadded - 1) / kPadded * kPadded;
+        if (chunked > kChunkedRun || chunked > static_cast<std::size_t>(end - from)) return append({from, n});
+        if (room() < chunked) flush();
+        for (std::size_t i = 0; i < chunked; i += kPadded)
+            std::memcpy(at_ + i, from + i, kPadded * sizeof(char16_t));
+        at_ += n;
     }
     void appendPercents(std::size_t n) {
-        if (n > kBuffer - used_) {
+        static constexpr char16_t kPercents[kPadded] = {u'%', u'%', u'%', u'%', u'%', u'%', u'%', u'%'};
+        if (n <= kPadded) return appendPadded(kPercents, n);
+        if (n > room()) {
             flush();
-            if (n > kBuffer) return void(out_.append(n, u'%'));
+            if (n > kBuffer) return void(out_->append(n, u'%'));
         }
-        std::fill_n(buffer_.data() + used_, n, u'%');
-        used_ += n;
+        at_ = std::fill_n(at_, n, u'%');
     }
     void flush() {
-        out_.append(buffer_.data(), used_);
-        used_ = 0;
+        out_->append(begin_, static_cast<std::size_t>(at_ - begin_));
+        at_ = begin_;
     }
 
 private:
-    static constexpr std::size_t kBuffer = 2048;
-    std::u16string& out_;
-    std::size_t used_ = 0;
-    std::array<char16_t, kBuffer> buffer_; // only the first used_ are read
+    std::size_t room() const { return kBuffer - static_cast<std::size_t>(at_ - begin_); }
+
+    std::u16string* out_;
+    char16_t* begin_;
+    char16_t* at_;
 };
 
 } // namespace
@@ -101,6 +141,15 @@ struct PlaceholderStages {
     std::uint64_t plain = 0;                       ///< stages whose value is not empty and holds no "%"
     std::uint64_t leavesPercents = 0;              ///< stages whose value a "%" in front of it leaves alone
     std::vector<std::array<char16_t, Writer::kPadded>> padded; ///< the values, padded where they fit
+    /// By ASCII character after a single "%", when every value is plain and no placeholder is
+    /// "%%": what the "%" and the `consumed` characters from it become (a value of up to kPadded
+    /// characters, or the "%" itself); consumed 0 where that takes more than a look-up.
+    struct Direct {
+        std::array<char16_t, Writer::kPadded> chars{};
+        std::uint8_t size = 0;
+        std::uint8_t consumed = 0;
+    };
+    std::array<Direct, 128> direct{};
 
     explicit PlaceholderStages(std::span<const Substitution> group) : pairs(group), padded(group.size()) {
         for (std::size_t j = 0; j < pairs.size(); ++j) {
@@ -119,6 +168,17 @@ struct PlaceholderStages {
             if (value.empty() || findPercent(value, 0) != std::u16string_view::npos) continue;
             plain |= bit(j);
             if (((stagesFor(value.front()) | percentLetters) & ~below(j)) == 0) leavesPercents |= bit(j);
+        }
+        for (char16_t c = 0; c < direct.size(); ++c) {
+            const std::uint64_t stages = stagesFor(c);
+            if (c == u'%') continue; // a run of "%" signs: the chain decides
+            if (stages == 0) {
+                direct[c] = {{u'%'}, 1, 1};
+                continue;
+            }
+            const std::size_t j = lowest(stages);
+            if ((plain & bit(j)) == 0 || pairs[j].value.size() > Writer::kPadded) continue;
+            direct[c] = {padded[j], static_cast<std::uint8_t>(pairs[j].value.size()), 2};
         }
     }
 
@@ -156,50 +216,95 @@ void writeRun(const char16_t* from, std::size_t n, const char16_t* textEnd, Writ
         out.append({from, n});
 }
 
-/// The pairs applied to `text` when every value is plain and no placeholder is "%%". Then only
-/// "%" signs in front of a placeholder make more than its value: the value's first character
-/// may form the placeholder of the same or a later pair with the "%" before it, which takes
-/// that "%" in turn, and so on while "%" signs are left. Nothing after the letter takes part,
-/// as no value holds a "%".
-void runOnePass(const PlaceholderStages& stages, std::u16string_view text, Writer& out) {
+/// Bit i set where the character at `chars` + i is "%", for `n` characters (64 at most).
+std::uint64_t percentMask(const char16_t* chars, std::size_t n) {
+    std::uint64_t mask = 0;
+#if defined(__SSE2__)
+    if (n == 64) { // sixteen characters a compare, packed to one bit each
+        const __m128i percent = _mm_set1_epi16(static_cast<short>(u'%'));
+        for (std::size_t i = 0; i < 64; i += 16) {
+            const __m128i low = _mm_loadu_si128(reinterpret_cast<const __m128i*>(chars + i));
+            const __m128i high = _mm_loadu_si128(reinterpret_cast<const __m128i*>(chars + i + 8));
+            const __m128i hits =
+                _mm_packs_epi16(_mm_cmpeq_epi16(low, percent), _mm_cmpeq_epi16(high, percent));
+            mask |= std::uint64_t{static_cast<std::uint16_t>(_mm_movemask_epi8(hits))} << i;
+        }
+        return mask;
+    }
+#endif
+    for (std::size_t i = 0; i < n; ++i) mask |= std::uint64_t{chars[i] == u'%'} << i;
+    return mask;
+}
+
+struct Resume {
+    Writer out;
+    std::size_t done; ///< what comes before is written
+};
+
+/// A "%" that the look-up table does not settle, when every value is plain: a run of "%" signs,
+/// a character beyond ASCII or a long value. In front of a placeholder, the "%" signs take part:
+/// the value's first character may form the placeholder of the same or a later pair with the
+/// "%" before it, which takes that "%" too, and so on while "%" signs are left.
+[[gnu::noinline]] Resume writeUnsettled(const PlaceholderStages& stages, std::u16string_view text,
+                                        std::size_t percent, std::vector<std::size_t>& chain, Writer out) {
+    std::size_t letter = percent + 1;
+    while (letter < text.size() && text[letter] == u'%') ++letter;
+    const std::size_t percents = letter - percent;
+    const std::uint64_t acting = letter < text.size() ? stages.stagesFor(text[letter]) : 0;
+    if (acting == 0) { // no placeholder: the "%" signs are text
+        out.appendPercents(percents);
+        return {out, letter};
+    }
+    chain.clear();
+    for (std::size_t j = lowest(acting), left = percents;;) {
+        chain.push_back(j);
+        if (--left == 0) break;
+        const std::uint64_t next = stages.stagesFor(stages.pairs[j].value.front()) & ~below(j);
+        if (next == 0) break;
+        j = lowest(next);
+    }
+    out.appendPercents(percents - chain.size());
+    stages.writeValue(chain.back(), out);
+    for (std::size_t k = chain.size() - 1; k-- > 0;)
+        out.append(std::u16string_view(stages.pairs[chain[k]].value).substr(1));
+    return {out, letter + 1};
+}
+
+/// The pairs applied to `text` when every value is plain and no placeholder is "%%": what "%"
+/// signs and a letter become then depends on nothing that follows (no value holds a "%"), so
+/// each placeholder is written as it is met. The "%" signs of 64 characters are found at once,
+/// and a single "%" before an ASCII character, the usual case, is one look-up and one
+/// fixed-width copy.
+Writer runOnePass(const PlaceholderStages& stages, std::u16string_view text, Writer out) {
     const char16_t* const chars = text.data();
     const char16_t* const end = chars + text.size();
     const std::size_t size = text.size();
-    std::vector<std::size_t> chain; // the pairs that took the "%" signs in front of one placeholder
-    std::size_t i = 0;
-    while (i < size) {
-        const std::size_t percent = nextPercent(text, i);
-        writeRun(chars + i, percent - i, end, out);
-        if (percent == size) break;
-        std::size_t letter = percent + 1;
-        while (letter < size && chars[letter] == u'%') ++letter;
-        const std::size_t percents = letter - percent;
-        const std::uint64_t acting = letter < size ? stages.stagesFor(chars[letter]) : 0;
-        if (acting == 0) { // no placeholder: the "%" signs are text
-            out.appendPercents(percents);
-            i = letter;
-            continue;
+    std::vector<std::size_t> chain;
+    std::size_t done = 0;
+    const auto from = [](std::size_t offset) { return offset >= 64 ? 0 : ~std::uint64_t{0} << offset; };
+    for (std::size_t block = 0; block < size; block += 64) {
+        std::uint64_t percents = percentMask(chars + block, std::min<std::size_t>(64, size - block));
+        if (done > block) percents &= from(done - block);
+        while (percents != 0) {
+            const std::size_t percent = block + lowest(percents);
+            out.appendText(chars + done, percent - done, end);
+            if (percent + 1 < size && chars[percent + 1] < stages.direct.size()) {
+                const PlaceholderStages::Direct& direct = stages.direct[chars[percent + 1]];
+                if (direct.consumed != 0) {
+                    out.appendPadded(direct.chars.data(), direct.size);
+                    done = percent + direct.consumed;
+                    percents &= percents - 1; // the character after the "%" is none
+                    continue;
+                }
+            }
+            const Resume resume = writeUnsettled(stages, text, percent, chain, out);
+            out = resume.out;
+            done = resume.done;
+            percents &= from(done - block);
         }
-        i = letter + 1;
-        std::size_t j = lowest(acting);
-        if (percents == 1) {
-            stages.writeValue(j, out);
-            continue;
-        }
-        chain.clear();
-        std::size_t left = percents;
-        for (;;) {
-            chain.push_back(j);
-            if (--left == 0) break;
-            const std::uint64_t next = stages.stagesFor(stages.pairs[j].value.front()) & ~below(j);
-            if (next == 0) break;
-            j = lowest(next);
-        }
-        out.appendPercents(left);
-        stages.writeValue(chain.back(), out);
-        for (std::size_t k = chain.size() - 1; k-- > 0;)
-            out.append(std::u16string_view(stages.pairs[chain[k]].value).substr(1));
     }
+    out.appendText(chars + done, size - done, end);
+    return out;
 }
 
 // Any pairs run as a pipeline of stages, one per pair, each a streaming form of "replace every
@@ -344,9 +449,10 @@ private:
 };
 
 void runStages(const PlaceholderStages& stages, std::u16string_view text, std::u16string& out) {
-    Writer writer(out);
+    Writer::Buffer buffer;
+    Writer writer(out, buffer);
     if (stages.onePass())
-        runOnePass(stages, text, writer);
+        writer = runOnePass(stages, text, writer);
     else
         Pipeline(stages, writer).run(text);
     writer.flush();
