@@ -116,6 +116,20 @@ public:
         }
         at_ = std::fill_n(at_, n, u'%');
     }
+    // Unchecked copies, after makeRoom: the whole of each eight-character chunk is written.
+    void makeRoom(std::size_t n) {
+        if (room() < n) flush();
+    }
+    void copyChunks(const char16_t* from, std::size_t n) {
+        std::size_t i = 0;
+        do std::memcpy(at_ + i, from + i, kPadded * sizeof(char16_t));
+        while ((i += kPadded) < n);
+        at_ += n;
+    }
+    void copyPadded(const char16_t* from, std::size_t n) {
+        std::memcpy(at_, from, kPadded * sizeof(char16_t));
+        at_ += n;
+    }
     void flush() {
         out_->append(begin_, static_cast<std::size_t>(at_ - begin_));
         at_ = begin_;
@@ -220,13 +234,14 @@ void writeRun(const char16_t* from, std::size_t n, const char16_t* textEnd, Writ
 std::uint64_t percentMask(const char16_t* chars, std::size_t n) {
     std::uint64_t mask = 0;
 #if defined(__SSE2__)
-    if (n == 64) { // sixteen characters a compare, packed to one bit each
-        const __m128i percent = _mm_set1_epi16(static_cast<short>(u'%'));
+    if (n == 64) {
+        // Sixteen characters a compare: packed to bytes first, with saturation, so that only a
+        // "%" becomes the byte of "%" (characters above 255 become 0 or 255).
+        const __m128i percent = _mm_set1_epi8('%');
         for (std::size_t i = 0; i < 64; i += 16) {
             const __m128i low = _mm_loadu_si128(reinterpret_cast<const __m128i*>(chars + i));
             const __m128i high = _mm_loadu_si128(reinterpret_cast<const __m128i*>(chars + i + 8));
-            const __m128i hits =
-                _mm_packs_epi16(_mm_cmpeq_epi16(low, percent), _mm_cmpeq_epi16(high, percent));
+            const __m128i hits = _mm_cmpeq_epi8(_mm_packus_epi16(low, high), percent);
             mask |= std::uint64_t{static_cast<std::uint16_t>(_mm_movemask_epi8(hits))} << i;
         }
         return mask;
@@ -275,7 +290,7 @@ struct Resume {
 /// each placeholder is written as it is met. The "%" signs of 64 characters are found at once,
 /// and a single "%" before an ASCII character, the usual case, is one look-up and one
 /// fixed-width copy.
-Writer runOnePass(const PlaceholderStages& stages, std::u16string_view text, Writer out) {
+[[gnu::noinline]] Writer runOnePass(const PlaceholderStages& stages, std::u16string_view text, Writer out) {
     const char16_t* const chars = text.data();
     const char16_t* const end = chars + text.size();
     const std::size_t size = text.size();
@@ -285,15 +300,29 @@ Writer runOnePass(const PlaceholderStages& stages, std::u16string_view text, Wri
     for (std::size_t block = 0; block < size; block += 64) {
         std::uint64_t percents = percentMask(chars + block, std::min<std::size_t>(64, size - block));
         if (done > block) percents &= from(done - block);
+        // Runs that end in this block can be read eight characters at a time past their end.
+        const bool readable = size - block >= 64 + Writer::kPadded;
         while (percents != 0) {
             const std::size_t percent = block + lowest(percents);
-            out.appendText(chars + done, percent - done, end);
+            const std::size_t run = percent - done;
+            if (readable && chars[percent + 1] < stages.direct.size()) { // the letter is there too
+                const PlaceholderStages::Direct& direct = stages.direct[chars[percent + 1]];
+                if (direct.consumed != 0 && run <= Writer::kChunkedRun) { // the usual case
+                    out.makeRoom(Writer::kChunkedRun + 2 * Writer::kPadded);
+                    out.copyChunks(chars + done, run);
+                    out.copyPadded(direct.chars.data(), direct.size);
+                    done = percent + direct.consumed;
+                    percents &= percents - 1; // the character after the "%" is none
+                    continue;
+                }
+            }
+            out.appendText(chars + done, run, end);
             if (percent + 1 < size && chars[percent + 1] < stages.direct.size()) {
                 const PlaceholderStages::Direct& direct = stages.direct[chars[percent + 1]];
                 if (direct.consumed != 0) {
                     out.appendPadded(direct.chars.data(), direct.size);
                     done = percent + direct.consumed;
-                    percents &= percents - 1; // the character after the "%" is none
+                    percents &= percents - 1;
                     continue;
                 }
             }
