@@ -155,15 +155,17 @@ struct PlaceholderStages {
     std::uint64_t plain = 0;                       ///< stages whose value is not empty and holds no "%"
     std::uint64_t leavesPercents = 0;              ///< stages whose value a "%" in front of it leaves alone
     std::vector<std::array<char16_t, Writer::kPadded>> padded; ///< the values, padded where they fit
-    /// By ASCII character after a single "%", when every value is plain and no placeholder is
-    /// "%%": what the "%" and the `consumed` characters from it become (a value of up to kPadded
-    /// characters, or the "%" itself); consumed 0 where that takes more than a look-up.
+    /// By ASCII character after "%" (`direct`) or "%%" (`afterTwo`), when every value is plain and
+    /// no placeholder is "%%": what the "%" signs and the `consumed` characters from the first
+    /// become (values, or "%" signs that are text); consumed 0 where that takes more than a
+    /// look-up. A single "%" gives up to kPadded characters, two give up to twice that.
     struct Direct {
-        std::array<char16_t, Writer::kPadded> chars{};
+        std::array<char16_t, 2 * Writer::kPadded> chars{};
         std::uint8_t size = 0;
         std::uint8_t consumed = 0;
     };
     std::array<Direct, 128> direct{};
+    std::array<Direct, 128> afterTwo{};
 
     explicit PlaceholderStages(std::span<const Substitution> group) : pairs(group), padded(group.size()) {
         for (std::size_t j = 0; j < pairs.size(); ++j) {
@@ -192,7 +194,28 @@ struct PlaceholderStages {
             }
             const std::size_t j = lowest(stages);
             if ((plain & bit(j)) == 0 || pairs[j].value.size() > Writer::kPadded) continue;
-            direct[c] = {padded[j], static_cast<std::uint8_t>(pairs[j].value.size()), 2};
+            direct[c] = {{}, static_cast<std::uint8_t>(pairs[j].value.size()), 2};
+            std::copy_n(padded[j].begin(), Writer::kPadded, direct[c].chars.begin());
+        }
+        if (onePass()) {
+            for (char16_t c = 0; c < afterTwo.size(); ++c) {
+                if (c == u'%') continue;
+                const std::uint64_t stages = stagesFor(c);
+                std::u16string made = u"%%"; // "%" signs that are text, and the letter stays
+                std::uint8_t consumed = 2;
+                if (stages != 0) { // the placeholder takes one "%"; its value may take the other
+                    const std::size_t j = lowest(stages);
+                    const std::u16string_view value = pairs[j].value;
+                    const std::uint64_t next = stagesFor(value.front()) & ~below(j);
+                    made = next == 0 ? u"%" + std::u16string(value)
+                                     : pairs[lowest(next)].value + std::u16string(value.substr(1));
+                    consumed = 3;
+                }
+                if (made.size() > 2 * Writer::kPadded) continue;
+                afterTwo[c].size = static_cast<std::uint8_t>(made.size());
+                afterTwo[c].consumed = consumed;
+                std::copy(made.begin(), made.end(), afterTwo[c].chars.begin());
+            }
         }
     }
 
@@ -308,11 +331,22 @@ struct Resume {
             if (readable && chars[percent + 1] < stages.direct.size()) { // the letter is there too
                 const PlaceholderStages::Direct& direct = stages.direct[chars[percent + 1]];
                 if (direct.consumed != 0 && run <= Writer::kChunkedRun) { // the usual case
-                    out.makeRoom(Writer::kChunkedRun + 2 * Writer::kPadded);
+                    out.makeRoom(Writer::kChunkedRun + 3 * Writer::kPadded);
                     out.copyChunks(chars + done, run);
                     out.copyPadded(direct.chars.data(), direct.size);
                     done = percent + direct.consumed;
                     percents &= percents - 1; // the character after the "%" is none
+                    continue;
+                }
+            }
+            if (readable && chars[percent + 1] == u'%' && chars[percent + 2] < stages.afterTwo.size()) {
+                const PlaceholderStages::Direct& two = stages.afterTwo[chars[percent + 2]];
+                if (two.consumed != 0 && run <= Writer::kChunkedRun) { // "%%" and a letter
+                    out.makeRoom(Writer::kChunkedRun + 3 * Writer::kPadded);
+                    out.copyChunks(chars + done, run);
+                    out.copyChunks(two.chars.data(), two.size);
+                    done = percent + two.consumed;
+                    percents &= from(done - block);
                     continue;
                 }
             }
