@@ -136,15 +136,15 @@ struct Resume {
     for (std::size_t block = 0; block < size; block += 64) {
         std::uint64_t percents = percentMask(chars + block, std::min<std::size_t>(64, size - block));
         if (done > block) percents &= from(done - block);
-        // Runs that end in this block can be read eight characters at a time past their end.
-        const bool readable = size - block >= 64 + Writer::kPadded;
         while (percents != 0) {
             const std::size_t percent = block + lowest(percents);
             const std::size_t run = percent - done;
-            if (readable && chars[percent + 1] < stages.direct.size()) { // the letter is there too
+            // The run, read in chunks past its end, and the characters after the "%" are there.
+            const bool readable = size - percent >= 2 * Writer::kPadded;
+            if (readable && chars[percent + 1] < stages.direct.size()) {
                 const PlaceholderStages::Direct& direct = stages.direct[chars[percent + 1]];
                 if (direct.consumed != 0 && run <= Writer::kChunkedRun) { // the usual case
-                    out.makeRoom(Writer::kChunkedRun + 3 * Writer::kPadded);
+                    out.makeRoom(Writer::kChunkedRun + 4 * Writer::kPadded);
                     out.copyChunks(chars + done, run);
                     out.copyPadded(direct.chars.data(), direct.size);
                     done = percent + direct.consumed;
@@ -155,9 +155,9 @@ struct Resume {
             if (readable && chars[percent + 1] == u'%' && chars[percent + 2] < stages.afterTwo.size()) {
                 const PlaceholderStages::Direct& two = stages.afterTwo[chars[percent + 2]];
                 if (two.consumed != 0 && run <= Writer::kChunkedRun) { // "%%" and a letter
-                    out.makeRoom(Writer::kChunkedRun + 3 * Writer::kPadded);
+                    out.makeRoom(Writer::kChunkedRun + 4 * Writer::kPadded);
                     out.copyChunks(chars + done, run);
-                    out.copyChunks(two.chars.data(), two.size);
+                    out.copyWide(two.chars.data(), two.size);
                     done = percent + two.consumed;
                     percents &= from(done - block);
                     continue;

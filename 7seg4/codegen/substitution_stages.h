@@ -80,10 +80,16 @@ public:
     void makeRoom(std::size_t n) {
         if (room() < n) flush();
     }
+    /// Up to 15 characters past `n` are read and written.
     void copyChunks(const char16_t* from, std::size_t n) {
-        std::size_t i = 0;
-        do std::memcpy(at_ + i, from + i, kPadded * sizeof(char16_t));
-        while ((i += kPadded) < n);
+        std::memcpy(at_, from, kPadded * sizeof(char16_t));
+        for (std::size_t i = kPadded; i < n; i += 2 * kPadded)
+            std::memcpy(at_ + i, from + i, 2 * kPadded * sizeof(char16_t));
+        at_ += n;
+    }
+    /// The first `n` of the 2 * kPadded characters that `from` points to.
+    void copyWide(const char16_t* from, std::size_t n) {
+        std::memcpy(at_, from, 2 * kPadded * sizeof(char16_t));
         at_ += n;
     }
     void copyPadded(const char16_t* from, std::size_t n) {
