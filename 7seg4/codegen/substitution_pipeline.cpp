@@ -19,41 +19,13 @@ std::size_t findPercent(std::u16string_view text, std::size_t from) {
     return std::u16string_view::npos;
 }
 
-namespace {
-
-static_assert(std::endian::native == std::endian::little, "a lane's hits are read from the low bits up");
-
-/// The first "%" in [from, end), or end. Code has a "%" every few characters, where a call would
-/// cost more than the search: eight characters are compared at once, for up to 32, and only a
-/// longer run is left to memchr.
-const char16_t* scanPercent(const char16_t* from, const char16_t* const end) {
-    using Lanes = std::uint16_t __attribute__((vector_size(16)));
-    constexpr Lanes kPercents = {u'%', u'%', u'%', u'%', u'%', u'%', u'%', u'%'};
-    for (int step = 0; step < 4 && end - from >= 8; ++step, from += 8) {
-        Lanes lanes;
-        std::memcpy(&lanes, from, sizeof lanes);
-        const auto hits = lanes == kPercents;
-        std::uint64_t halves[2];
-        std::memcpy(halves, &hits, sizeof halves);
-        if (halves[0] != 0) return from + std::countr_zero(halves[0]) / 16;
-        if (halves[1] != 0) return from + 4 + std::countr_zero(halves[1]) / 16;
-    }
-    if (end - from >= 8) {
-        const std::u16string_view rest(from, static_cast<std::size_t>(end - from));
-        return from + std::min(findPercent(rest, 0), rest.size());
-    }
-    for (; from != end; ++from)
-        if (*from == u'%') return from;
-    return end;
-}
-
-} // namespace
-
-/// Index of the next "%" from `from`, or the size of `text`; placeholders next to each other
-/// are found without the search.
+/// Index of the next "%" from `from`, or the size of `text`; a "%" close by is found without
+/// the call.
 std::size_t nextPercent(std::u16string_view text, std::size_t from) {
-    if (from < text.size() && text[from] == u'%') return from;
-    return static_cast<std::size_t>(scanPercent(text.data() + from, text.data() + text.size()) - text.data());
+    constexpr std::size_t kLook = 4;
+    for (std::size_t i = from; i < std::min(text.size(), from + kLook); ++i)
+        if (text[i] == u'%') return i;
+    return from + kLook >= text.size() ? text.size() : std::min(findPercent(text, from + kLook), text.size());
 }
 
 namespace {

@@ -46,10 +46,7 @@ public:
     Writer(std::u16string& out, Buffer& buffer) : out_(&out), begin_(buffer.data()), at_(begin_) {}
 
     void append(std::u16string_view s) {
-        if (s.size() > room()) {
-            flush();
-            if (s.size() > kBuffer) return void(out_->append(s));
-        }
+        if (s.size() > room()) return appendAfterFlush(s);
         at_ = std::copy(s.begin(), s.end(), at_);
     }
     /// The first `n` (at most kPadded) of the kPadded characters that `from` points to.
@@ -70,11 +67,7 @@ public:
     void appendPercents(std::size_t n) {
         static constexpr char16_t kPercents[kPadded] = {u'%', u'%', u'%', u'%', u'%', u'%', u'%', u'%'};
         if (n <= kPadded) return appendPadded(kPercents, n);
-        if (n > room()) {
-            flush();
-            if (n > kBuffer) return void(out_->append(n, u'%'));
-        }
-        at_ = std::fill_n(at_, n, u'%');
+        appendManyPercents(n);
     }
     // Unchecked copies, after makeRoom: the whole of each eight-character chunk is written.
     void makeRoom(std::size_t n) {
@@ -96,12 +89,26 @@ public:
         std::memcpy(at_, from, kPadded * sizeof(char16_t));
         at_ += n;
     }
-    void flush() {
+    [[gnu::noinline]] void flush() {
         out_->append(begin_, static_cast<std::size_t>(at_ - begin_));
         at_ = begin_;
     }
 
 private:
+    // The rare cases, kept out of the loops that append.
+    [[gnu::noinline]] void appendAfterFlush(std::u16string_view s) {
+        flush();
+        if (s.size() > kBuffer) return void(out_->append(s));
+        at_ = std::copy(s.begin(), s.end(), at_);
+    }
+    [[gnu::noinline]] void appendManyPercents(std::size_t n) {
+        if (n > room()) {
+            flush();
+            if (n > kBuffer) return void(out_->append(n, u'%'));
+        }
+        at_ = std::fill_n(at_, n, u'%');
+    }
+
     std::size_t room() const { return kBuffer - static_cast<std::size_t>(at_ - begin_); }
 
     std::u16string* out_;
