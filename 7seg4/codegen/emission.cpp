@@ -82,31 +82,36 @@ std::u16string portLetter(Platform& platform, std::int32_t port) {
 
 using Wiring = std::array<std::pair<std::int32_t, std::int32_t>, kPinCount>; // (Port, Bit) by pin
 
-/// The pairs of the wiring asked for last on this thread, ready to apply. The values are a pure
-/// function of the twelve (port, bit) pairs and the system code page (for port letters beyond
-/// ASCII), and working them out costs more than substituting a short text; a wiring whose
-/// values fail is never kept, so it fails again on every call.
+/// The pairs of the wiring asked for last on this thread, ready to apply: working out the
+/// values costs more than substituting a short text, and they are a pure function of the twelve
+/// (port, bit) pairs as long as every port letter is ASCII. A wiring with a letter that the
+/// platform decodes is worked out on every call, as before; a wiring whose values fail is never
+/// kept, so it fails again on every call.
 struct LastWiring {
     Wiring wiring{};
-    std::uint32_t codePage = 0;
     std::optional<Substituter> substituter;
 };
 
-const Substituter& substituterFor(const std::vector<RSPin>& pins, Platform& platform) {
+std::u16string substituteFor(std::u16string_view code, const std::vector<RSPin>& pins, Platform& platform) {
     if (pins.size() < kPinCount) raise(hr::SubscriptOutOfRange);
-    thread_local LastWiring last;
-    Wiring wiring;
-    for (std::size_t i = 0; i < kPinCount; ++i) wiring[i] = {pins[i].Port, pins[i].Bit};
-    const std::uint32_t codePage = platform.systemAnsiCodePage();
-    if (!last.substituter || last.wiring != wiring || last.codePage != codePage) {
-        last.substituter.reset();
-        Substituter made(
+    const auto make = [&] {
+        return Substituter(
             placeholderValues(pins, [&platform](std::int32_t port) { return portLetter(platform, port); }));
-        last.substituter = std::move(made);
-        last.wiring = wiring;
-        last.codePage = codePage;
+    };
+    Wiring wiring;
+    bool asciiLetters = true;
+    for (std::size_t i = 0; i < kPinCount; ++i) {
+        wiring[i] = {pins[i].Port, pins[i].Bit};
+        asciiLetters = asciiLetters && pins[i].Port >= -97 && pins[i].Port < 128 - 97;
     }
-    return *last.substituter;
+    if (!asciiLetters) return make().apply(code);
+    thread_local LastWiring last;
+    if (!last.substituter || last.wiring != wiring) {
+        last.substituter.reset();
+        last.substituter = make();
+        last.wiring = wiring;
+    }
+    return last.substituter->apply(code);
 }
 
 } // namespace
@@ -114,7 +119,7 @@ const Substituter& substituterFor(const std::vector<RSPin>& pins, Platform& plat
 std::u16string replacePlaceholders(std::u16string_view code, const std::optional<std::vector<RSPin>>& pins,
                                    Platform& platform) {
     if (!pins) raise(hr::SubscriptOutOfRange);
-    return substituterFor(*pins, platform).apply(code);
+    return substituteFor(code, *pins, platform);
 }
 
 } // namespace seg4::codegen
