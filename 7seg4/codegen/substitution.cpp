@@ -148,7 +148,7 @@ struct Resume {
                     out.copyChunks(chars + done, run);
                     out.copyPadded(direct.chars.data(), direct.size);
                     done = percent + direct.consumed;
-                    percents &= percents - 1; // the character after the "%" is none
+                    percents &= percents - 1; // the letter after the "%" is not one
                     continue;
                 }
             }
