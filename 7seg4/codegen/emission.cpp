@@ -5,6 +5,7 @@
 #include "model/digit_pattern.h"
 #include "platform/platform.h"
 
+#include <algorithm>
 #include <array>
 #include <cstddef>
 #include <utility>
@@ -98,18 +99,21 @@ std::u16string substituteFor(std::u16string_view code, const std::vector<RSPin>&
         return Substituter(
             placeholderValues(pins, [&platform](std::int32_t port) { return portLetter(platform, port); }));
     };
-    Wiring wiring;
-    bool asciiLetters = true;
-    for (std::size_t i = 0; i < kPinCount; ++i) {
-        wiring[i] = {pins[i].Port, pins[i].Bit};
-        asciiLetters = asciiLetters && pins[i].Port >= -97 && pins[i].Port < 128 - 97;
-    }
-    if (!asciiLetters) return make().apply(code);
     thread_local LastWiring last;
-    if (!last.substituter || last.wiring != wiring) {
+    const auto kept = [&pins] {
+        if (!last.substituter) return false;
+        for (std::size_t i = 0; i < kPinCount; ++i)
+            if (pins[i].Port != last.wiring[i].first || pins[i].Bit != last.wiring[i].second) return false;
+        return true;
+    };
+    if (!kept()) {
+        const bool asciiLetters = std::all_of(pins.begin(), pins.begin() + kPinCount, [](const RSPin& pin) {
+            return pin.Port >= -97 && pin.Port < 128 - 97; // "a" + port
+        });
+        if (!asciiLetters) return make().apply(code);
         last.substituter.reset();
         last.substituter = make();
-        last.wiring = wiring;
+        for (std::size_t i = 0; i < kPinCount; ++i) last.wiring[i] = {pins[i].Port, pins[i].Bit};
     }
     return last.substituter->apply(code);
 }
