@@ -39,8 +39,7 @@ PlaceholderStages::PlaceholderStages(std::span<const Substitution> group)
         }
         const std::size_t j = lowest(stages);
         if ((plain & bit(j)) == 0 || pairs[j].value.size() > Writer::kPadded) continue;
-        direct[c] = {{}, static_cast<std::uint8_t>(pairs[j].value.size()), 2};
-        std::copy_n(padded[j].begin(), Writer::kPadded, direct[c].chars.begin());
+        direct[c] = {padded[j], static_cast<std::uint8_t>(pairs[j].value.size()), 2};
     }
     if (onePass()) {
         for (char16_t c = 0; c < afterTwo.size(); ++c) {
@@ -142,7 +141,7 @@ struct Resume {
             // The run, read in chunks past its end, and the characters after the "%" are there.
             const bool readable = size - percent >= 2 * Writer::kPadded;
             if (readable && chars[percent + 1] < stages.direct.size()) {
-                const PlaceholderStages::Direct& direct = stages.direct[chars[percent + 1]];
+                const auto& direct = stages.direct[chars[percent + 1]];
                 if (direct.consumed != 0 && run <= Writer::kChunkedRun) { // the usual case
                     out.makeRoom(Writer::kChunkedRun + 4 * Writer::kPadded);
                     out.copyChunks(chars + done, run);
@@ -153,7 +152,7 @@ struct Resume {
                 }
             }
             if (readable && chars[percent + 1] == u'%' && chars[percent + 2] < stages.afterTwo.size()) {
-                const PlaceholderStages::Direct& two = stages.afterTwo[chars[percent + 2]];
+                const auto& two = stages.afterTwo[chars[percent + 2]];
                 if (two.consumed != 0 && run <= Writer::kChunkedRun) { // "%%" and a letter
                     out.makeRoom(Writer::kChunkedRun + 4 * Writer::kPadded);
                     out.copyChunks(chars + done, run);
@@ -165,7 +164,7 @@ struct Resume {
             }
             out.appendText(chars + done, run, end);
             if (percent + 1 < size && chars[percent + 1] < stages.direct.size()) {
-                const PlaceholderStages::Direct& direct = stages.direct[chars[percent + 1]];
+                const auto& direct = stages.direct[chars[percent + 1]];
                 if (direct.consumed != 0) {
                     out.appendPadded(direct.chars.data(), direct.size);
                     done = percent + direct.consumed;

@@ -133,13 +133,14 @@ struct PlaceholderStages {
     /// no placeholder is "%%": what the "%" signs and the `consumed` characters from the first
     /// become (values, or "%" signs that are text); consumed 0 where that takes more than a
     /// look-up. A single "%" gives up to kPadded characters, two give up to twice that.
-    struct Direct {
-        std::array<char16_t, 2 * substitution::Writer::kPadded> chars{};
+    template <std::size_t kWidth>
+    struct alignas(32) Direct { // a look-up never straddles two cache lines
+        std::array<char16_t, kWidth> chars{};
         std::uint8_t size = 0;
         std::uint8_t consumed = 0;
     };
-    std::array<Direct, 128> direct{};
-    std::array<Direct, 128> afterTwo{};
+    std::array<Direct<substitution::Writer::kPadded>, 128> direct{};
+    std::array<Direct<2 * substitution::Writer::kPadded>, 128> afterTwo{};
 
     explicit PlaceholderStages(std::span<const Substitution> group);
 
