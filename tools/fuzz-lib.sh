@@ -9,6 +9,7 @@ fuzz_max_len() {
     fuzz_settings_stream) echo 16384 ;;
     fuzz_property_bag | fuzz_combo_bag) echo 4096 ;;
     fuzz_number_text) echo 256 ;;
+    fuzz_placeholders) echo 600 ;; # the plain rule it is checked against is quadratic
     *) echo 4096 ;;
   esac
 }

@@ -66,11 +66,31 @@ using PortLetter = std::function<std::u16string(std::int32_t port)>;
 /// twelve pins.
 std::vector<Substitution> placeholderValues(const std::vector<RSPin>& pins, const PortLetter& portLetter);
 
-/// Replaces the placeholders of `pairs` in `text`, pair by pair in order; within one pair every
-/// occurrence, searching again from the start after each replacement, so text that a
-/// replacement forms is replaced too. The result is that of this rule, but it is reached in
-/// one pass over the text that copies whole runs between "%" signs. A value must not hold its
-/// own placeholder: under that rule such a value never finishes.
+/// What the substitution needs to know about a run of up to 64 pairs, worked out once.
+struct PlaceholderStages;
+
+/// Replaces the placeholders of a list of pairs in a text, pair by pair in order; within one
+/// pair every occurrence, searching again from the start after each replacement, so text that a
+/// replacement forms is replaced too. The result is that of this rule, but it is reached in one
+/// pass over the text that copies whole runs between "%" signs. A value must not hold its own
+/// placeholder: under that rule such a value never finishes. Built once for a list of pairs,
+/// it can be applied to any number of texts.
+class Substituter {
+public:
+    explicit Substituter(std::vector<Substitution> pairs);
+    Substituter(Substituter&&) noexcept;
+    Substituter& operator=(Substituter&&) noexcept;
+    ~Substituter();
+
+    std::u16string apply(std::u16string_view text) const;
+
+private:
+    std::vector<Substitution> pairs_;
+    std::vector<PlaceholderStages> groups_; // the pairs 64 at a time, applied one after the other
+    std::size_t longest_ = 2;               // the longest value, up to 8 (at least 2)
+};
+
+/// `text` with the placeholders of `pairs` replaced, as Substituter does.
 std::u16string substitute(std::u16string_view text, std::span<const Substitution> pairs);
 
 /// `code` with the wiring of `pins` filled in, port letters in the platform's code page. Every

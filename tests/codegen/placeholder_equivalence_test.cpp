@@ -2,29 +2,16 @@
 // search again; pair after pair), on random texts and random values.
 #include "codegen/placeholders.h"
 #include "codegen_fixture.h"
+#include "placeholder_rule.h"
 
+#include <optional>
 #include <random>
-#include <stdexcept>
 
 namespace seg4::test {
 namespace {
 
 using codegen::Substitution;
 using Pairs = std::vector<Substitution>;
-
-/// The rule as written: for each pair in order, find the placeholder from the first character,
-/// replace it, and search again from the first character until it is gone.
-std::u16string byTheRule(std::u16string text, const Pairs& pairs) {
-    for (const Substitution& pair : pairs) {
-        const std::u16string placeholder = u"%" + std::u16string(1, pair.letter);
-        int replacements = 0;
-        for (std::size_t p = text.find(placeholder); p != std::u16string::npos; p = text.find(placeholder)) {
-            text = text.substr(0, p) + pair.value + text.substr(p + placeholder.size());
-            if (++replacements > 1000000) throw std::runtime_error("the rule does not finish");
-        }
-    }
-    return text;
-}
 
 struct Random : std::mt19937 {
     using std::mt19937::mt19937;
@@ -80,8 +67,10 @@ TEST(PlaceholderEquivalence, RandomValuesAndTextsGiveWhatTheRuleGives) {
     for (const auto& makePairs : kinds) {
         for (int round = 0; round < 20000; ++round) {
             const Pairs pairs = makePairs(random);
-            const std::u16string text = random.text(kText, round % 100 == 0 ? 4000 : 40);
-            ASSERT_EQ(codegen::substitute(text, pairs), byTheRule(text, pairs))
+            const std::u16string text = random.text(kText, round % 100 == 0 ? 4000
+                                                           : round % 4 == 0 ? 300
+                                                                            : 40);
+            ASSERT_EQ(std::optional(codegen::substitute(text, pairs)), byTheRule(text, pairs))
                 << "round " << round << ": " << toUtf8(text);
         }
     }

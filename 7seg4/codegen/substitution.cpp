@@ -1,0 +1,231 @@
+// Placeholder substitution: the pairs of a wiring applied to a text in one pass, with what the
+// pass needs to know about the pairs worked out once, when the pairs are.
+#include "codegen/placeholders.h"
+#include "codegen/substitution_stages.h"
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
+namespace seg4::codegen {
+
+using namespace substitution;
+
+PlaceholderStages::PlaceholderStages(std::span<const Substitution> group)
+    : pairs(group), padded(group.size()) {
+    for (std::size_t j = 0; j < pairs.size(); ++j) {
+        const char16_t letter = pairs[j].letter;
+        if (letter == u'%')
+            percentLetters |= bit(j);
+        else if (letter < letterStages.size())
+            letterStages[letter] |= bit(j);
+        else
+            otherLetters |= bit(j);
+        const std::u16string_view value = pairs[j].value;
+        std::copy_n(value.begin(), std::min(value.size(), Writer::kPadded), padded[j].begin());
+    }
+    for (std::size_t j = 0; j < pairs.size(); ++j) {
+        const std::u16string_view value = pairs[j].value;
+        if (value.empty() || findPercent(value, 0) != std::u16string_view::npos) continue;
+        plain |= bit(j);
+        if (((stagesFor(value.front()) | percentLetters) & ~below(j)) == 0) leavesPercents |= bit(j);
+    }
+    for (char16_t c = 0; c < direct.size(); ++c) {
+        const std::uint64_t stages = stagesFor(c);
+        if (c == u'%') continue; // a run of "%" signs: the chain decides
+        if (stages == 0) {
+            direct[c] = {{u'%'}, 1, 1};
+            continue;
+        }
+        const std::size_t j = lowest(stages);
+        if ((plain & bit(j)) == 0 || pairs[j].value.size() > Writer::kPadded) continue;
+        direct[c] = {padded[j], static_cast<std::uint8_t>(pairs[j].value.size()), 2};
+    }
+    if (onePass()) {
+        for (char16_t c = 0; c < afterTwo.size(); ++c) {
+            if (c == u'%') continue;
+            const std::uint64_t stages = stagesFor(c);
+            std::u16string made = u"%%"; // "%" signs that are text, and the letter stays
+            std::uint8_t consumed = 2;
+            if (stages != 0) { // the placeholder takes one "%"; its value may take the other
+                const std::size_t j = lowest(stages);
+                const std::u16string_view value = pairs[j].value;
+                const std::uint64_t next = stagesFor(value.front()) & ~below(j);
+                made = next == 0 ? u"%" + std::u16string(value)
+                                 : pairs[lowest(next)].value + std::u16string(value.substr(1));
+                consumed = 3;
+            }
+            if (made.size() > 2 * Writer::kPadded) continue;
+            afterTwo[c].size = static_cast<std::uint8_t>(made.size());
+            afterTwo[c].consumed = consumed;
+            std::copy(made.begin(), made.end(), afterTwo[c].chars.begin());
+        }
+    }
+}
+
+namespace {
+
+/// Bit i set where the character at `chars` + i is "%", for `n` characters (64 at most).
+std::uint64_t percentMask(const char16_t* chars, std::size_t n) {
+    std::uint64_t mask = 0;
+#if defined(__SSE2__)
+    if (n == 64) {
+        // Sixteen characters a compare: packed to bytes first, with saturation, so that only a
+        // "%" becomes the byte of "%" (characters above 255 become 0 or 255).
+        const __m128i percent = _mm_set1_epi8('%');
+        for (std::size_t i = 0; i < 64; i += 16) {
+            const __m128i low = _mm_loadu_si128(reinterpret_cast<const __m128i*>(chars + i));
+            const __m128i high = _mm_loadu_si128(reinterpret_cast<const __m128i*>(chars + i + 8));
+            const __m128i hits = _mm_cmpeq_epi8(_mm_packus_epi16(low, high), percent);
+            mask |= std::uint64_t{static_cast<std::uint16_t>(_mm_movemask_epi8(hits))} << i;
+        }
+        return mask;
+    }
+#endif
+    for (std::size_t i = 0; i < n; ++i) mask |= std::uint64_t{chars[i] == u'%'} << i;
+    return mask;
+}
+
+struct Resume {
+    Writer out;
+    std::size_t done; ///< what comes before is written
+};
+
+/// A "%" that the look-up table does not settle, when every value is plain: a run of "%" signs,
+/// a character beyond ASCII or a long value. In front of a placeholder, the "%" signs take part:
+/// the value's first character may form the placeholder of the same or a later pair with the
+/// "%" before it, which takes that "%" too, and so on while "%" signs are left.
+[[gnu::noinline]] Resume writeUnsettled(const PlaceholderStages& stages, std::u16string_view text,
+                                        std::size_t percent, std::vector<std::size_t>& chain, Writer out) {
+    std::size_t letter = percent + 1;
+    while (letter < text.size() && text[letter] == u'%') ++letter;
+    const std::size_t percents = letter - percent;
+    const std::uint64_t acting = letter < text.size() ? stages.stagesFor(text[letter]) : 0;
+    if (acting == 0) { // no placeholder: the "%" signs are text
+        out.appendPercents(percents);
+        return {out, letter};
+    }
+    chain.clear();
+    for (std::size_t j = lowest(acting), left = percents;;) {
+        chain.push_back(j);
+        if (--left == 0) break;
+        const std::uint64_t next = stages.stagesFor(stages.pairs[j].value.front()) & ~below(j);
+        if (next == 0) break;
+        j = lowest(next);
+    }
+    out.appendPercents(percents - chain.size());
+    stages.writeValue(chain.back(), out);
+    for (std::size_t k = chain.size() - 1; k-- > 0;)
+        out.append(std::u16string_view(stages.pairs[chain[k]].value).substr(1));
+    return {out, letter + 1};
+}
+
+/// The pairs applied to `text` when every value is plain and no placeholder is "%%": what "%"
+/// signs and a letter become then depends on nothing that follows (no value holds a "%"), so
+/// each placeholder is written as it is met. The "%" signs of 64 characters are found at once,
+/// and a single "%" before an ASCII character, the usual case, is one look-up and one
+/// fixed-width copy.
+[[gnu::noinline]] Writer runOnePass(const PlaceholderStages& stages, std::u16string_view text, Writer out) {
+    const char16_t* const chars = text.data();
+    const char16_t* const end = chars + text.size();
+    const std::size_t size = text.size();
+    std::vector<std::size_t> chain;
+    std::size_t done = 0;
+    const auto from = [](std::size_t offset) { return offset >= 64 ? 0 : ~std::uint64_t{0} << offset; };
+    for (std::size_t block = 0; block < size; block += 64) {
+        std::uint64_t percents = percentMask(chars + block, std::min<std::size_t>(64, size - block));
+        if (done > block) percents &= from(done - block);
+        while (percents != 0) {
+            const std::size_t percent = block + lowest(percents);
+            const std::size_t run = percent - done;
+            // The run, read in chunks past its end, and the characters after the "%" are there.
+            const bool readable = size - percent >= 2 * Writer::kPadded;
+            if (readable && chars[percent + 1] < stages.direct.size()) {
+                const auto& direct = stages.direct[chars[percent + 1]];
+                if (direct.consumed != 0 && run <= Writer::kChunkedRun) { // the usual case
+                    out.makeRoom(Writer::kChunkedRun + 4 * Writer::kPadded);
+                    out.copyChunks(chars + done, run);
+                    out.copyPadded(direct.chars.data(), direct.size);
+                    done = percent + direct.consumed;
+                    percents &= percents - 1; // the letter after the "%" is not one
+                    continue;
+                }
+            }
+            if (readable && chars[percent + 1] == u'%' && chars[percent + 2] < stages.afterTwo.size()) {
+                const auto& two = stages.afterTwo[chars[percent + 2]];
+                if (two.consumed != 0 && run <= Writer::kChunkedRun) { // "%%" and a letter
+                    out.makeRoom(Writer::kChunkedRun + 4 * Writer::kPadded);
+                    out.copyChunks(chars + done, run);
+                    out.copyWide(two.chars.data(), two.size);
+                    done = percent + two.consumed;
+                    percents &= from(done - block);
+                    continue;
+                }
+            }
+            out.appendText(chars + done, run, end);
+            if (percent + 1 < size && chars[percent + 1] < stages.direct.size()) {
+                const auto& direct = stages.direct[chars[percent + 1]];
+                if (direct.consumed != 0) {
+                    out.appendPadded(direct.chars.data(), direct.size);
+                    done = percent + direct.consumed;
+                    percents &= percents - 1;
+                    continue;
+                }
+            }
+            const Resume resume = writeUnsettled(stages, text, percent, chain, out);
+            out = resume.out;
+            done = resume.done;
+            percents &= from(done - block);
+        }
+    }
+    out.appendText(chars + done, size - done, end);
+    return out;
+}
+
+void runStages(const PlaceholderStages& stages, std::u16string_view text, std::u16string& out) {
+    Writer::Buffer buffer;
+    Writer writer(out, buffer);
+    if (stages.onePass())
+        writer = runOnePass(stages, text, writer);
+    else
+        runPipeline(stages, text, writer);
+    writer.flush();
+}
+
+} // namespace
+
+Substituter::Substituter(std::vector<Substitution> pairs) : pairs_(std::move(pairs)) {
+    const std::span<const Substitution> all(pairs_);
+    for (std::size_t first = 0; first == 0 || first < all.size(); first += kMaxStages)
+        groups_.emplace_back(all.subspan(first, std::min(kMaxStages, all.size() - first)));
+    for (const Substitution& pair : pairs_)
+        longest_ = std::max(longest_, std::min<std::size_t>(pair.value.size(), 8));
+}
+
+Substituter::Substituter(Substituter&&) noexcept = default;
+Substituter& Substituter::operator=(Substituter&&) noexcept = default;
+Substituter::~Substituter() = default;
+
+std::u16string Substituter::apply(std::u16string_view text) const {
+    // Room for every two characters becoming a value of up to eight.
+    std::u16string out;
+    out.reserve(text.size() / 2 * longest_ + text.size() % 2);
+    if (groups_.size() == 1) {
+        runStages(groups_.front(), text, out);
+        return out;
+    }
+    // More pairs than one pipeline takes: pipelines one after the other, as the pairs go.
+    std::u16string current(text);
+    for (const PlaceholderStages& group : groups_) {
+        out.clear();
+        runStages(group, current, out);
+        current.swap(out);
+    }
+    return current;
+}
+
+std::u16string substitute(std::u16string_view text, std::span<const Substitution> pairs) {
+    return Substituter({pairs.begin(), pairs.end()}).apply(text);
+}
+
+} // namespace seg4::codegen

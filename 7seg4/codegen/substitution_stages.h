@@ -1,0 +1,189 @@
+// The parts of the placeholder substitution that its two ways of running share: what the pairs
+// look like to the substitution (worked out once per pair list) and the buffered output.
+#pragma once
+
+#include "codegen/placeholders.h"
+
+#include <algorithm>
+#include <array>
+#include <bit>
+#include <cstddef>
+#include <cstdint>
+#include <cstring>
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace seg4::codegen {
+
+namespace substitution {
+
+constexpr std::size_t kMaxStages = 64; // one bit each in a mask
+
+inline std::uint64_t bit(std::size_t j) { return std::uint64_t{1} << j; }
+inline std::uint64_t below(std::size_t j) { return bit(j) - 1; }
+inline std::uint64_t after(int stage) {
+    return stage + 1 >= static_cast<int>(kMaxStages) ? 0 : ~std::uint64_t{0} << (stage + 1);
+}
+inline std::size_t lowest(std::uint64_t mask) { return static_cast<std::size_t>(std::countr_zero(mask)); }
+
+/// Index of the next "%" in `text` from `from`, or npos.
+std::size_t findPercent(std::u16string_view text, std::size_t from);
+/// Index of the next "%" from `from`, or the size of `text`.
+std::size_t nextPercent(std::u16string_view text, std::size_t from);
+
+/// Output gathered in a buffer on the stack and handed to the string in blocks: a value or a
+/// short run becomes one fixed-width copy instead of a call that checks, grows and terminates
+/// the string. Small enough to pass by value, which keeps the cursor in a register.
+class Writer {
+public:
+    static constexpr std::size_t kPadded = 8; ///< what one fixed-width copy moves
+    static constexpr std::size_t kBuffer = 2048;
+    static constexpr std::size_t kChunkedRun = 256; ///< longer runs are one call
+    using Buffer = std::array<char16_t, kBuffer>;
+
+    Writer(std::u16string& out, Buffer& buffer) : out_(&out), begin_(buffer.data()), at_(begin_) {}
+
+    void append(std::u16string_view s) {
+        if (s.size() > room()) return appendAfterFlush(s);
+        at_ = std::copy(s.begin(), s.end(), at_);
+    }
+    /// The first `n` (at most kPadded) of the kPadded characters that `from` points to.
+    void appendPadded(const char16_t* from, std::size_t n) {
+        if (room() < kPadded) flush();
+        std::memcpy(at_, from, kPadded * sizeof(char16_t));
+        at_ += n;
+    }
+    /// `n` characters of a text that ends at `end`: eight at a time, while the text reaches that far.
+    void appendText(const char16_t* from, std::size_t n, const char16_t* end) {
+        const std::size_t chunked = (n + kPadded - 1) / kPadded * kPadded;
+        if (chunked > kChunkedRun || chunked > static_cast<std::size_t>(end - from)) return append({from, n});
+        if (room() < chunked) flush();
+        for (std::size_t i = 0; i < chunked; i += kPadded)
+            std::memcpy(at_ + i, from + i, kPadded * sizeof(char16_t));
+        at_ += n;
+    }
+    void appendPercents(std::size_t n) {
+        static constexpr char16_t kPercents[kPadded] = {u'%', u'%', u'%', u'%', u'%', u'%', u'%', u'%'};
+        if (n <= kPadded) return appendPadded(kPercents, n);
+        appendManyPercents(n);
+    }
+    // Unchecked copies, after makeRoom: the whole of each eight-character chunk is written.
+    void makeRoom(std::size_t n) {
+        if (room() < n) flush();
+    }
+    /// Up to 15 characters past `n` are read and written.
+    void copyChunks(const char16_t* from, std::size_t n) {
+        std::memcpy(at_, from, kPadded * sizeof(char16_t));
+        for (std::size_t i = kPadded; i < n; i += 2 * kPadded)
+            std::memcpy(at_ + i, from + i, 2 * kPadded * sizeof(char16_t));
+        at_ += n;
+    }
+    /// The first `n` of the 2 * kPadded characters that `from` points to.
+    void copyWide(const char16_t* from, std::size_t n) {
+        std::memcpy(at_, from, 2 * kPadded * sizeof(char16_t));
+        at_ += n;
+    }
+    void copyPadded(const char16_t* from, std::size_t n) {
+        std::memcpy(at_, from, kPadded * sizeof(char16_t));
+        at_ += n;
+    }
+    [[gnu::noinline]] void flush() {
+        out_->append(begin_, static_cast<std::size_t>(at_ - begin_));
+        at_ = begin_;
+    }
+
+private:
+    // The rare cases, kept out of the loops that append.
+    [[gnu::noinline]] void appendAfterFlush(std::u16string_view s) {
+        flush();
+        if (s.size() > kBuffer) return void(out_->append(s));
+        at_ = std::copy(s.begin(), s.end(), at_);
+    }
+    [[gnu::noinline]] void appendManyPercents(std::size_t n) {
+        if (n > room()) {
+            flush();
+            if (n > kBuffer) return void(out_->append(n, u'%'));
+        }
+        at_ = std::fill_n(at_, n, u'%');
+    }
+
+    std::size_t room() const { return kBuffer - static_cast<std::size_t>(at_ - begin_); }
+
+    std::u16string* out_;
+    char16_t* begin_;
+    char16_t* at_;
+};
+
+} // namespace substitution
+
+/// Up to 64 pairs as the substitution looks them up: by the letter after a "%", which stages
+/// (bits, in table order) act.
+struct PlaceholderStages {
+    std::span<const Substitution> pairs;
+    std::array<std::uint64_t, 128> letterStages{}; ///< stages by ASCII letter
+    std::uint64_t otherLetters = 0;                ///< stages whose letter is not ASCII
+    std::uint64_t percentLetters = 0;              ///< stages whose placeholder is "%%"
+    std::uint64_t plain = 0;                       ///< stages whose value is not empty and holds no "%"
+    std::uint64_t leavesPercents = 0;              ///< stages whose value a "%" in front of it leaves alone
+    std::vector<std::array<char16_t, substitution::Writer::kPadded>>
+        padded; ///< the values, padded where they fit
+    /// By ASCII character after "%" (`direct`) or "%%" (`afterTwo`), when every value is plain and
+    /// no placeholder is "%%": what the "%" signs and the `consumed` characters from the first
+    /// become (values, or "%" signs that are text); consumed 0 where that takes more than a
+    /// look-up. A single "%" gives up to kPadded characters, two give up to twice that.
+    template <std::size_t kWidth>
+    struct alignas(32) Direct { // a look-up never straddles two cache lines
+        std::array<char16_t, kWidth> chars{};
+        std::uint8_t size = 0;
+        std::uint8_t consumed = 0;
+    };
+    std::array<Direct<substitution::Writer::kPadded>, 128> direct{};
+    std::array<Direct<2 * substitution::Writer::kPadded>, 128> afterTwo{};
+
+    explicit PlaceholderStages(std::span<const Substitution> group);
+
+    /// Every value plain and no "%%" placeholder: what "%" signs and a letter become depends on
+    /// nothing that follows, and the direct loop applies.
+    bool onePass() const {
+        const std::uint64_t all =
+            pairs.size() == substitution::kMaxStages ? ~std::uint64_t{0} : substitution::below(pairs.size());
+        return percentLetters == 0 && plain == all;
+    }
+
+    std::uint64_t stagesFor(char16_t c) const {
+        if (c < letterStages.size()) return letterStages[c];
+        std::uint64_t stages = 0;
+        for (std::uint64_t rest = otherLetters; rest != 0; rest &= rest - 1)
+            if (pairs[substitution::lowest(rest)].letter == c)
+                stages |= substitution::bit(substitution::lowest(rest));
+        return stages;
+    }
+
+    void writeValue(std::size_t j, substitution::Writer& out) const {
+        const std::u16string_view value = pairs[j].value;
+        if (value.size() <= substitution::Writer::kPadded)
+            out.appendPadded(padded[j].data(), value.size());
+        else
+            out.append(value);
+    }
+};
+
+namespace substitution {
+
+/// A run of text without "%": short ones as one fixed-width copy where the text reaches that far.
+inline void writeRun(const char16_t* from, std::size_t n, const char16_t* textEnd, Writer& out) {
+    if (n <= Writer::kPadded && textEnd - from >= static_cast<std::ptrdiff_t>(Writer::kPadded))
+        out.appendPadded(from, n);
+    else if (n > 0)
+        out.append({from, n});
+}
+
+/// Any pairs, with the pipeline of stages: what reaches `out` is what the pairs one after the
+/// other give.
+void runPipeline(const PlaceholderStages& stages, std::u16string_view text, Writer& out);
+
+} // namespace substitution
+
+} // namespace seg4::codegen
