@@ -30,7 +30,8 @@ PlaceholderStages::PlaceholderStages(std::span<const Substitution> group)
         plain |= bit(j);
         if (((stagesFor(value.front()) | percentLetters) & ~below(j)) == 0) leavesPercents |= bit(j);
     }
-    for (char16_t c = 0; c < direct.size(); ++c) {
+    for (std::size_t index = 0; index < direct.size(); ++index) {
+        const auto c = static_cast<char16_t>(index);
         const std::uint64_t stages = stagesFor(c);
         if (c == u'%') continue; // a run of "%" signs: the chain decides
         if (stages == 0) {
@@ -42,7 +43,8 @@ PlaceholderStages::PlaceholderStages(std::span<const Substitution> group)
         direct[c] = {padded[j], static_cast<std::uint8_t>(pairs[j].value.size()), 2};
     }
     if (onePass()) {
-        for (char16_t c = 0; c < afterTwo.size(); ++c) {
+        for (std::size_t index = 0; index < afterTwo.size(); ++index) {
+            const auto c = static_cast<char16_t>(index);
             if (c == u'%') continue;
             const std::uint64_t stages = stagesFor(c);
             std::u16string made = u"%%"; // "%" signs that are text, and the letter stays

@@ -23,7 +23,6 @@ namespace qhost {
 
 namespace {
 
-using seg4::Variant;
 using namespace syntax;
 
 /// Removes a '#' comment that is not inside a string.
