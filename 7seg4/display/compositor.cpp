@@ -78,12 +78,17 @@ namespace {
 struct Run {
     std::uint32_t index, length;
 };
-/// A pixel up to four overlays touch: its value for each way they can show.
+/// A pixel up to four overlays touch: where its value for each way they can show starts in
+/// sharedValues.
 struct Shared {
     std::uint32_t index;
-    std::uint32_t values;                   // offset of its 2^count values in sharedValues
-    std::uint32_t count;                    // overlays touching it, 2..4
-    std::array<std::uint8_t, 4> overlays{}; // in drawing order; bit i of a value's offset = overlay i shown
+    std::uint32_t values; // 2^count values; bit i of a value's offset = the group's overlay i shown
+};
+/// The pixels the same two to four overlays touch: which way they show is read once for all.
+struct SharedGroup {
+    std::array<std::uint8_t, 4> overlays{}; // in drawing order; places past their count hold
+                                            // kOverlays, which never shows
+    std::uint32_t begin, end;               // its pixels in shared
 };
 /// A pixel more overlays touch: stacked at each draw from those shown.
 struct Many {
@@ -103,8 +108,10 @@ struct Compositor::Prepared {
     std::array<std::shared_ptr<const ScaledPicture>, kLayers> slots{}; // none for a hidden backdrop
     std::vector<std::uint32_t> base;                                   // the visible backdrops stacked
     std::vector<std::uint32_t> dark;                                   // and every overlay over them
-    std::array<std::vector<Run>, kOverlays> runs;                      // pixels only this overlay touches
+    std::vector<std::uint32_t> ownPixels;               // the pixels only one overlay touches, by overlay,
+    std::array<std::uint32_t, kOverlays + 1> ownFrom{}; // overlay k's from ownFrom[k] to ownFrom[k + 1]
     std::vector<Shared> shared;
+    std::vector<SharedGroup> sharedGroups;
     std::vector<std::uint32_t> sharedValues;
     std::vector<Many> many;
     std::vector<ManyLayer> manyLayers;
@@ -152,35 +159,35 @@ void Compositor::Prepared::build(int width, int height) {
     // Runs of the pixels each overlay touches alone; the others, with their overlays in order.
     std::vector<std::pair<std::uint32_t, ManyLayer>> pile;
     for (std::size_t k = 0; k < kOverlays; ++k) {
-        std::vector<Run>& own = runs[k];
+        ownFrom[k] = static_cast<std::uint32_t>(ownPixels.size());
         forEachPixel(*slots[kColourCount + k], [&](std::uint32_t index, std::uint32_t p) {
-            if (coverers[index] > 1) {
+            if (coverers[index] > 1)
                 pile.push_back({index, {static_cast<std::uint32_t>(k), p}});
-            } else if (!own.empty() && own.back().index + own.back().length == index) {
-                ++own.back().length;
-            } else {
-                own.push_back({index, 1});
-            }
+            else
+                ownPixels.push_back(index);
         });
     }
+    ownFrom[kOverlays] = static_cast<std::uint32_t>(ownPixels.size());
     std::stable_sort(pile.begin(), pile.end(),
                      [](const auto& a, const auto& b) { return a.first < b.first; });
+    std::vector<std::pair<std::array<std::uint8_t, 4>, Shared>> byOverlays;
     for (std::size_t i = 0; i < pile.size();) {
         const std::uint32_t index = pile[i].first;
         std::size_t end = i;
         while (end < pile.size() && pile[end].first == index) ++end;
         const auto count = static_cast<std::uint32_t>(end - i);
         if (count <= 4) {
-            Shared entry{index, static_cast<std::uint32_t>(sharedValues.size()), count, {}};
+            std::array<std::uint8_t, 4> overlays;
+            overlays.fill(static_cast<std::uint8_t>(kOverlays));
             for (std::uint32_t j = 0; j < count; ++j)
-                entry.overlays[j] = static_cast<std::uint8_t>(pile[i + j].second.overlay);
+                overlays[j] = static_cast<std::uint8_t>(pile[i + j].second.overlay);
+            byOverlays.push_back({overlays, {index, static_cast<std::uint32_t>(sharedValues.size())}});
             for (std::uint32_t shownBits = 0; shownBits < (1u << count); ++shownBits) {
                 std::uint32_t p = base[index];
                 for (std::uint32_t j = 0; j < count; ++j)
                     if (shownBits & (1u << j)) p = over(pile[i + j].second.pixel, p);
                 sharedValues.push_back(p);
             }
-            shared.push_back(entry);
         } else {
             const auto begin = static_cast<std::uint32_t>(manyLayers.size());
             for (std::size_t j = i; j < end; ++j) manyLayers.push_back(pile[j].second);
@@ -188,13 +195,21 @@ void Compositor::Prepared::build(int width, int height) {
         }
         i = end;
     }
+    std::stable_sort(byOverlays.begin(), byOverlays.end(),
+                     [](const auto& a, const auto& b) { return a.first < b.first; });
+    for (std::size_t i = 0; i < byOverlays.size(); ++i) {
+        if (i == 0 || byOverlays[i].first != byOverlays[i - 1].first)
+            sharedGroups.push_back({byOverlays[i].first, static_cast<std::uint32_t>(i), 0});
+        shared.push_back(byOverlays[i].second);
+        sharedGroups.back().end = static_cast<std::uint32_t>(i + 1);
+    }
 }
 
 std::size_t Compositor::Prepared::bytesWithoutSlots() const {
     std::size_t bytes = sizeof(*this) + (base.capacity() + dark.capacity() + sharedValues.capacity()) * 4 +
-                        shared.capacity() * sizeof(Shared) + many.capacity() * sizeof(Many) +
-                        manyLayers.capacity() * sizeof(ManyLayer);
-    for (const auto& r : runs) bytes += r.capacity() * sizeof(Run);
+                        shared.capacity() * sizeof(Shared) + sharedGroups.capacity() * sizeof(SharedGroup) +
+                        many.capacity() * sizeof(Many) + manyLayers.capacity() * sizeof(ManyLayer);
+    bytes += ownPixels.capacity() * sizeof(std::uint32_t);
     return bytes;
 }
 
@@ -363,7 +378,8 @@ void Compositor::draw(const LayerSet& layers, int width, int height, float twips
     const Prepared& p = *prepared_;
     if (p.base.empty()) return;
 
-    std::array<bool, kOverlays> shown{};
+    // One more entry than overlays: the unused overlay places of a shared group name it.
+    std::array<std::uint32_t, kOverlays + 1> shown{};
     std::size_t shownCount = 0;
     for (std::size_t k = 0; k < kOverlays; ++k) shownCount += shown[k] = layers.overlays[k].visible;
 
@@ -374,18 +390,18 @@ void Compositor::draw(const LayerSet& layers, int width, int height, float twips
     std::uint32_t* out = frame.pixels.data();
     std::memcpy(out, start, p.base.size() * sizeof(std::uint32_t));
     for (std::size_t k = 0; k < kOverlays; ++k) {
-        if (shown[k] == fromDark) continue;
-        for (const Run& r : p.runs[k]) {
-            // Mostly a few pixels each: a plain loop beats a call.
-            const std::uint32_t* from = other + r.index;
-            std::uint32_t* to = out + r.index;
-            for (std::uint32_t i = 0; i < r.length; ++i) to[i] = from[i];
-        }
+        if ((shown[k] != 0) == fromDark) continue;
+        // The pixel stores could change the bounds, for all the compiler knows: read them once.
+        const std::uint32_t* own = p.ownPixels.data();
+        for (std::uint32_t i = p.ownFrom[k], end = p.ownFrom[k + 1]; i < end; ++i)
+            out[own[i]] = other[own[i]];
     }
-    for (const Shared& s : p.shared) {
-        std::uint32_t bits = 0;
-        for (std::uint32_t j = 0; j < s.count; ++j) bits |= std::uint32_t{shown[s.overlays[j]]} << j;
-        out[s.index] = p.sharedValues[s.values + bits];
+    for (const SharedGroup& g : p.sharedGroups) {
+        const std::uint32_t bits = shown[g.overlays[0]] | shown[g.overlays[1]] << 1 |
+                                   shown[g.overlays[2]] << 2 | shown[g.overlays[3]] << 3;
+        const std::uint32_t* values = p.sharedValues.data() + bits;
+        for (const Shared *s = p.shared.data() + g.begin, *end = p.shared.data() + g.end; s != end; ++s)
+            out[s->index] = values[s->values];
     }
     for (const Many& m : p.many) {
         std::uint32_t px = p.base[m.index];

@@ -22,7 +22,8 @@ std::vector<RSPin>& table(PinTable& pins) {
 bool allBooleanScalars(const Variant* element) {
     std::uint32_t other = 0; // non-zero once an element is anything else
 #pragma GCC unroll 12
-    for (unsigned i = 0; i < kLevelCount; ++i) other |= element[i].kindBits() ^ static_cast<std::uint32_t>(VarType::Bool);
+    for (unsigned i = 0; i < kLevelCount; ++i)
+        other |= element[i].kindBits() ^ static_cast<std::uint32_t>(VarType::Bool);
     return other == 0;
 }
 
@@ -31,7 +32,8 @@ bool allBooleanScalars(const Variant* element) {
 bool booleanLevelsDiffer(const Variant* element, const RSPin* pin) {
     std::int64_t sums = 0;
 #pragma GCC unroll 12
-    for (unsigned i = 0; i < kLevelCount; ++i) sums |= element[i].booleanBits() + std::int64_t{pin[i].SimValue};
+    for (unsigned i = 0; i < kLevelCount; ++i)
+        sums |= element[i].booleanBits() + std::int64_t{pin[i].SimValue};
     return sums != 0;
 }
 
