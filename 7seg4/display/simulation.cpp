@@ -4,12 +4,13 @@
 #include "automation/errors.h"
 #include "model/digit_pattern.h"
 
+#include <optional>
+
 namespace seg4::display {
 
 namespace {
 
-constexpr std::int32_t kWrittenPins = 12; // the host always writes twelve levels
-constexpr unsigned kLevelCount = kWrittenPins;
+constexpr std::int32_t kWrittenPins = static_cast<std::int32_t>(detail::kLevelCount);
 constexpr std::size_t kDecimalPointPin = 11;
 
 std::vector<RSPin>& table(PinTable& pins) {
@@ -17,46 +18,17 @@ std::vector<RSPin>& table(PinTable& pins) {
     return *pins;
 }
 
-/// Whether the first twelve elements are all Boolean scalars held by value (the host's usual
-/// call). Every kind is read before any value, with no branch per element.
-bool allBooleanScalars(const Variant* element) {
-    std::uint32_t other = 0; // non-zero once an element is anything else
-#pragma GCC unroll 12
-    for (unsigned i = 0; i < kLevelCount; ++i)
-        other |= element[i].kindBits() ^ static_cast<std::uint32_t>(VarType::Bool);
-    return other == 0;
-}
-
-/// Whether twelve Boolean scalars differ from the first twelve pins. A True level is stored as
-/// -1 and a high pin as 1, so a level and its pin agree exactly when their sum is zero.
-bool booleanLevelsDiffer(const Variant* element, const RSPin* pin) {
-    std::int64_t sums = 0;
-#pragma GCC unroll 12
-    for (unsigned i = 0; i < kLevelCount; ++i)
-        sums |= element[i].booleanBits() + std::int64_t{pin[i].SimValue};
-    return sums != 0;
-}
-
-// The rarer paths are kept out of line, so that the usual call that changes nothing keeps its
-// values in a few registers and saves none.
-
-/// Stores twelve Boolean levels; true, as they changed.
-[[gnu::noinline]] bool storeBooleanLevels(const Variant* element, RSPin* pin) {
-    for (unsigned i = 0; i < kLevelCount; ++i) pin[i].SimValue = element[i].booleanBits() != 0;
-    return true;
-}
-
 /// Levels that are Booleans or signed integers held by value: compared first, stored only when
 /// one differs; nullopt (nothing stored) when an element is anything else.
-[[gnu::noinline]] std::optional<bool> writeIntegerLevels(const Variant* element, RSPin* pin) {
+std::optional<bool> writeIntegerLevels(const Variant* element, RSPin* pin) {
     unsigned bits = 0;
-    for (unsigned i = 0; i < kLevelCount; ++i) {
+    for (std::size_t i = 0; i < detail::kLevelCount; ++i) {
         const std::int64_t* value = element[i].ownSignedInteger();
         if (!value) return std::nullopt;
         bits |= unsigned{*value != 0} << i;
     }
     bool changed = false;
-    for (unsigned i = 0; i < kLevelCount; ++i) {
+    for (std::size_t i = 0; i < detail::kLevelCount; ++i) {
         const bool level = ((bits >> i) & 1u) != 0;
         changed |= pin[i].SimValue != level;
         pin[i].SimValue = level;
@@ -64,27 +36,9 @@ bool booleanLevelsDiffer(const Variant* element, const RSPin* pin) {
     return changed;
 }
 
-/// The first of the twelve elements the usual call gives (an array the value holds itself, of
-/// one dimension, with elements 0 to 11) when the pin table has twelve pins or more, else
-/// nullptr.
-const Variant* plainElements(const PinTable& pins, const Variant& levels) noexcept {
-    const SafeArray* array = levels.ownArray();
-    if (!array || !array->dimensions.empty() || !pins ||
-        pins->size() < static_cast<std::size_t>(kWrittenPins) || array->lowerBound > 0 ||
-        array->upperBound() < kWrittenPins - 1)
-        return nullptr;
-    return array->elements.data() - array->lowerBound;
-}
-
-/// Twelve Boolean levels: compared first, stored only when one differs.
-bool writeBooleanLevels(const Variant* element, RSPin* pin) {
-    if (!booleanLevelsDiffer(element, pin)) return false;
-    return storeBooleanLevels(element, pin);
-}
-
 /// Any other argument: each element converted and stored in turn, so a failure at element i
-/// keeps the levels before it. Kept out of line so that the usual call saves no registers.
-[[gnu::noinline]] bool writeConvertedLevels(PinTable& pins, const Variant& levels) {
+/// keeps the levels before it.
+bool writeConvertedLevels(PinTable& pins, const Variant& levels) {
     bool changed = false;
     for (std::int32_t i = 0; i < kWrittenPins; ++i) {
         const bool level = toBoolean(arrayElement(levels, i));
@@ -97,9 +51,16 @@ bool writeBooleanLevels(const Variant* element, RSPin* pin) {
     return changed;
 }
 
-/// Every call but the usual one: levels by reference, integers, or anything the general path
-/// converts (or refuses) element by element. Nothing is stored before a failure.
-[[gnu::noinline]] bool writeOtherLevels(PinTable& pins, const Variant& levels) {
+} // namespace
+
+namespace detail {
+
+bool storeBooleanLevels(const Variant* element, RSPin* pin) {
+    for (std::size_t i = 0; i < kLevelCount; ++i) pin[i].SimValue = element[i].booleanBits() != 0;
+    return true;
+}
+
+bool writeOtherLevels(PinTable& pins, const Variant& levels) {
     if (const Variant* element = plainElements(pins, levels.isByRef() ? levels.deref() : levels)) {
         if (allBooleanScalars(element)) return writeBooleanLevels(element, pins->data());
         if (const std::optional<bool> changed = writeIntegerLevels(element, pins->data())) return *changed;
@@ -107,15 +68,7 @@ bool writeBooleanLevels(const Variant* element, RSPin* pin) {
     return writeConvertedLevels(pins, levels);
 }
 
-} // namespace
-
-bool writeLevels(PinTable& pins, const Variant& levels) {
-    // The usual call, after every simulated instruction: twelve Booleans in an array passed by
-    // value, which mostly change nothing.
-    if (const Variant* element = plainElements(pins, levels); element && allBooleanScalars(element))
-        return writeBooleanLevels(element, pins->data());
-    return writeOtherLevels(pins, levels);
-}
+} // namespace detail
 
 Variant readLevels(const PinTable& pins) {
     if (!pins) raise(hr::SubscriptOutOfRange);
