@@ -110,6 +110,14 @@ struct Compositor::Prepared {
     std::vector<std::uint32_t> dark;                                   // and every overlay over them
     std::vector<std::uint32_t> ownPixels;               // the pixels only one overlay touches, by overlay,
     std::array<std::uint32_t, kOverlays + 1> ownFrom{}; // overlay k's from ownFrom[k] to ownFrom[k + 1]
+    // The box around each digit's own pixels, when no two of them overlap: a draw then starts
+    // each digit from whichever frame is nearer to its own overlays.
+    struct Box {
+        std::uint32_t left = 0, right = 0, top = 0, bottom = 0; // [left, right) x [top, bottom)
+    };
+    std::array<Box, kDigitCount> digitBoxes{};
+    bool byDigit = false;
+    std::uint32_t frameWidth = 0;
     std::vector<Shared> shared;
     std::vector<SharedGroup> sharedGroups;
     std::vector<std::uint32_t> sharedValues;
@@ -150,11 +158,14 @@ void Compositor::Prepared::build(int width, int height) {
     }
     dark = base;
     std::vector<std::uint8_t> coverers(n, 0);
+    std::size_t overlayPixels = 0;
     for (std::size_t k = 0; k < kOverlays; ++k)
         forEachPixel(*slots[kColourCount + k], [&](std::uint32_t index, std::uint32_t p) {
             dark[index] = over(p, dark[index]);
             if (coverers[index] < 255) ++coverers[index];
+            ++overlayPixels;
         });
+    ownPixels.reserve(overlayPixels);
 
     // Runs of the pixels each overlay touches alone; the others, with their overlays in order.
     std::vector<std::pair<std::uint32_t, ManyLayer>> pile;
@@ -168,6 +179,24 @@ void Compositor::Prepared::build(int width, int height) {
         });
     }
     ownFrom[kOverlays] = static_cast<std::uint32_t>(ownPixels.size());
+    frameWidth = static_cast<std::uint32_t>(width);
+    byDigit = true;
+    for (std::size_t d = 0; d < kDigitCount; ++d) {
+        Box box{static_cast<std::uint32_t>(width), 0, static_cast<std::uint32_t>(height), 0};
+        for (std::uint32_t i = ownFrom[d * kSegmentCount]; i < ownFrom[(d + 1) * kSegmentCount]; ++i) {
+            const std::uint32_t x = ownPixels[i] % frameWidth, y = ownPixels[i] / frameWidth;
+            box = {std::min(box.left, x), std::max(box.right, x + 1), std::min(box.top, y),
+                   std::max(box.bottom, y + 1)};
+        }
+        if (box.left >= box.right) box = {}; // no own pixel: nothing to start
+        digitBoxes[d] = box;
+        for (std::size_t e = 0; e < d; ++e) {
+            const Box& other = digitBoxes[e];
+            if (box.left < other.right && other.left < box.right && box.top < other.bottom &&
+                other.top < box.bottom)
+                byDigit = false;
+        }
+    }
     std::stable_sort(pile.begin(), pile.end(),
                      [](const auto& a, const auto& b) { return a.first < b.first; });
     std::vector<std::pair<std::array<std::uint8_t, 4>, Shared>> byOverlays;
@@ -383,18 +412,36 @@ void Compositor::draw(const LayerSet& layers, int width, int height, float twips
     std::size_t shownCount = 0;
     for (std::size_t k = 0; k < kOverlays; ++k) shownCount += shown[k] = layers.overlays[k].visible;
 
-    // Start from the frame nearer to what shows, then copy the overlays that differ from it.
+    // Start from the frame nearer to what shows, then copy the overlays that differ from it. When
+    // the digits' own pixels lie in boxes apart, each digit starts from the frame nearer to its
+    // own overlays.
     const bool fromDark = 2 * shownCount > kOverlays;
-    const std::uint32_t* start = fromDark ? p.dark.data() : p.base.data();
-    const std::uint32_t* other = fromDark ? p.base.data() : p.dark.data();
     std::uint32_t* out = frame.pixels.data();
-    std::memcpy(out, start, p.base.size() * sizeof(std::uint32_t));
-    for (std::size_t k = 0; k < kOverlays; ++k) {
-        if ((shown[k] != 0) == fromDark) continue;
-        // The pixel stores could change the bounds, for all the compiler knows: read them once.
+    std::memcpy(out, fromDark ? p.dark.data() : p.base.data(), p.base.size() * sizeof(std::uint32_t));
+    for (std::size_t d = 0; d < kDigitCount; ++d) {
+        const std::size_t first = d * kSegmentCount;
+        bool digitDark = fromDark;
+        if (p.byDigit) {
+            std::uint32_t digitShown = 0;
+            for (std::size_t k = first; k < first + kSegmentCount; ++k) digitShown += shown[k];
+            digitDark = 2 * digitShown > kSegmentCount;
+            if (digitDark != fromDark) {
+                const Prepared::Box box = p.digitBoxes[d];
+                const std::uint32_t* from = digitDark ? p.dark.data() : p.base.data();
+                for (std::uint32_t y = box.top; y < box.bottom; ++y) {
+                    const std::size_t row = std::size_t{y} * p.frameWidth;
+                    for (std::uint32_t x = box.left; x < box.right; ++x) out[row + x] = from[row + x];
+                }
+            }
+        }
+        const std::uint32_t* other = digitDark ? p.base.data() : p.dark.data();
         const std::uint32_t* own = p.ownPixels.data();
-        for (std::uint32_t i = p.ownFrom[k], end = p.ownFrom[k + 1]; i < end; ++i)
-            out[own[i]] = other[own[i]];
+        for (std::size_t k = first; k < first + kSegmentCount; ++k) {
+            if ((shown[k] != 0) == digitDark) continue;
+            // The pixel stores could change the bounds, for all the compiler knows: read them once.
+            for (std::uint32_t i = p.ownFrom[k], end = p.ownFrom[k + 1]; i < end; ++i)
+                out[own[i]] = other[own[i]];
+        }
     }
     for (const SharedGroup& g : p.sharedGroups) {
         const std::uint32_t bits = shown[g.overlays[0]] | shown[g.overlays[1]] << 1 |
