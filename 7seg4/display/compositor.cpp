@@ -135,7 +135,11 @@ void Compositor::Prepared::build(int width, int height) {
             for (int i = slot.rowFrom[static_cast<std::size_t>(j)];
                  i < slot.rowTo[static_cast<std::size_t>(j)]; ++i) {
                 const std::uint32_t p = slot.pixels[static_cast<std::size_t>(j) * slot.w + i];
-                if (p >> 24) f(static_cast<std::uint32_t>((slot.y0 + j) * width + slot.x0 + i), p);
+                if (p >> 24) {
+                    const auto x = static_cast<std::uint32_t>(slot.x0 + i);
+                    const auto y = static_cast<std::uint32_t>(slot.y0 + j);
+                    f(y * static_cast<std::uint32_t>(width) + x, p, x, y);
+                }
             }
     };
 
@@ -152,44 +156,46 @@ void Compositor::Prepared::build(int width, int height) {
     } else {
         for (std::size_t b = 0; b < kColourCount; ++b)
             if (backdrops & (1u << b))
-                forEachPixel(*slots[b], [&](std::uint32_t index, std::uint32_t p) {
-                    base[index] = over(p, base[index]);
-                });
+                forEachPixel(*slots[b], [&](std::uint32_t index, std::uint32_t p, std::uint32_t,
+                                            std::uint32_t) { base[index] = over(p, base[index]); });
     }
     dark = base;
     std::vector<std::uint8_t> coverers(n, 0);
     std::size_t overlayPixels = 0;
     for (std::size_t k = 0; k < kOverlays; ++k)
-        forEachPixel(*slots[kColourCount + k], [&](std::uint32_t index, std::uint32_t p) {
-            dark[index] = over(p, dark[index]);
-            if (coverers[index] < 255) ++coverers[index];
-            ++overlayPixels;
-        });
+        forEachPixel(*slots[kColourCount + k],
+                     [&](std::uint32_t index, std::uint32_t p, std::uint32_t, std::uint32_t) {
+                         dark[index] = over(p, dark[index]);
+                         if (coverers[index] < 255) ++coverers[index];
+                         ++overlayPixels;
+                     });
     ownPixels.reserve(overlayPixels);
 
     // Runs of the pixels each overlay touches alone; the others, with their overlays in order.
     std::vector<std::pair<std::uint32_t, ManyLayer>> pile;
+    // The box around each digit's own pixels, for starting each digit from its nearer frame.
+    frameWidth = static_cast<std::uint32_t>(width);
+    const Box none{static_cast<std::uint32_t>(width), 0, static_cast<std::uint32_t>(height), 0};
+    digitBoxes.fill(none);
     for (std::size_t k = 0; k < kOverlays; ++k) {
         ownFrom[k] = static_cast<std::uint32_t>(ownPixels.size());
-        forEachPixel(*slots[kColourCount + k], [&](std::uint32_t index, std::uint32_t p) {
-            if (coverers[index] > 1)
-                pile.push_back({index, {static_cast<std::uint32_t>(k), p}});
-            else
-                ownPixels.push_back(index);
-        });
+        Box& box = digitBoxes[k / kSegmentCount];
+        forEachPixel(*slots[kColourCount + k],
+                     [&](std::uint32_t index, std::uint32_t p, std::uint32_t x, std::uint32_t y) {
+                         if (coverers[index] > 1) {
+                             pile.push_back({index, {static_cast<std::uint32_t>(k), p}});
+                             return;
+                         }
+                         ownPixels.push_back(index);
+                         box = {std::min(box.left, x), std::max(box.right, x + 1), std::min(box.top, y),
+                                std::max(box.bottom, y + 1)};
+                     });
     }
     ownFrom[kOverlays] = static_cast<std::uint32_t>(ownPixels.size());
-    frameWidth = static_cast<std::uint32_t>(width);
     byDigit = true;
     for (std::size_t d = 0; d < kDigitCount; ++d) {
-        Box box{static_cast<std::uint32_t>(width), 0, static_cast<std::uint32_t>(height), 0};
-        for (std::uint32_t i = ownFrom[d * kSegmentCount]; i < ownFrom[(d + 1) * kSegmentCount]; ++i) {
-            const std::uint32_t x = ownPixels[i] % frameWidth, y = ownPixels[i] / frameWidth;
-            box = {std::min(box.left, x), std::max(box.right, x + 1), std::min(box.top, y),
-                   std::max(box.bottom, y + 1)};
-        }
+        Box& box = digitBoxes[d];
         if (box.left >= box.right) box = {}; // no own pixel: nothing to start
-        digitBoxes[d] = box;
         for (std::size_t e = 0; e < d; ++e) {
             const Box& other = digitBoxes[e];
             if (box.left < other.right && other.left < box.right && box.top < other.bottom &&
@@ -199,7 +205,8 @@ void Compositor::Prepared::build(int width, int height) {
     }
     std::stable_sort(pile.begin(), pile.end(),
                      [](const auto& a, const auto& b) { return a.first < b.first; });
-    std::vector<std::pair<std::array<std::uint8_t, 4>, Shared>> byOverlays;
+    // Shared pixels by their overlays, the four places packed in one number for quick sorting.
+    std::vector<std::pair<std::uint32_t, Shared>> byOverlays;
     for (std::size_t i = 0; i < pile.size();) {
         const std::uint32_t index = pile[i].first;
         std::size_t end = i;
@@ -210,7 +217,9 @@ void Compositor::Prepared::build(int width, int height) {
             overlays.fill(static_cast<std::uint8_t>(kOverlays));
             for (std::uint32_t j = 0; j < count; ++j)
                 overlays[j] = static_cast<std::uint8_t>(pile[i + j].second.overlay);
-            byOverlays.push_back({overlays, {index, static_cast<std::uint32_t>(sharedValues.size())}});
+            std::uint32_t packed;
+            std::memcpy(&packed, overlays.data(), sizeof packed);
+            byOverlays.push_back({packed, {index, static_cast<std::uint32_t>(sharedValues.size())}});
             for (std::uint32_t shownBits = 0; shownBits < (1u << count); ++shownBits) {
                 std::uint32_t p = base[index];
                 for (std::uint32_t j = 0; j < count; ++j)
@@ -227,8 +236,11 @@ void Compositor::Prepared::build(int width, int height) {
     std::stable_sort(byOverlays.begin(), byOverlays.end(),
                      [](const auto& a, const auto& b) { return a.first < b.first; });
     for (std::size_t i = 0; i < byOverlays.size(); ++i) {
-        if (i == 0 || byOverlays[i].first != byOverlays[i - 1].first)
-            sharedGroups.push_back({byOverlays[i].first, static_cast<std::uint32_t>(i), 0});
+        if (i == 0 || byOverlays[i].first != byOverlays[i - 1].first) {
+            SharedGroup group{{}, static_cast<std::uint32_t>(i), 0};
+            std::memcpy(group.overlays.data(), &byOverlays[i].first, sizeof byOverlays[i].first);
+            sharedGroups.push_back(group);
+        }
         shared.push_back(byOverlays[i].second);
         sharedGroups.back().end = static_cast<std::uint32_t>(i + 1);
     }
