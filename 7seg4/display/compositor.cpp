@@ -108,8 +108,7 @@ struct Compositor::Prepared {
     std::array<std::shared_ptr<const ScaledPicture>, kLayers> slots{}; // none for a hidden backdrop
     std::vector<std::uint32_t> base;                                   // the visible backdrops stacked
     std::vector<std::uint32_t> dark;                                   // and every overlay over them
-    std::vector<std::uint32_t> ownPixels;               // the pixels only one overlay touches, by overlay,
-    std::array<std::uint32_t, kOverlays + 1> ownFrom{}; // overlay k's from ownFrom[k] to ownFrom[k + 1]
+    std::array<std::vector<Run>, kOverlays> runs;                      // pixels only this overlay touches
     // The box around each digit's own pixels, when no two of them overlap: a draw then starts
     // each digit from whichever frame is nearer to its own overlays.
     struct Box {
@@ -161,15 +160,12 @@ void Compositor::Prepared::build(int width, int height) {
     }
     dark = base;
     std::vector<std::uint8_t> coverers(n, 0);
-    std::size_t overlayPixels = 0;
     for (std::size_t k = 0; k < kOverlays; ++k)
         forEachPixel(*slots[kColourCount + k],
                      [&](std::uint32_t index, std::uint32_t p, std::uint32_t, std::uint32_t) {
                          dark[index] = over(p, dark[index]);
                          if (coverers[index] < 255) ++coverers[index];
-                         ++overlayPixels;
                      });
-    ownPixels.reserve(overlayPixels);
 
     // Runs of the pixels each overlay touches alone; the others, with their overlays in order.
     std::vector<std::pair<std::uint32_t, ManyLayer>> pile;
@@ -178,7 +174,7 @@ void Compositor::Prepared::build(int width, int height) {
     const Box none{static_cast<std::uint32_t>(width), 0, static_cast<std::uint32_t>(height), 0};
     digitBoxes.fill(none);
     for (std::size_t k = 0; k < kOverlays; ++k) {
-        ownFrom[k] = static_cast<std::uint32_t>(ownPixels.size());
+        std::vector<Run>& own = runs[k];
         Box& box = digitBoxes[k / kSegmentCount];
         forEachPixel(*slots[kColourCount + k],
                      [&](std::uint32_t index, std::uint32_t p, std::uint32_t x, std::uint32_t y) {
@@ -186,12 +182,14 @@ void Compositor::Prepared::build(int width, int height) {
                              pile.push_back({index, {static_cast<std::uint32_t>(k), p}});
                              return;
                          }
-                         ownPixels.push_back(index);
+                         if (!own.empty() && own.back().index + own.back().length == index)
+                             ++own.back().length;
+                         else
+                             own.push_back({index, 1});
                          box = {std::min(box.left, x), std::max(box.right, x + 1), std::min(box.top, y),
                                 std::max(box.bottom, y + 1)};
                      });
     }
-    ownFrom[kOverlays] = static_cast<std::uint32_t>(ownPixels.size());
     byDigit = true;
     for (std::size_t d = 0; d < kDigitCount; ++d) {
         Box& box = digitBoxes[d];
@@ -250,7 +248,7 @@ std::size_t Compositor::Prepared::bytesWithoutSlots() const {
     std::size_t bytes = sizeof(*this) + (base.capacity() + dark.capacity() + sharedValues.capacity()) * 4 +
                         shared.capacity() * sizeof(Shared) + sharedGroups.capacity() * sizeof(SharedGroup) +
                         many.capacity() * sizeof(Many) + manyLayers.capacity() * sizeof(ManyLayer);
-    bytes += ownPixels.capacity() * sizeof(std::uint32_t);
+    for (const auto& r : runs) bytes += r.capacity() * sizeof(Run);
     return bytes;
 }
 
@@ -447,12 +445,16 @@ void Compositor::draw(const LayerSet& layers, int width, int height, float twips
             }
         }
         const std::uint32_t* other = digitDark ? p.base.data() : p.dark.data();
-        const std::uint32_t* own = p.ownPixels.data();
         for (std::size_t k = first; k < first + kSegmentCount; ++k) {
             if ((shown[k] != 0) == digitDark) continue;
-            // The pixel stores could change the bounds, for all the compiler knows: read them once.
-            for (std::uint32_t i = p.ownFrom[k], end = p.ownFrom[k + 1]; i < end; ++i)
-                out[own[i]] = other[own[i]];
+            for (const Run& r : p.runs[k]) {
+                // Mostly a few pixels each: a plain loop beats a call. The length is read once
+                // (the stores could change it, for all the compiler knows).
+                const std::uint32_t* from = other + r.index;
+                std::uint32_t* to = out + r.index;
+                const std::uint32_t length = r.length;
+                for (std::uint32_t i = 0; i < length; ++i) to[i] = from[i];
+            }
         }
     }
     for (const SharedGroup& g : p.sharedGroups) {
