@@ -231,8 +231,9 @@ void Compositor::Prepared::build(int width, int height) {
         }
         i = end;
     }
-    std::stable_sort(byOverlays.begin(), byOverlays.end(),
-                     [](const auto& a, const auto& b) { return a.first < b.first; });
+    // Any order within a group will do: its pixels are distinct.
+    std::sort(byOverlays.begin(), byOverlays.end(),
+              [](const auto& a, const auto& b) { return a.first < b.first; });
     for (std::size_t i = 0; i < byOverlays.size(); ++i) {
         if (i == 0 || byOverlays[i].first != byOverlays[i - 1].first) {
             SharedGroup group{{}, static_cast<std::uint32_t>(i), 0};
