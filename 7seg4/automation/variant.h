@@ -1,7 +1,9 @@
 // Automation values: the VARIANT of the host interface, held without any platform type.
 #pragma once
 
+#include <bit>
 #include <cstdint>
+#include <cstring>
 #include <memory>
 #include <string>
 #include <variant>
@@ -136,6 +138,22 @@ public:
         default: return nullptr;
         }
     }
+    /// type() in the low 16 bits and isArray() above them, read in one load: a check of both
+    /// for loops that run once per simulated instruction.
+    std::uint32_t kindBits() const noexcept {
+        static_assert(std::endian::native == std::endian::little);
+        std::uint32_t bits;
+        std::memcpy(&bits, this, sizeof bits); // type_, isArray_, spare_: the object's first bytes
+        return bits;
+    }
+    /// The stored value of a Boolean scalar held by value (type() Bool, no array): -1 for True,
+    /// 0 for False, as boolean(), the only maker of one, stores it. Only for such a value: the
+    /// storage's kind is not looked at again.
+    std::int64_t booleanBits() const noexcept {
+        const auto* v = std::get_if<std::int64_t>(&data_);
+        if (!v) __builtin_unreachable();
+        return *v;
+    }
     SafeArray* arrayData(); // copies an array shared with another Variant first, so it may throw
 
     /// Structural equality: same vt and same stored value (arrays element by element).
@@ -148,6 +166,7 @@ private:
 
     VarType type_ = VarType::Empty;
     bool isArray_ = false;
+    std::uint8_t spare_ = 0; // keeps the four bytes kindBits() reads all defined
     Storage data_{};
 
     void detachArray(); // copy-on-write for arrays shared after a copy

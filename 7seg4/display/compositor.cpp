@@ -78,12 +78,17 @@ namespace {
 struct Run {
     std::uint32_t index, length;
 };
-/// A pixel up to four overlays touch: its value for each way they can show.
+/// A pixel up to four overlays touch: where its value for each way they can show starts in
+/// sharedValues.
 struct Shared {
     std::uint32_t index;
-    std::uint32_t values;                   // offset of its 2^count values in sharedValues
-    std::uint32_t count;                    // overlays touching it, 2..4
-    std::array<std::uint8_t, 4> overlays{}; // in drawing order; bit i of a value's offset = overlay i shown
+    std::uint32_t values; // 2^count values; bit i of a value's offset = the group's overlay i shown
+};
+/// The pixels the same two to four overlays touch: which way they show is read once for all.
+struct SharedGroup {
+    std::array<std::uint8_t, 4> overlays{}; // in drawing order; places past their count hold
+                                            // kOverlays, which never shows
+    std::uint32_t begin, end;               // its pixels in shared
 };
 /// A pixel more overlays touch: stacked at each draw from those shown.
 struct Many {
@@ -104,7 +109,16 @@ struct Compositor::Prepared {
     std::vector<std::uint32_t> base;                                   // the visible backdrops stacked
     std::vector<std::uint32_t> dark;                                   // and every overlay over them
     std::array<std::vector<Run>, kOverlays> runs;                      // pixels only this overlay touches
+    // The box around each digit's own pixels, when no two of them overlap: a draw then starts
+    // each digit from whichever frame is nearer to its own overlays.
+    struct Box {
+        std::uint32_t left = 0, right = 0, top = 0, bottom = 0; // [left, right) x [top, bottom)
+    };
+    std::array<Box, kDigitCount> digitBoxes{};
+    bool byDigit = false;
+    std::uint32_t frameWidth = 0;
     std::vector<Shared> shared;
+    std::vector<SharedGroup> sharedGroups;
     std::vector<std::uint32_t> sharedValues;
     std::vector<Many> many;
     std::vector<ManyLayer> manyLayers;
@@ -120,7 +134,11 @@ void Compositor::Prepared::build(int width, int height) {
             for (int i = slot.rowFrom[static_cast<std::size_t>(j)];
                  i < slot.rowTo[static_cast<std::size_t>(j)]; ++i) {
                 const std::uint32_t p = slot.pixels[static_cast<std::size_t>(j) * slot.w + i];
-                if (p >> 24) f(static_cast<std::uint32_t>((slot.y0 + j) * width + slot.x0 + i), p);
+                if (p >> 24) {
+                    const auto x = static_cast<std::uint32_t>(slot.x0 + i);
+                    const auto y = static_cast<std::uint32_t>(slot.y0 + j);
+                    f(y * static_cast<std::uint32_t>(width) + x, p, x, y);
+                }
             }
     };
 
@@ -137,50 +155,75 @@ void Compositor::Prepared::build(int width, int height) {
     } else {
         for (std::size_t b = 0; b < kColourCount; ++b)
             if (backdrops & (1u << b))
-                forEachPixel(*slots[b], [&](std::uint32_t index, std::uint32_t p) {
-                    base[index] = over(p, base[index]);
-                });
+                forEachPixel(*slots[b], [&](std::uint32_t index, std::uint32_t p, std::uint32_t,
+                                            std::uint32_t) { base[index] = over(p, base[index]); });
     }
     dark = base;
     std::vector<std::uint8_t> coverers(n, 0);
     for (std::size_t k = 0; k < kOverlays; ++k)
-        forEachPixel(*slots[kColourCount + k], [&](std::uint32_t index, std::uint32_t p) {
-            dark[index] = over(p, dark[index]);
-            if (coverers[index] < 255) ++coverers[index];
-        });
+        forEachPixel(*slots[kColourCount + k],
+                     [&](std::uint32_t index, std::uint32_t p, std::uint32_t, std::uint32_t) {
+                         dark[index] = over(p, dark[index]);
+                         if (coverers[index] < 255) ++coverers[index];
+                     });
 
     // Runs of the pixels each overlay touches alone; the others, with their overlays in order.
     std::vector<std::pair<std::uint32_t, ManyLayer>> pile;
+    // The box around each digit's own pixels, for starting each digit from its nearer frame.
+    frameWidth = static_cast<std::uint32_t>(width);
+    const Box none{static_cast<std::uint32_t>(width), 0, static_cast<std::uint32_t>(height), 0};
+    digitBoxes.fill(none);
     for (std::size_t k = 0; k < kOverlays; ++k) {
         std::vector<Run>& own = runs[k];
-        forEachPixel(*slots[kColourCount + k], [&](std::uint32_t index, std::uint32_t p) {
-            if (coverers[index] > 1) {
-                pile.push_back({index, {static_cast<std::uint32_t>(k), p}});
-            } else if (!own.empty() && own.back().index + own.back().length == index) {
-                ++own.back().length;
-            } else {
-                own.push_back({index, 1});
-            }
-        });
+        Box& box = digitBoxes[k / kSegmentCount];
+        forEachPixel(*slots[kColourCount + k],
+                     [&](std::uint32_t index, std::uint32_t p, std::uint32_t x, std::uint32_t y) {
+                         if (coverers[index] > 1) {
+                             pile.push_back({index, {static_cast<std::uint32_t>(k), p}});
+                             return;
+                         }
+                         if (!own.empty() && own.back().index + own.back().length == index)
+                             ++own.back().length;
+                         else
+                             own.push_back({index, 1});
+                         box = {std::min(box.left, x), std::max(box.right, x + 1), std::min(box.top, y),
+                                std::max(box.bottom, y + 1)};
+                     });
+    }
+    byDigit = true;
+    for (std::size_t d = 0; d < kDigitCount; ++d) {
+        Box& box = digitBoxes[d];
+        if (box.left >= box.right) box = {}; // no own pixel: nothing to start
+        for (std::size_t e = 0; e < d; ++e) {
+            const Box& other = digitBoxes[e];
+            if (box.left < other.right && other.left < box.right && box.top < other.bottom &&
+                other.top < box.bottom)
+                byDigit = false;
+        }
     }
     std::stable_sort(pile.begin(), pile.end(),
                      [](const auto& a, const auto& b) { return a.first < b.first; });
+    // Shared pixels by their overlays, the four places packed in one number for quick sorting.
+    std::vector<std::pair<std::uint32_t, Shared>> byOverlays;
     for (std::size_t i = 0; i < pile.size();) {
         const std::uint32_t index = pile[i].first;
         std::size_t end = i;
         while (end < pile.size() && pile[end].first == index) ++end;
         const auto count = static_cast<std::uint32_t>(end - i);
         if (count <= 4) {
-            Shared entry{index, static_cast<std::uint32_t>(sharedValues.size()), count, {}};
+            std::array<std::uint8_t, 4> overlays;
+            overlays.fill(static_cast<std::uint8_t>(kOverlays));
             for (std::uint32_t j = 0; j < count; ++j)
-                entry.overlays[j] = static_cast<std::uint8_t>(pile[i + j].second.overlay);
+                overlays[j] = static_cast<std::uint8_t>(pile[i + j].second.overlay);
+            std::uint32_t packed;
+            std::memcpy(&packed, overlays.data(), sizeof packed);
+            byOverlays.push_back({packed, {index, static_cast<std::uint32_t>(sharedValues.size())}});
             for (std::uint32_t shownBits = 0; shownBits < (1u << count); ++shownBits) {
                 std::uint32_t p = base[index];
                 for (std::uint32_t j = 0; j < count; ++j)
                     if (shownBits & (1u << j)) p = over(pile[i + j].second.pixel, p);
                 sharedValues.push_back(p);
             }
-            shared.push_back(entry);
         } else {
             const auto begin = static_cast<std::uint32_t>(manyLayers.size());
             for (std::size_t j = i; j < end; ++j) manyLayers.push_back(pile[j].second);
@@ -188,12 +231,24 @@ void Compositor::Prepared::build(int width, int height) {
         }
         i = end;
     }
+    // Any order within a group will do: its pixels are distinct.
+    std::sort(byOverlays.begin(), byOverlays.end(),
+              [](const auto& a, const auto& b) { return a.first < b.first; });
+    for (std::size_t i = 0; i < byOverlays.size(); ++i) {
+        if (i == 0 || byOverlays[i].first != byOverlays[i - 1].first) {
+            SharedGroup group{{}, static_cast<std::uint32_t>(i), 0};
+            std::memcpy(group.overlays.data(), &byOverlays[i].first, sizeof byOverlays[i].first);
+            sharedGroups.push_back(group);
+        }
+        shared.push_back(byOverlays[i].second);
+        sharedGroups.back().end = static_cast<std::uint32_t>(i + 1);
+    }
 }
 
 std::size_t Compositor::Prepared::bytesWithoutSlots() const {
     std::size_t bytes = sizeof(*this) + (base.capacity() + dark.capacity() + sharedValues.capacity()) * 4 +
-                        shared.capacity() * sizeof(Shared) + many.capacity() * sizeof(Many) +
-                        manyLayers.capacity() * sizeof(ManyLayer);
+                        shared.capacity() * sizeof(Shared) + sharedGroups.capacity() * sizeof(SharedGroup) +
+                        many.capacity() * sizeof(Many) + manyLayers.capacity() * sizeof(ManyLayer);
     for (const auto& r : runs) bytes += r.capacity() * sizeof(Run);
     return bytes;
 }
@@ -363,29 +418,52 @@ void Compositor::draw(const LayerSet& layers, int width, int height, float twips
     const Prepared& p = *prepared_;
     if (p.base.empty()) return;
 
-    std::array<bool, kOverlays> shown{};
+    // One more entry than overlays: the unused overlay places of a shared group name it.
+    std::array<std::uint32_t, kOverlays + 1> shown{};
     std::size_t shownCount = 0;
     for (std::size_t k = 0; k < kOverlays; ++k) shownCount += shown[k] = layers.overlays[k].visible;
 
-    // Start from the frame nearer to what shows, then copy the overlays that differ from it.
+    // Start from the frame nearer to what shows, then copy the overlays that differ from it. When
+    // the digits' own pixels lie in boxes apart, each digit starts from the frame nearer to its
+    // own overlays.
     const bool fromDark = 2 * shownCount > kOverlays;
-    const std::uint32_t* start = fromDark ? p.dark.data() : p.base.data();
-    const std::uint32_t* other = fromDark ? p.base.data() : p.dark.data();
     std::uint32_t* out = frame.pixels.data();
-    std::memcpy(out, start, p.base.size() * sizeof(std::uint32_t));
-    for (std::size_t k = 0; k < kOverlays; ++k) {
-        if (shown[k] == fromDark) continue;
-        for (const Run& r : p.runs[k]) {
-            // Mostly a few pixels each: a plain loop beats a call.
-            const std::uint32_t* from = other + r.index;
-            std::uint32_t* to = out + r.index;
-            for (std::uint32_t i = 0; i < r.length; ++i) to[i] = from[i];
+    std::memcpy(out, fromDark ? p.dark.data() : p.base.data(), p.base.size() * sizeof(std::uint32_t));
+    for (std::size_t d = 0; d < kDigitCount; ++d) {
+        const std::size_t first = d * kSegmentCount;
+        bool digitDark = fromDark;
+        if (p.byDigit) {
+            std::uint32_t digitShown = 0;
+            for (std::size_t k = first; k < first + kSegmentCount; ++k) digitShown += shown[k];
+            digitDark = 2 * digitShown > kSegmentCount;
+            if (digitDark != fromDark) {
+                const Prepared::Box box = p.digitBoxes[d];
+                const std::uint32_t* from = digitDark ? p.dark.data() : p.base.data();
+                for (std::uint32_t y = box.top; y < box.bottom; ++y) {
+                    const std::size_t row = std::size_t{y} * p.frameWidth;
+                    for (std::uint32_t x = box.left; x < box.right; ++x) out[row + x] = from[row + x];
+                }
+            }
+        }
+        const std::uint32_t* other = digitDark ? p.base.data() : p.dark.data();
+        for (std::size_t k = first; k < first + kSegmentCount; ++k) {
+            if ((shown[k] != 0) == digitDark) continue;
+            for (const Run& r : p.runs[k]) {
+                // Mostly a few pixels each: a plain loop beats a call. The length is read once
+                // (the stores could change it, for all the compiler knows).
+                const std::uint32_t* from = other + r.index;
+                std::uint32_t* to = out + r.index;
+                const std::uint32_t length = r.length;
+                for (std::uint32_t i = 0; i < length; ++i) to[i] = from[i];
+            }
         }
     }
-    for (const Shared& s : p.shared) {
-        std::uint32_t bits = 0;
-        for (std::uint32_t j = 0; j < s.count; ++j) bits |= std::uint32_t{shown[s.overlays[j]]} << j;
-        out[s.index] = p.sharedValues[s.values + bits];
+    for (const SharedGroup& g : p.sharedGroups) {
+        const std::uint32_t bits = shown[g.overlays[0]] | shown[g.overlays[1]] << 1 |
+                                   shown[g.overlays[2]] << 2 | shown[g.overlays[3]] << 3;
+        const std::uint32_t* values = p.sharedValues.data() + bits;
+        for (const Shared *s = p.shared.data() + g.begin, *end = p.shared.data() + g.end; s != end; ++s)
+            out[s->index] = values[s->values];
     }
     for (const Many& m : p.many) {
         std::uint32_t px = p.base[m.index];

@@ -4,11 +4,13 @@
 #include "automation/errors.h"
 #include "model/digit_pattern.h"
 
+#include <optional>
+
 namespace seg4::display {
 
 namespace {
 
-constexpr std::int32_t kWrittenPins = 12; // the host always writes twelve levels
+constexpr std::int32_t kWrittenPins = static_cast<std::int32_t>(detail::kLevelCount);
 constexpr std::size_t kDecimalPointPin = 11;
 
 std::vector<RSPin>& table(PinTable& pins) {
@@ -16,33 +18,27 @@ std::vector<RSPin>& table(PinTable& pins) {
     return *pins;
 }
 
-/// The levels of the usual call (an array of twelve or more Booleans or integers, read without
-/// conversion) against a table of twelve or more pins: compared in one pass, stored only when
-/// one differs. nullopt for any other argument, which then takes the general path and fails
-/// there as it always has (nothing is stored before that).
-std::optional<bool> writePlainLevels(PinTable& pins, const Variant& levels) {
-    const SafeArray* array = (levels.isByRef() ? levels.deref() : levels).ownArray();
-    if (!array || !array->dimensions.empty() || !pins ||
-        pins->size() < static_cast<std::size_t>(kWrittenPins) || array->lowerBound > 0 ||
-        array->upperBound() < kWrittenPins - 1)
-        return std::nullopt;
-    const Variant* element = array->elements.data() - array->lowerBound;
-    RSPin* pin = pins->data();
-    bool changed = false;
-    for (std::int32_t i = 0; i < kWrittenPins; ++i) {
+/// Levels that are Booleans or signed integers held by value: compared first, stored only when
+/// one differs; nullopt (nothing stored) when an element is anything else.
+std::optional<bool> writeIntegerLevels(const Variant* element, RSPin* pin) {
+    unsigned bits = 0;
+    for (std::size_t i = 0; i < detail::kLevelCount; ++i) {
         const std::int64_t* value = element[i].ownSignedInteger();
         if (!value) return std::nullopt;
-        changed |= pin[i].SimValue != (*value != 0);
+        bits |= unsigned{*value != 0} << i;
     }
-    if (changed)
-        for (std::int32_t i = 0; i < kWrittenPins; ++i) pin[i].SimValue = *element[i].ownSignedInteger() != 0;
+    bool changed = false;
+    for (std::size_t i = 0; i < detail::kLevelCount; ++i) {
+        const bool level = ((bits >> i) & 1u) != 0;
+        changed |= pin[i].SimValue != level;
+        pin[i].SimValue = level;
+    }
     return changed;
 }
 
-} // namespace
-
-bool writeLevels(PinTable& pins, const Variant& levels) {
-    if (const std::optional<bool> changed = writePlainLevels(pins, levels)) return *changed;
+/// Any other argument: each element converted and stored in turn, so a failure at element i
+/// keeps the levels before it.
+bool writeConvertedLevels(PinTable& pins, const Variant& levels) {
     bool changed = false;
     for (std::int32_t i = 0; i < kWrittenPins; ++i) {
         const bool level = toBoolean(arrayElement(levels, i));
@@ -54,6 +50,25 @@ bool writeLevels(PinTable& pins, const Variant& levels) {
     }
     return changed;
 }
+
+} // namespace
+
+namespace detail {
+
+bool storeBooleanLevels(const Variant* element, RSPin* pin) {
+    for (std::size_t i = 0; i < kLevelCount; ++i) pin[i].SimValue = element[i].booleanBits() != 0;
+    return true;
+}
+
+bool writeOtherLevels(PinTable& pins, const Variant& levels) {
+    if (const Variant* element = plainElements(pins, levels.isByRef() ? levels.deref() : levels)) {
+        if (allBooleanScalars(element)) return writeBooleanLevels(element, pins->data());
+        if (const std::optional<bool> changed = writeIntegerLevels(element, pins->data())) return *changed;
+    }
+    return writeConvertedLevels(pins, levels);
+}
+
+} // namespace detail
 
 Variant readLevels(const PinTable& pins) {
     if (!pins) raise(hr::SubscriptOutOfRange);

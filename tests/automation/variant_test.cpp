@@ -40,6 +40,35 @@ TEST(Arrays, BoundsElementTypesAndIndependentCopies) {
     EXPECT_EQ(arrayElement(a, 0), Variant::i2(-1));
 }
 
+// The one-load views of a value that the simulation's per-instruction loop reads.
+TEST(KindBits, TypeAndArrayFlagOfEveryKindAndCopy) {
+    Variant target = Variant::boolean(true);
+    const Variant values[] = {Variant(),
+                              Variant::null(),
+                              Variant::boolean(true),
+                              Variant::boolean(false),
+                              Variant::i2(-1),
+                              Variant::ui8(1),
+                              Variant::string(u"True"),
+                              Variant::error(11),
+                              Variant::byRef(&target),
+                              Variant::array(VarType::Bool, 0, {Variant::boolean(true)}),
+                              Variant::noArray(VarType::Bool),
+                              Variant::emptyArray(VarType::Variant)};
+    for (const Variant& v : values) {
+        const Variant copy = v;
+        Variant moved = copy;
+        const Variant taken = std::move(moved);
+        for (const Variant* w : {&v, &copy, &taken}) {
+            EXPECT_EQ(w->kindBits(), static_cast<std::uint32_t>(v.type()) | (v.isArray() ? 0x10000u : 0u))
+                << v.vt();
+            if (w->kindBits() == static_cast<std::uint32_t>(VarType::Bool)) {
+                EXPECT_EQ(w->booleanBits(), v.asBool() ? -1 : 0);
+            }
+        }
+    }
+}
+
 TEST(Arrays, TwoDimensionsStoreTheFirstIndexFastestAndRefuseOneIndex) {
     // a(1 To 2, 5 To 7) holding 10 * i + (j - 5), stored with i running fastest.
     std::vector<Variant> stored;

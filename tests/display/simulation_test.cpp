@@ -81,6 +81,22 @@ TEST(WriteLevels, EveryArgumentActsAsElementByElementConversion) {
         {"a reference element", Variant::array(VarType::Variant, 0, twelve([&](int i) {
                                                    return i == 2 ? Variant::byRef(&target) : Variant::i4(1);
                                                }))},
+        // Booleans with one element of another kind: the Boolean check must notice its type or
+        // its array flag, or it reads a Long, an array or an error code as a level.
+        {"Booleans and a Long", Variant::array(VarType::Variant, 0, twelve([](int i) {
+                                                   return i == 11 ? Variant::i4(2) : Variant::boolean(i & 1);
+                                               }))},
+        {"Booleans and a Boolean array", Variant::array(VarType::Variant, 0, twelve([](int i) {
+                                                            return i == 6 ? Variant::noArray(VarType::Bool)
+                                                                          : Variant::boolean(true);
+                                                        }))},
+        {"Booleans and an error code",
+         Variant::array(VarType::Variant, 0,
+                        twelve([](int i) { return i == 0 ? Variant::error(11) : Variant::boolean(false); }))},
+        // Booleans equal to the levels 0x555 but for the last one: only pin 11 differs.
+        {"Booleans, the last one flipped",
+         Variant::array(VarType::Bool, 0,
+                        twelve([](int i) { return Variant::boolean(((0xD55 >> i) & 1) != 0); }))},
         {"a scalar", Variant::i4(7)},
         {"no array in an array type", Variant::noArray(VarType::Bool)},
         {"short table", Variant::array(VarType::Bool, 0, twelve([](int) { return Variant::boolean(true); })),
