@@ -143,7 +143,8 @@ public:
     std::uint32_t kindBits() const noexcept {
         static_assert(std::endian::native == std::endian::little);
         std::uint32_t bits;
-        std::memcpy(&bits, this, sizeof bits); // type_, isArray_, spare_: the object's first bytes
+        // type_, isArray_, spare_: the first bytes of the object's representation
+        std::memcpy(&bits, reinterpret_cast<const unsigned char*>(this), sizeof bits);
         return bits;
     }
     /// The stored value of a Boolean scalar held by value (type() Bool, no array): -1 for True,
