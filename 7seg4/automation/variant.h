@@ -167,7 +167,7 @@ private:
 
     VarType type_ = VarType::Empty;
     bool isArray_ = false;
-    std::uint8_t spare_ = 0; // keeps the four bytes kindBits() reads all defined
+    [[maybe_unused]] std::uint8_t spare_ = 0; // keeps the four bytes kindBits() reads all defined
     Storage data_{};
 
     void detachArray(); // copy-on-write for arrays shared after a copy
