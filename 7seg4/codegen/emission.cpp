@@ -81,49 +81,37 @@ std::u16string portLetter(Platform& platform, std::int32_t port) {
     return platform.decodeAnsi(std::string(1, static_cast<char>(code)), platform.systemAnsiCodePage());
 }
 
-using Wiring = std::array<std::pair<std::int32_t, std::int32_t>, kPinCount>; // (Port, Bit) by pin
-
-/// The pairs of the wiring asked for last on this thread, ready to apply: working out the
-/// values costs more than substituting a short text, and they are a pure function of the twelve
-/// (port, bit) pairs as long as every port letter is ASCII. A wiring with a letter that the
-/// platform decodes is worked out on every call, as before; a wiring whose values fail is never
-/// kept, so it fails again on every call.
-struct LastWiring {
-    Wiring wiring{};
-    std::optional<Substituter> substituter;
-};
-
-std::u16string substituteFor(std::u16string_view code, const std::vector<RSPin>& pins, Platform& platform) {
-    if (pins.size() < kPinCount) raise(hr::SubscriptOutOfRange);
-    const auto make = [&] {
-        return Substituter(
-            placeholderValues(pins, [&platform](std::int32_t port) { return portLetter(platform, port); }));
-    };
-    thread_local LastWiring last;
-    const auto kept = [&pins] {
-        if (!last.substituter) return false;
-        for (std::size_t i = 0; i < kPinCount; ++i)
-            if (pins[i].Port != last.wiring[i].first || pins[i].Bit != last.wiring[i].second) return false;
-        return true;
-    };
-    if (!kept()) {
-        const bool asciiLetters = std::all_of(pins.begin(), pins.begin() + kPinCount, [](const RSPin& pin) {
-            return pin.Port >= -97 && pin.Port < 128 - 97; // "a" + port
-        });
-        if (!asciiLetters) return make().apply(code);
-        last.substituter.reset();
-        last.substituter = make();
-        for (std::size_t i = 0; i < kPinCount; ++i) last.wiring[i] = {pins[i].Port, pins[i].Bit};
-    }
-    return last.substituter->apply(code);
+Substituter substituterFor(const std::vector<RSPin>& pins, Platform& platform) {
+    return Substituter(
+        placeholderValues(pins, [&platform](std::int32_t port) { return portLetter(platform, port); }));
 }
 
 } // namespace
 
+std::u16string PlaceholderFiller::fill(std::u16string_view code,
+                                       const std::optional<std::vector<RSPin>>& pins, Platform& platform) {
+    if (!pins || pins->size() < kPinCount) raise(hr::SubscriptOutOfRange);
+    const std::vector<RSPin>& table = *pins;
+    const auto same = [&] {
+        for (std::size_t i = 0; i < kPinCount; ++i)
+            if (table[i].Port != wiring_[i].first || table[i].Bit != wiring_[i].second) return false;
+        return true;
+    };
+    if (kept_ && same()) return kept_->apply(code);
+    const bool asciiLetters = std::all_of(table.begin(), table.begin() + kPinCount, [](const RSPin& pin) {
+        return pin.Port >= -97 && pin.Port < 128 - 97; // "a" + port
+    });
+    if (!asciiLetters) return substituterFor(table, platform).apply(code);
+    kept_.reset(); // a wiring that fails leaves nothing kept
+    kept_ = substituterFor(table, platform);
+    for (std::size_t i = 0; i < kPinCount; ++i) wiring_[i] = {table[i].Port, table[i].Bit};
+    return kept_->apply(code);
+}
+
 std::u16string replacePlaceholders(std::u16string_view code, const std::optional<std::vector<RSPin>>& pins,
                                    Platform& platform) {
-    if (!pins) raise(hr::SubscriptOutOfRange);
-    return substituteFor(code, *pins, platform);
+    if (!pins || pins->size() < kPinCount) raise(hr::SubscriptOutOfRange);
+    return substituterFor(*pins, platform).apply(code);
 }
 
 } // namespace seg4::codegen

@@ -11,6 +11,7 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 namespace seg4 {
@@ -93,9 +94,25 @@ private:
 /// `text` with the placeholders of `pairs` replaced, as Substituter does.
 std::u16string substitute(std::u16string_view text, std::span<const Substitution> pairs);
 
-/// `code` with the wiring of `pins` filled in, port letters in the platform's code page. Every
-/// value is worked out before the text is touched; a display without pins fails with subscript
-/// out of range.
+/// Fills the wiring into code text, keeping the values of the wiring it was asked for last:
+/// working them out costs more than substituting a short text, and they are a pure function of
+/// the twelve (port, bit) pairs as long as every port letter is ASCII. A wiring with a letter
+/// that the platform decodes is worked out on every call; a wiring whose values fail is never
+/// kept, so it fails again on every call. A display owns one.
+class PlaceholderFiller {
+public:
+    /// `code` with the wiring of `pins` filled in, port letters in the platform's code page.
+    /// Every value is worked out before the text is touched; a display without pins fails with
+    /// subscript out of range.
+    std::u16string fill(std::u16string_view code, const std::optional<std::vector<RSPin>>& pins,
+                        Platform& platform);
+
+private:
+    std::array<std::pair<std::int32_t, std::int32_t>, 12> wiring_{}; // (Port, Bit) by pin
+    std::optional<Substituter> kept_;
+};
+
+/// The same for a single call, with nothing kept.
 std::u16string replacePlaceholders(std::u16string_view code, const std::optional<std::vector<RSPin>>& pins,
                                    Platform& platform);
 

@@ -60,7 +60,7 @@ std::u16string Led7Seg4::get_InterruptCode() { return state_.m_sInterruptCode; }
 
 void Led7Seg4::MacroCodeOverride(std::u16string& pVal) {
     // Every value is worked out before the text is touched, so a failure leaves it as it was.
-    pVal = codegen::replacePlaceholders(pVal, state_.m_Pins, platform_);
+    pVal = placeholders_.fill(pVal, state_.m_Pins, platform_);
 }
 
 namespace {

@@ -9,6 +9,7 @@
 
 #include "automation/variant.h"
 #include "codegen/code_file.h"
+#include "codegen/placeholders.h"
 #include "display/frame.h"
 #include "display/layout.h"
 #include "model/layers.h"
@@ -154,6 +155,7 @@ public:
 
 private:
     Platform& platform_;
+    codegen::PlaceholderFiller placeholders_; // the last wiring's values, for MacroCodeOverride
     ControlSite* site_ = nullptr;
     Led7Seg4State state_;
     display::Layout layout_;

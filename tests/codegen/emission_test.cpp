@@ -14,9 +14,11 @@ namespace {
 
 using PinChange = std::function<void(std::vector<RSPin>&)>;
 
-/// A pin table wired as proposed, then changed by `change`; the placeholders filled from it.
+/// A pin table wired as proposed, then changed by `change`; the placeholders filled from it as
+/// a display fills them (keeping the last wiring's values).
 struct Wired {
     FakePlatform platform;
+    codegen::PlaceholderFiller filler;
     std::optional<std::vector<RSPin>> pins = std::vector<RSPin>(12);
     explicit Wired(const PinChange& change = {}) {
         const Wiring wiring = proposedWiring();
@@ -24,10 +26,27 @@ struct Wired {
             (*pins)[i].Port = wiring[i].port, (*pins)[i].Bit = wiring[i].bit;
         if (change) change(*pins);
     }
-    std::u16string replaced(const std::u16string& text) {
-        return codegen::replacePlaceholders(text, pins, platform);
-    }
+    std::u16string replaced(const std::u16string& text) { return filler.fill(text, pins, platform); }
 };
+
+TEST(Placeholders, FollowTheWiringFromCallToCall) {
+    // Every pin's port and bit in turn is moved and moved back: each call must see the table as
+    // it is then, not the values kept from the call before.
+    Wired d;
+    const std::u16string text = u"%a %b %c %m %o %q %r %s %t";
+    const std::u16string proposed = d.replaced(text);
+    EXPECT_EQ(proposed, codegen::replacePlaceholders(text, d.pins, d.platform));
+    for (std::size_t pin = 0; pin < 12; ++pin) {
+        for (std::int32_t RSPin::*field : {&RSPin::Port, &RSPin::Bit}) {
+            const std::int32_t was = (*d.pins)[pin].*field;
+            (*d.pins)[pin].*field = was == 6 ? 5 : 6;
+            const std::u16string moved = d.replaced(text);
+            EXPECT_EQ(moved, codegen::replacePlaceholders(text, d.pins, d.platform)) << "pin " << pin;
+            (*d.pins)[pin].*field = was;
+            EXPECT_EQ(d.replaced(text), proposed) << "pin " << pin;
+        }
+    }
+}
 
 TEST(Placeholders, TakeTheirValuesFromTheWiring) {
     const struct {
