@@ -26,10 +26,19 @@ PlaceholderStages::PlaceholderStages(std::span<const Substitution> group)
     }
     for (std::size_t j = 0; j < pairs.size(); ++j) {
         const std::u16string_view value = pairs[j].value;
-        if (value.empty() || findPercent(value, 0) != std::u16string_view::npos) continue;
+        const std::size_t percent = findPercent(value, 0);
+        if (value.empty() || percent == 0) continue;
+        if (percent != std::u16string_view::npos) {
+            if (value.find_first_not_of(u'%', percent) == std::u16string_view::npos) trailing |= bit(j);
+            continue;
+        }
         plain |= bit(j);
         if (((stagesFor(value.front()) | percentLetters) & ~below(j)) == 0) leavesPercents |= bit(j);
     }
+    const std::uint64_t all = pairs.size() == kMaxStages ? ~std::uint64_t{0} : below(pairs.size());
+    trailingOnlyFirst = (plain | trailing) == all;
+    for (std::size_t j = 0; j < pairs.size() && trailingOnlyFirst; ++j)
+        trailingOnlyFirst = (stagesFor(pairs[j].value.front()) & trailing) == 0;
     for (std::size_t index = 0; index < direct.size(); ++index) {
         const auto c = static_cast<char16_t>(index);
         const std::uint64_t stages = stagesFor(c);
@@ -51,6 +60,7 @@ PlaceholderStages::PlaceholderStages(std::span<const Substitution> group)
             std::uint8_t consumed = 2;
             if (stages != 0) { // the placeholder takes one "%"; its value may take the other
                 const std::size_t j = lowest(stages);
+                if ((plain & bit(j)) == 0) continue; // its "%" signs wait for what follows
                 const std::u16string_view value = pairs[j].value;
                 const std::uint64_t next = stagesFor(value.front()) & ~below(j);
                 made = next == 0 ? u"%" + std::u16string(value)
@@ -93,39 +103,60 @@ struct Resume {
     std::size_t done; ///< what comes before is written
 };
 
-/// A "%" that the look-up table does not settle, when every value is plain: a run of "%" signs,
-/// a character beyond ASCII or a long value. In front of a placeholder, the "%" signs take part:
-/// the value's first character may form the placeholder of the same or a later pair with the
-/// "%" before it, which takes that "%" too, and so on while "%" signs are left.
+/// "%" signs that the look-up table does not settle: a run of them, a character beyond ASCII, a
+/// long value or one that ends in "%". In front of a placeholder, the "%" signs take part: the
+/// value's first character may form the placeholder of the same or a later pair with the "%"
+/// before it, which takes that "%" too, and so on while "%" signs are left. The "%" signs that
+/// end a value wait for what follows, as the text's own do, but only its pair and later ones can
+/// take them: the earlier pairs ran before they existed.
 [[gnu::noinline]] Resume writeUnsettled(const PlaceholderStages& stages, std::u16string_view text,
-                                        std::size_t percent, std::vector<std::size_t>& chain, Writer out) {
-    std::size_t letter = percent + 1;
-    while (letter < text.size() && text[letter] == u'%') ++letter;
-    const std::size_t percents = letter - percent;
-    const std::uint64_t acting = letter < text.size() ? stages.stagesFor(text[letter]) : 0;
-    if (acting == 0) { // no placeholder: the "%" signs are text
-        out.appendPercents(percents);
-        return {out, letter};
+                                        std::size_t at, std::vector<std::size_t>& chain, Writer out) {
+    std::size_t held = 0;     // "%" signs that end the value written last
+    std::size_t heldFrom = 0; // its pair
+    for (;;) {
+        std::size_t letter = at;
+        while (letter < text.size() && text[letter] == u'%') ++letter;
+        const std::size_t percents = held + (letter - at);
+        // The pairs that can take the "%" at place i of the run.
+        const auto takers = [&](std::size_t i) { return i < held ? ~below(heldFrom) : ~std::uint64_t{0}; };
+        const std::uint64_t acting =
+            letter < text.size() ? stages.stagesFor(text[letter]) & takers(percents - 1) : 0;
+        if (acting == 0) { // no placeholder: the "%" signs are text
+            out.appendPercents(percents);
+            return {out, letter};
+        }
+        chain.clear();
+        for (std::size_t j = lowest(acting), left = percents;;) {
+            chain.push_back(j);
+            if (--left == 0) break;
+            const std::uint64_t next =
+                stages.stagesFor(stages.pairs[j].value.front()) & ~below(j) & takers(left - 1);
+            if (next == 0) break;
+            j = lowest(next);
+        }
+        out.appendPercents(percents - chain.size());
+        const std::u16string_view last = stages.pairs[chain.front()].value; // it ends what is written
+        held = last.size() - 1 - last.find_last_not_of(u'%');
+        heldFrom = chain.front();
+        if (chain.size() == 1 && held == 0) {
+            stages.writeValue(chain.front(), out);
+        } else {
+            for (std::size_t k = chain.size(); k-- > 0;) {
+                std::u16string_view piece = stages.pairs[chain[k]].value;
+                if (k + 1 < chain.size()) piece.remove_prefix(1); // its first character formed the next
+                if (k == 0) piece.remove_suffix(held);
+                out.append(piece);
+            }
+        }
+        at = letter + 1;
+        if (held == 0) return {out, at}; // the usual look-ups take over again
     }
-    chain.clear();
-    for (std::size_t j = lowest(acting), left = percents;;) {
-        chain.push_back(j);
-        if (--left == 0) break;
-        const std::uint64_t next = stages.stagesFor(stages.pairs[j].value.front()) & ~below(j);
-        if (next == 0) break;
-        j = lowest(next);
-    }
-    out.appendPercents(percents - chain.size());
-    stages.writeValue(chain.back(), out);
-    for (std::size_t k = chain.size() - 1; k-- > 0;)
-        out.append(std::u16string_view(stages.pairs[chain[k]].value).substr(1));
-    return {out, letter + 1};
 }
 
-/// The pairs applied to `text` when every value is plain and no placeholder is "%%": what "%"
-/// signs and a letter become then depends on nothing that follows (no value holds a "%"), so
-/// each placeholder is written as it is met. The "%" signs of 64 characters are found at once,
-/// and a single "%" before an ASCII character, the usual case, is one look-up and one
+/// The pairs applied to `text` when no placeholder is "%%" and every value is plain or ends in
+/// "%" signs only: what "%" signs and a letter become then depends on nothing that follows but
+/// the signs such a value leaves, so each placeholder is written as it is met. The "%" signs of 64 characters
+/// are found at once, and a single "%" before an ASCII character, the usual case, is one look-up and one
 /// fixed-width copy.
 [[gnu::noinline]] Writer runOnePass(const PlaceholderStages& stages, std::u16string_view text, Writer out) {
     const char16_t* const chars = text.data();

@@ -126,7 +126,13 @@ struct PlaceholderStages {
     std::uint64_t otherLetters = 0;                ///< stages whose letter is not ASCII
     std::uint64_t percentLetters = 0;              ///< stages whose placeholder is "%%"
     std::uint64_t plain = 0;                       ///< stages whose value is not empty and holds no "%"
-    std::uint64_t leavesPercents = 0;              ///< stages whose value a "%" in front of it leaves alone
+    /// Stages whose value is text without "%" and then a run of "%" signs ("port%" for the port
+    /// whose letter is "%"): signs that stay unsettled until the text after the placeholder comes.
+    std::uint64_t trailing = 0;
+    /// Every value plain or trailing, and no trailing value is formed by another value's first
+    /// character: a chain then ends in a trailing value only where it starts.
+    bool trailingOnlyFirst = false;
+    std::uint64_t leavesPercents = 0; ///< stages whose value a "%" in front of it leaves alone
     std::vector<std::array<char16_t, substitution::Writer::kPadded>>
         padded; ///< the values, padded where they fit
     /// By ASCII character after "%" (`direct`) or "%%" (`afterTwo`), when every value is plain and
@@ -144,13 +150,10 @@ struct PlaceholderStages {
 
     explicit PlaceholderStages(std::span<const Substitution> group);
 
-    /// Every value plain and no "%%" placeholder: what "%" signs and a letter become depends on
-    /// nothing that follows, and the direct loop applies.
-    bool onePass() const {
-        const std::uint64_t all =
-            pairs.size() == substitution::kMaxStages ? ~std::uint64_t{0} : substitution::below(pairs.size());
-        return percentLetters == 0 && plain == all;
-    }
+    /// No "%%" placeholder, and every value plain or trailing where only a chain's start can be
+    /// trailing: what "%" signs and a letter become depends on nothing that follows but the "%"
+    /// signs a trailing value leaves, and the direct loop applies.
+    bool onePass() const { return percentLetters == 0 && trailingOnlyFirst; }
 
     std::uint64_t stagesFor(char16_t c) const {
         if (c < letterStages.size()) return letterStages[c];

@@ -54,6 +54,13 @@ TEST(PlaceholderEquivalence, RandomValuesAndTextsGiveWhatTheRuleGives) {
             }
             return pairs;
         },
+        [](Random& r) { // a display's pairs, where port letters may be "%" (values ending in it)
+            Pairs pairs;
+            for (char16_t letter = u'a'; letter <= u't'; ++letter)
+                pairs.push_back({letter, letter <= u'b' ? u"port" + std::u16string(1, r.pick(u"ab%%`"))
+                                                        : r.text(u"0123456789", 2) + u"1"});
+            return pairs;
+        },
         [](Random& r) { // "%%" and a letter beyond ASCII as placeholders; more than 64 pairs
             Pairs pairs(static_cast<std::size_t>(r.between(60, 70)));
             for (Substitution& p : pairs) {
