@@ -39,7 +39,7 @@ PlaceholderStages::PlaceholderStages(std::span<const Substitution> group)
     trailingOnlyFirst = (plain | trailing) == all;
     for (std::size_t j = 0; j < pairs.size() && trailingOnlyFirst; ++j)
         trailingOnlyFirst = (stagesFor(pairs[j].value.front()) & trailing) == 0;
-    for (std::size_t index = 0; index < direct.size(); ++index) {
+    for (std::size_t index = 0; index < kBeyondAscii; ++index) {
         const auto c = static_cast<char16_t>(index);
         const std::uint64_t stages = stagesFor(c);
         if (c == u'%') continue; // a run of "%" signs: the chain decides
@@ -52,7 +52,7 @@ PlaceholderStages::PlaceholderStages(std::span<const Substitution> group)
         direct[c] = {padded[j], static_cast<std::uint8_t>(pairs[j].value.size()), 2};
     }
     if (onePass()) {
-        for (std::size_t index = 0; index < afterTwo.size(); ++index) {
+        for (std::size_t index = 0; index < kBeyondAscii; ++index) {
             const auto c = static_cast<char16_t>(index);
             if (c == u'%') continue;
             const std::uint64_t stages = stagesFor(c);
@@ -153,6 +153,69 @@ struct Resume {
     }
 }
 
+/// A block of 64 characters that can be read past its end by two fixed-width copies.
+constexpr std::size_t kWideBlock = 64 + 2 * Writer::kPadded;
+/// What one such block can write: its runs, and every "%" in it becoming up to 2 * kPadded
+/// characters, with the overhang of the last fixed-width copy.
+constexpr std::size_t kBlockRoom = 64 + 64 * 2 * Writer::kPadded + 2 * Writer::kPadded;
+static_assert(kBlockRoom <= Writer::kBuffer);
+
+/// The "%" signs `percents` of the block at `block`, where every run, "%" and look-up can be
+/// read by fixed-width copies: a run (shorter than the block, whatever was written before it is
+/// written) and what the look-up table gives are each one or two copies into the buffer, without
+/// a check of its room. Returns what is written of the text.
+[[gnu::noinline]] std::size_t writeWideBlock(const PlaceholderStages& stages, std::u16string_view text,
+                                             std::size_t block, std::uint64_t percents, std::size_t done,
+                                             std::vector<std::size_t>& chain, Writer& out) {
+    constexpr std::size_t kWide = 2 * Writer::kPadded;
+    const char16_t* const chars = text.data();
+    const auto from = [&](std::size_t at) {
+        return at - block >= 64 ? 0 : ~std::uint64_t{0} << (at - block);
+    };
+    if (done < block) {
+        out.appendText(chars + done, block - done, chars + text.size());
+        done = block;
+    }
+    out.makeRoom(kBlockRoom);
+    char16_t* at = out.cursor();
+    while (percents != 0) {
+        const std::size_t percent = block + lowest(percents);
+        const std::size_t run = percent - done;
+        std::memcpy(at, chars + done, kWide * sizeof(char16_t));
+        for (std::size_t i = kWide; i < run; i += kWide)
+            std::memcpy(at + i, chars + done + i, kWide * sizeof(char16_t));
+        at += run;
+        const char16_t next = chars[percent + 1];
+        const auto& direct = stages.direct[PlaceholderStages::lookUp(next)];
+        if (direct.consumed != 0) { // the usual case
+            std::memcpy(at, direct.chars.data(), sizeof(direct.chars));
+            at += direct.size;
+            done = percent + direct.consumed;
+            percents &= percents - 1; // the letter after the "%" is not one
+            continue;
+        }
+        if (next == u'%') { // "%%" and a letter
+            const auto& two = stages.afterTwo[PlaceholderStages::lookUp(chars[percent + 2])];
+            if (two.consumed != 0) {
+                std::memcpy(at, two.chars.data(), sizeof(two.chars));
+                at += two.size;
+                done = percent + two.consumed;
+                percents &= from(done);
+                continue;
+            }
+        }
+        out.moveTo(at);
+        const Resume resume = writeUnsettled(stages, text, percent, chain, out);
+        out = resume.out;
+        done = resume.done;
+        percents &= from(done);
+        out.makeRoom(kBlockRoom);
+        at = out.cursor();
+    }
+    out.moveTo(at);
+    return done;
+}
+
 /// The pairs applied to `text` when no placeholder is "%%" and every value is plain or ends in
 /// "%" signs only: what "%" signs and a letter become then depends on nothing that follows but
 /// the signs such a value leaves, so each placeholder is written as it is met. The "%" signs of 64 characters
@@ -168,40 +231,20 @@ struct Resume {
     for (std::size_t block = 0; block < size; block += 64) {
         std::uint64_t percents = percentMask(chars + block, std::min<std::size_t>(64, size - block));
         if (done > block) percents &= from(done - block);
-        while (percents != 0) {
+        if (percents == 0) continue;
+        if (size - block >= kWideBlock) {
+            done = writeWideBlock(stages, text, block, percents, done, chain, out);
+            continue;
+        }
+        while (percents != 0) { // near the end, where fixed-width reads would run past the text
             const std::size_t percent = block + lowest(percents);
-            const std::size_t run = percent - done;
-            // The run, read in chunks past its end, and the characters after the "%" are there.
-            const bool readable = size - percent >= 2 * Writer::kPadded;
-            if (readable && chars[percent + 1] < stages.direct.size()) {
-                const auto& direct = stages.direct[chars[percent + 1]];
-                if (direct.consumed != 0 && run <= Writer::kChunkedRun) { // the usual case
-                    out.makeRoom(Writer::kChunkedRun + 4 * Writer::kPadded);
-                    out.copyChunks(chars + done, run);
-                    out.copyPadded(direct.chars.data(), direct.size);
-                    done = percent + direct.consumed;
-                    percents &= percents - 1; // the letter after the "%" is not one
-                    continue;
-                }
-            }
-            if (readable && chars[percent + 1] == u'%' && chars[percent + 2] < stages.afterTwo.size()) {
-                const auto& two = stages.afterTwo[chars[percent + 2]];
-                if (two.consumed != 0 && run <= Writer::kChunkedRun) { // "%%" and a letter
-                    out.makeRoom(Writer::kChunkedRun + 4 * Writer::kPadded);
-                    out.copyChunks(chars + done, run);
-                    out.copyWide(two.chars.data(), two.size);
-                    done = percent + two.consumed;
-                    percents &= from(done - block);
-                    continue;
-                }
-            }
-            out.appendText(chars + done, run, end);
-            if (percent + 1 < size && chars[percent + 1] < stages.direct.size()) {
-                const auto& direct = stages.direct[chars[percent + 1]];
+            out.appendText(chars + done, percent - done, end);
+            if (percent + 1 < size) {
+                const auto& direct = stages.direct[PlaceholderStages::lookUp(chars[percent + 1])];
                 if (direct.consumed != 0) {
                     out.appendPadded(direct.chars.data(), direct.size);
                     done = percent + direct.consumed;
-                    percents &= percents - 1;
+                    percents &= percents - 1; // the letter after the "%" is not one
                     continue;
                 }
             }

@@ -69,26 +69,14 @@ public:
         if (n <= kPadded) return appendPadded(kPercents, n);
         appendManyPercents(n);
     }
-    // Unchecked copies, after makeRoom: the whole of each eight-character chunk is written.
+    /// Room for `n` characters that a loop then writes unchecked.
     void makeRoom(std::size_t n) {
         if (room() < n) flush();
     }
-    /// Up to 15 characters past `n` are read and written.
-    void copyChunks(const char16_t* from, std::size_t n) {
-        std::memcpy(at_, from, kPadded * sizeof(char16_t));
-        for (std::size_t i = kPadded; i < n; i += 2 * kPadded)
-            std::memcpy(at_ + i, from + i, 2 * kPadded * sizeof(char16_t));
-        at_ += n;
-    }
-    /// The first `n` of the 2 * kPadded characters that `from` points to.
-    void copyWide(const char16_t* from, std::size_t n) {
-        std::memcpy(at_, from, 2 * kPadded * sizeof(char16_t));
-        at_ += n;
-    }
-    void copyPadded(const char16_t* from, std::size_t n) {
-        std::memcpy(at_, from, kPadded * sizeof(char16_t));
-        at_ += n;
-    }
+    /// Where the next character goes, for a loop that writes at most `makeRoom`'s worth itself
+    /// and then hands the end back with moveTo.
+    char16_t* cursor() const { return at_; }
+    void moveTo(char16_t* at) { at_ = at; }
     [[gnu::noinline]] void flush() {
         out_->append(begin_, static_cast<std::size_t>(at_ - begin_));
         at_ = begin_;
@@ -145,8 +133,10 @@ struct PlaceholderStages {
         std::uint8_t size = 0;
         std::uint8_t consumed = 0;
     };
-    std::array<Direct<substitution::Writer::kPadded>, 128> direct{};
-    std::array<Direct<2 * substitution::Writer::kPadded>, 128> afterTwo{};
+    static constexpr std::size_t kBeyondAscii = 128; ///< the look-up of every other character: none
+    std::array<Direct<substitution::Writer::kPadded>, kBeyondAscii + 1> direct{};
+    std::array<Direct<2 * substitution::Writer::kPadded>, kBeyondAscii + 1> afterTwo{};
+    static std::size_t lookUp(char16_t c) { return std::min<std::size_t>(c, kBeyondAscii); }
 
     explicit PlaceholderStages(std::span<const Substitution> group);
 
