@@ -527,6 +527,7 @@ std::u16string typeName(const Variant& v) {
     case VarType::Date: name = u"Date"; break;
     case VarType::String: name = u"String"; break;
     case VarType::Error: name = u"Error"; break;
+    case VarType::Object: name = u"Object"; break;
     case VarType::Bool: name = u"Boolean"; break;
     case VarType::UI1: name = u"Byte"; break;
     case VarType::I8: name = u"LongLong"; break;

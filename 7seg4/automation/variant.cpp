@@ -40,6 +40,12 @@ SEG4_UNSIGNED_FACTORY(ui8, std::uint64_t, UI8)
 #undef SEG4_SIGNED_FACTORY
 #undef SEG4_UNSIGNED_FACTORY
 
+Variant Variant::object() {
+    Variant v;
+    v.type_ = VarType::Object;
+    return v;
+}
+
 Variant Variant::r4(float value) {
     Variant v;
     v.type_ = VarType::R4;

@@ -23,6 +23,7 @@ enum class VarType : std::uint16_t {
     Currency = 6,
     Date = 7,
     String = 8,
+    Object = 9, // an object reference from a caller: nothing of it is held, and every conversion refuses it
     Error = 10,
     Bool = 11,
     Variant = 12, // element type of a variant array; never the type of a scalar
@@ -74,6 +75,9 @@ public:
     static Variant string(std::u16string v);
     static Variant boolean(bool v); // stored as the 16-bit -1 / 0
     static Variant error(std::int32_t scode);
+    /// What a caller's object reference becomes: a member that never reads the argument takes it,
+    /// one that does fails with type mismatch.
+    static Variant object();
     /// A reference to `target`, which must outlive the reference.
     static Variant byRef(Variant* target);
     /// Elements that are not of `elementType` are converted to it with changeType (Empty becomes

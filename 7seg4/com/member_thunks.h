@@ -169,6 +169,13 @@ void commitWritten(std::tuple<H...>& holders) noexcept {
         holders);
 }
 
+/// Hands the caller the [in, out] arguments the member wrote; one it did not write stays exactly
+/// as the caller passed it (its type, a string's very pointer, an object the core cannot hold).
+template <class... H>
+void commitWrites(std::tuple<H...>& holders) {
+    std::apply([](auto&... h) { ((h.written() ? h.commit() : void()), ...); }, holders);
+}
+
 /// Converts the arguments, checks every pointer, runs the core member and writes the results.
 /// A member that fails part-way keeps the writes it made to [in, out] arguments before the
 /// failure (SHOW_DIGIT sets its cycle count before it reads its parameters).
@@ -184,10 +191,10 @@ HRESULT invoke(const IID& iid, Call&& call, ComOut* out, typename Arg<A>::Com...
         try {
             if constexpr (std::is_void_v<R>) {
                 std::apply([&](auto&... h) { call(h.get()...); }, holders);
-                std::apply([](auto&... h) { (h.commit(), ...); }, holders);
+                commitWrites(holders);
             } else {
                 R result = std::apply([&](auto&... h) { return call(h.get()...); }, holders);
-                std::apply([](auto&... h) { (h.commit(), ...); }, holders);
+                commitWrites(holders);
                 Out<R>::store(result, out);
             }
         } catch (...) {

@@ -28,6 +28,7 @@ std::string typeWord(VarType type) {
     case VarType::Date: return "Date";
     case VarType::String: return "String";
     case VarType::Error: return "Error";
+    case VarType::Object: return "Object";
     case VarType::Bool: return "Boolean";
     case VarType::Variant: return "Variant";
     }
@@ -94,6 +95,7 @@ std::string scalar(const Variant& v, bool inArray) {
     case VarType::Date: return "CDate(" + seg4::toUtf8(seg4::toString(Variant::r8(v.asDouble()))) + ")";
     case VarType::String: return formatString(v.asString());
     case VarType::Error: return "CVErr(" + std::to_string(v.asSigned()) + ")";
+    case VarType::Object: return "Object"; // a caller's object: nothing of it is held to show
     case VarType::Bool:
         if (inArray) return v.asBool() ? "-1" : "0";
         return v.asBool() ? "True" : "False";

@@ -13,6 +13,7 @@
 #include <gtest/gtest.h>
 
 #include <array>
+#include <cstring>
 #include <cwctype>
 #include <tuple>
 #include <utility>
@@ -249,6 +250,84 @@ TEST(Dispatch, EveryMemberNameIsKnownInAnyLetterCase) {
     DISPID id = 0;
     EXPECT_EQ(d.defaultDispatch->GetIDsOfNames(IID_NULL, names, 1, 0, &id), DISP_E_UNKNOWNNAME)
         << "the object's own IDispatch is the control's interface, not the host's";
+}
+
+TEST(Arguments, WhatAMemberDoesNotReadOrWriteStaysAsPassed) {
+    // Members with no effect, a macro id with nothing to do, and SimMacroCall2, which only shows
+    // its message: each succeeds whatever the VARIANT holds (an object, a decimal, a type the
+    // core has no twin of) and leaves every bit of it as the caller passed it.
+    Ref<IQuorvaneComponentV4> host;
+    createControl(host);
+    ASSERT_EQ(host->put_QuorvaneVersion(1026), S_OK);
+    IQuorvaneComponentV4* h = host.get();
+    using Fill = void (*)(VARIANT&, IQuorvaneComponentV4*);
+    const std::pair<const char*, Fill> values[] = {
+        {"object", [](VARIANT& v,
+                      IQuorvaneComponentV4* o) { V_VT(&v) = VT_DISPATCH, V_DISPATCH(&v) = o, o->AddRef(); }},
+        {"unknown",
+         [](VARIANT& v, IQuorvaneComponentV4* o) { V_VT(&v) = VT_UNKNOWN, V_UNKNOWN(&v) = o, o->AddRef(); }},
+        {"decimal",
+         [](VARIANT& v, IQuorvaneComponentV4*) { VarDecFromI4(3, &V_DECIMAL(&v)), V_VT(&v) = VT_DECIMAL; }},
+        {"machine int", [](VARIANT& v, IQuorvaneComponentV4*) { V_VT(&v) = VT_INT, V_INT(&v) = 5; }},
+        {"Boolean 1", [](VARIANT& v, IQuorvaneComponentV4*) { V_VT(&v) = VT_BOOL, V_BOOL(&v) = 1; }},
+        {"string",
+         [](VARIANT& v, IQuorvaneComponentV4*) { V_VT(&v) = VT_BSTR, V_BSTR(&v) = SysAllocString(L"x"); }},
+    };
+    using Call = HRESULT (*)(IQuorvaneComponentV4*, VARIANT&);
+    const std::pair<const char*, Call> calls[] = {
+        {"GeneralMethod", [](IQuorvaneComponentV4* c, VARIANT& v) { return c->GeneralMethod(1, &v); }},
+        {"GeneralPut", [](IQuorvaneComponentV4* c, VARIANT& v) { return c->put_GeneralPut(1, &v); }},
+        {"VNodeMsgWrite", [](IQuorvaneComponentV4* c, VARIANT& v) { return c->put_VNodeMsgWrite(1, 0, &v); }},
+        {"SimMacroCall 1 affected",
+         [](IQuorvaneComponentV4* c, VARIANT& v) {
+             VARIANT none{};
+             LONG result = 0, cycles = 7;
+             return c->SimMacroCall(1, none, &result, &v, &cycles);
+         }},
+        {"SimMacroCall 1 parameters",
+         [](IQuorvaneComponentV4* c, VARIANT& v) {
+             VARIANT affected{};
+             LONG result = 0, cycles = 7;
+             return c->SimMacroCall(1, v, &result, &affected, &cycles);
+         }},
+        {"SimMacroCall2 result",
+         [](IQuorvaneComponentV4* c, VARIANT& v) {
+             VARIANT none{}, affected{};
+             LONG cycles = 7;
+             return c->SimMacroCall2(0, none, &v, &affected, &cycles);
+         }},
+    };
+    for (const auto& [member, call] : calls)
+        for (const auto& [kind, fill] : values) {
+            VARIANT v{};
+            fill(v, h);
+            const VARIANT passed = v;
+            EXPECT_EQ(call(h, v), S_OK) << member << " with " << kind;
+            EXPECT_EQ(std::memcmp(&v, &passed, sizeof v), 0) << member << " changed " << kind;
+            VariantClear(&v);
+        }
+    SeenBoxes::instance().take(); // SimMacroCall2's messages
+    // A decimal is a number like any other where a member reads one.
+    SAFEARRAY* levels = SafeArrayCreateVector(VT_VARIANT, 0, 12);
+    for (LONG i = 0; i < 12; ++i) {
+        VARIANT level{};
+        VarDecFromI4(i % 3 == 0 ? 5 : 0, &V_DECIMAL(&level));
+        V_VT(&level) = VT_DECIMAL;
+        SafeArrayPutElement(levels, &i, &level);
+    }
+    VARIANT written{};
+    V_VT(&written) = VT_ARRAY | VT_VARIANT;
+    V_ARRAY(&written) = levels;
+    EXPECT_EQ(h->SimWritePins(written), S_OK);
+    VariantClear(&written);
+    VARIANT read{};
+    ASSERT_EQ(h->SimReadPins(&read), S_OK);
+    for (LONG i = 0; i < 12; ++i) {
+        VARIANT_BOOL level = 0;
+        SafeArrayGetElement(V_ARRAY(&read), &i, &level);
+        EXPECT_EQ(level, i % 3 == 0 ? VARIANT_TRUE : VARIANT_FALSE) << "pin " << i;
+    }
+    VariantClear(&read);
 }
 
 TEST(Dispatch, ErrorsCarryAnErrorInfo) {

@@ -40,6 +40,8 @@ VarType coreTypeOf(VARTYPE vt) {
     case VT_UINT: return VarType::UI4;
     case VT_I8: return VarType::I8;
     case VT_UI8: return VarType::UI8;
+    case VT_DISPATCH:
+    case VT_UNKNOWN: return VarType::Object;
     default: raise(hr::TypeMismatch);
     }
 }
@@ -94,6 +96,15 @@ Variant scalarAt(VARTYPE vt, const void* p) {
     case VT_BSTR: return Variant::string(Bstr::text(read(BSTR{})));
     case VT_ERROR: return Variant::error(read(std::int32_t{}));
     case VT_BOOL: return Variant::boolean(read(std::int16_t{}) != 0);
+    case VT_DISPATCH:
+    case VT_UNKNOWN:
+        return Variant::object(); // the caller keeps it: an [in, out] one is only written when replaced
+    case VT_DECIMAL: { // the core has no decimal: its nearest double, as a number it converts to any other
+        DECIMAL decimal = read(DECIMAL{});
+        double value = 0;
+        if (FAILED(VarR8FromDec(&decimal, &value))) raise(hr::Overflow);
+        return Variant::r8(value);
+    }
     default: raise(hr::TypeMismatch);
     }
 }
@@ -156,7 +167,8 @@ Variant valueOf(const VARIANT& v, ByRefTargets* refs) {
     switch (vt) {
     case VT_EMPTY: return Variant();
     case VT_NULL: return Variant::null();
-    default: return scalarAt(vt, &V_I1(&v)); // every scalar starts at the union's first byte
+    case VT_DECIMAL: return scalarAt(vt, &V_DECIMAL(&v)); // it fills the whole VARIANT, type field aside
+    default: return scalarAt(vt, &V_I1(&v)); // every other scalar starts at the union's first byte
     }
 }
 
@@ -230,6 +242,12 @@ void storeThrough(VARTYPE vt, void* location, const Variant& value) {
         auto** target = static_cast<SAFEARRAY**>(location);
         if (*target) SafeArrayDestroy(*target);
         *target = fresh;
+        return;
+    }
+    if (vt == VT_DECIMAL) { // a decimal reference keeps its type too, from the value as a double
+        DECIMAL fresh;
+        if (FAILED(VarDecFromR8(changeType(v, VarType::R8).asDouble(), &fresh))) raise(hr::Overflow);
+        std::memcpy(location, &fresh, sizeof fresh);
         return;
     }
     // A typed reference keeps its type: the value is converted with the core's rules.
