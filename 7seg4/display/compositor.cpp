@@ -107,9 +107,15 @@ struct Compositor::Prepared {
     SetKey key;
     std::uint64_t hash = 0;
     std::array<std::shared_ptr<const ScaledPicture>, kLayers> slots{}; // none for a hidden backdrop
-    std::vector<std::uint32_t> base;                                   // the visible backdrops stacked
-    std::vector<std::uint32_t> dark;                                   // and every overlay over them
-    std::array<std::vector<Run>, kOverlays> runs;                      // pixels only this overlay touches
+    // Where each slot's pixels lie: the digits share one picture for each segment where their
+    // boxes map the source alike, each at its own place.
+    struct Place {
+        int x0 = 0, y0 = 0;
+    };
+    std::array<Place, kLayers> places{};
+    std::vector<std::uint32_t> base;              // the visible backdrops stacked
+    std::vector<std::uint32_t> dark;              // and every overlay over them
+    std::array<std::vector<Run>, kOverlays> runs; // pixels only this overlay touches
     // The box around each digit's own pixels, when no two of them overlap: a draw then starts
     // each digit from whichever frame is nearer to its own overlays.
     struct Box {
@@ -134,14 +140,16 @@ struct Compositor::Prepared {
 
 void Compositor::Prepared::build(int width, int height) {
     const std::size_t n = static_cast<std::size_t>(width) * static_cast<std::size_t>(height);
-    const auto forEachPixel = [width](const ScaledPicture& slot, auto&& f) {
+    const auto forEachPixel = [this, width](std::size_t layer, auto&& f) {
+        const ScaledPicture& slot = *slots[layer];
+        const Place at = places[layer];
         for (int j = 0; j < slot.h; ++j)
             for (int i = slot.rowFrom[static_cast<std::size_t>(j)];
                  i < slot.rowTo[static_cast<std::size_t>(j)]; ++i) {
                 const std::uint32_t p = slot.pixels[static_cast<std::size_t>(j) * slot.w + i];
                 if (p >> 24) {
-                    const auto x = static_cast<std::uint32_t>(slot.x0 + i);
-                    const auto y = static_cast<std::uint32_t>(slot.y0 + j);
+                    const auto x = static_cast<std::uint32_t>(at.x0 + i);
+                    const auto y = static_cast<std::uint32_t>(at.y0 + j);
                     f(y * static_cast<std::uint32_t>(width) + x, p, x, y);
                 }
             }
@@ -152,21 +160,23 @@ void Compositor::Prepared::build(int width, int height) {
     if (backdrops != 0 && (backdrops & (backdrops - 1)) == 0) {
         // One backdrop over nothing: its pixels as they are (a pixel over a transparent one is
         // itself).
-        const ScaledPicture& slot = *slots[static_cast<std::size_t>(__builtin_ctz(backdrops))];
+        const auto layer = static_cast<std::size_t>(__builtin_ctz(backdrops));
+        const ScaledPicture& slot = *slots[layer];
         for (int j = 0; j < slot.h; ++j)
-            std::memcpy(base.data() + static_cast<std::size_t>(slot.y0 + j) * width + slot.x0,
-                        slot.pixels.data() + static_cast<std::size_t>(j) * slot.w,
-                        slot.w * sizeof(std::uint32_t));
+            std::memcpy(
+                base.data() + static_cast<std::size_t>(places[layer].y0 + j) * width + places[layer].x0,
+                slot.pixels.data() + static_cast<std::size_t>(j) * slot.w, slot.w * sizeof(std::uint32_t));
     } else {
         for (std::size_t b = 0; b < kColourCount; ++b)
             if (backdrops & (1u << b))
-                forEachPixel(*slots[b], [&](std::uint32_t index, std::uint32_t p, std::uint32_t,
-                                            std::uint32_t) { base[index] = over(p, base[index]); });
+                forEachPixel(b, [&](std::uint32_t index, std::uint32_t p, std::uint32_t, std::uint32_t) {
+                    base[index] = over(p, base[index]);
+                });
     }
     dark = base;
     std::vector<std::uint8_t> coverers(n, 0);
     for (std::size_t k = 0; k < kOverlays; ++k)
-        forEachPixel(*slots[kColourCount + k],
+        forEachPixel(kColourCount + k,
                      [&](std::uint32_t index, std::uint32_t p, std::uint32_t, std::uint32_t) {
                          dark[index] = over(p, dark[index]);
                          if (coverers[index] < 255) ++coverers[index];
@@ -181,7 +191,7 @@ void Compositor::Prepared::build(int width, int height) {
     for (std::size_t k = 0; k < kOverlays; ++k) {
         std::vector<Run>& own = runs[k];
         Box& box = digitBoxes[k / kSegmentCount];
-        forEachPixel(*slots[kColourCount + k],
+        forEachPixel(kColourCount + k,
                      [&](std::uint32_t index, std::uint32_t p, std::uint32_t x, std::uint32_t y) {
                          if (coverers[index] > 1) {
                              pile.push_back({index, {static_cast<std::uint32_t>(k), p}});
@@ -469,6 +479,7 @@ void Compositor::prepare(const LayerSet& layers, int width, int height, float tw
             if (isBackdrop && !(key.visibleBackdrops & (1u << i))) continue;
             if (prepared_ && prepared_->slots[i] && prepared_->key.layers[i] == key.layers[i]) {
                 built->slots[i] = prepared_->slots[i];
+                built->places[i] = prepared_->places[i];
                 continue;
             }
             const Key& k = key.layers[i];
@@ -495,15 +506,14 @@ void Compositor::prepare(const LayerSet& layers, int width, int height, float tw
                     (done.slot - kColourCount) % kSegmentCount == (i - kColourCount) % kSegmentCount &&
                     key.layers[done.slot].opacity == k.opacity && done.across.sameShape(m.across) &&
                     done.down.sameShape(m.down)) {
-                    auto moved = std::make_shared<ScaledPicture>(*built->slots[done.slot]);
-                    moved->x0 = m.across.begin;
-                    moved->y0 = m.down.begin;
-                    built->slots[i] = std::move(moved);
+                    built->slots[i] = built->slots[done.slot];
+                    built->places[i] = {m.across.begin, m.down.begin};
                     break;
                 }
             if (built->slots[i]) continue;
             built->slots[i] =
                 std::make_shared<const ScaledPicture>(resample(source, m.across, m.down, k.opacity));
+            built->places[i] = {built->slots[i]->x0, built->slots[i]->y0};
             ++scaled_;
             mapped.push_back(std::move(m));
         }
