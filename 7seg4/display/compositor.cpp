@@ -150,7 +150,7 @@ void Compositor::Prepared::build(int width, int height) {
                 if (p >> 24) {
                     const auto x = static_cast<std::uint32_t>(at.x0 + i);
                     const auto y = static_cast<std::uint32_t>(at.y0 + j);
-                    f(y * static_cast<std::uint32_t>(width) + x, p, x, y);
+                    f(y * static_cast<std::uint32_t>(width) + x, p);
                 }
             }
     };
@@ -169,18 +169,16 @@ void Compositor::Prepared::build(int width, int height) {
     } else {
         for (std::size_t b = 0; b < kColourCount; ++b)
             if (backdrops & (1u << b))
-                forEachPixel(b, [&](std::uint32_t index, std::uint32_t p, std::uint32_t, std::uint32_t) {
-                    base[index] = over(p, base[index]);
-                });
+                forEachPixel(
+                    b, [&](std::uint32_t index, std::uint32_t p) { base[index] = over(p, base[index]); });
     }
     dark = base;
     std::vector<std::uint8_t> coverers(n, 0);
     for (std::size_t k = 0; k < kOverlays; ++k)
-        forEachPixel(kColourCount + k,
-                     [&](std::uint32_t index, std::uint32_t p, std::uint32_t, std::uint32_t) {
-                         dark[index] = over(p, dark[index]);
-                         if (coverers[index] < 255) ++coverers[index];
-                     });
+        forEachPixel(kColourCount + k, [&](std::uint32_t index, std::uint32_t p) {
+            dark[index] = over(p, dark[index]);
+            if (coverers[index] < 255) ++coverers[index];
+        });
 
     // Runs of the pixels each overlay touches alone; the others, with their overlays in order.
     std::vector<std::pair<std::uint32_t, ManyLayer>> pile;
@@ -191,19 +189,24 @@ void Compositor::Prepared::build(int width, int height) {
     for (std::size_t k = 0; k < kOverlays; ++k) {
         std::vector<Run>& own = runs[k];
         Box& box = digitBoxes[k / kSegmentCount];
-        forEachPixel(kColourCount + k,
-                     [&](std::uint32_t index, std::uint32_t p, std::uint32_t x, std::uint32_t y) {
-                         if (coverers[index] > 1) {
-                             pile.push_back({index, {static_cast<std::uint32_t>(k), p}});
-                             return;
-                         }
-                         if (!own.empty() && own.back().index + own.back().length == index)
-                             ++own.back().length;
-                         else
-                             own.push_back({index, 1});
-                         box = {std::min(box.left, x), std::max(box.right, x + 1), std::min(box.top, y),
-                                std::max(box.bottom, y + 1)};
-                     });
+        forEachPixel(kColourCount + k, [&](std::uint32_t index, std::uint32_t p) {
+            if (coverers[index] > 1) {
+                pile.push_back({index, {static_cast<std::uint32_t>(k), p}});
+                return;
+            }
+            if (!own.empty() && own.back().index + own.back().length == index)
+                ++own.back().length;
+            else
+                own.push_back({index, 1});
+        });
+        for (const Run& r : own) {
+            const std::uint32_t last = r.index + r.length - 1;
+            std::uint32_t left = r.index % frameWidth, right = last % frameWidth + 1;
+            const std::uint32_t top = r.index / frameWidth, bottom = last / frameWidth + 1;
+            if (bottom - top > 1) left = 0, right = frameWidth; // a run on from one row to the next
+            box = {std::min(box.left, left), std::max(box.right, right), std::min(box.top, top),
+                   std::max(box.bottom, bottom)};
+        }
     }
     std::stable_sort(pile.begin(), pile.end(),
                      [](const auto& a, const auto& b) { return a.first < b.first; });
