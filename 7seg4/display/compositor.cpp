@@ -477,6 +477,13 @@ void Compositor::prepare(const LayerSet& layers, int width, int height, float tw
             AxisMap across, down;
         };
         std::vector<Mapped> mapped;
+        // The eight overlays of a digit share their columns: one map across serves them all.
+        struct Columns {
+            float left, width;
+            int sourceWidth;
+            AxisMap across;
+        };
+        std::vector<Columns> columns;
         for (std::size_t i = 0; i < kLayers; ++i) {
             const bool isBackdrop = i < kColourCount;
             if (isBackdrop && !(key.visibleBackdrops & (1u << i))) continue;
@@ -489,10 +496,18 @@ void Compositor::prepare(const LayerSet& layers, int width, int height, float tw
             const Frame& source = isBackdrop ? picture(PictureKind::Backdrop, static_cast<int>(i))
                                              : picture(PictureKind::Overlay,
                                                        static_cast<int>((i - kColourCount) % kSegmentCount));
-            Mapped m{i,
-                     mapAxis(double{k.left} / k.twipsPerPixelX, double{k.width} / k.twipsPerPixelX,
-                             source.width, k.frameWidth),
-                     {}};
+            // The frame and twips per pixel are the same for every layer of a key.
+            const auto sameColumns = [&](const Columns& c) {
+                return std::memcmp(&c.left, &k.left, sizeof k.left) == 0 &&
+                       std::memcmp(&c.width, &k.width, sizeof k.width) == 0 && c.sourceWidth == source.width;
+            };
+            auto cols = std::find_if(columns.begin(), columns.end(), sameColumns);
+            if (cols == columns.end())
+                cols = columns.insert(
+                    columns.end(), {k.left, k.width, source.width,
+                                    mapAxis(double{k.left} / k.twipsPerPixelX,
+                                            double{k.width} / k.twipsPerPixelX, source.width, k.frameWidth)});
+            Mapped m{i, cols->across, {}};
             // The overlays share their row: one vertical map serves them all.
             const auto sameRows = [&](const Mapped& done) {
                 const Key& d = key.layers[done.slot];
