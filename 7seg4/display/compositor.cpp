@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <array>
+#include <bit>
 #include <cmath>
 #include <cstddef>
 #include <cstring>
@@ -405,14 +406,11 @@ bool sameAsGiven(const Compositor::Given& given, const LayerSet& layers, int wid
         boxes |= boxWords(&l) ^ boxWords(&given.boxes[kColourCount + k]);
         other |= l.opacity ^ given.boxes[kColourCount + k].opacity;
     }
-    std::uint32_t twips[2], givenTwips[2];
-    std::memcpy(&twips[0], &twipsPerPixelX, 4);
-    std::memcpy(&twips[1], &twipsPerPixelY, 4);
-    std::memcpy(givenTwips, &given.twipsPerPixelX, 4);
-    std::memcpy(givenTwips + 1, &given.twipsPerPixelY, 4);
+    const auto bits = [](float v) { return std::bit_cast<std::uint32_t>(v); };
     return (boxes[0] | boxes[1] | boxes[2] | boxes[3]) == 0 && other == 0 &&
            backdrops == given.visibleBackdrops && width == given.frameWidth && height == given.frameHeight &&
-           twips[0] == givenTwips[0] && twips[1] == givenTwips[1];
+           bits(twipsPerPixelX) == bits(given.twipsPerPixelX) &&
+           bits(twipsPerPixelY) == bits(given.twipsPerPixelY);
 }
 
 Compositor::Given givenOf(const LayerSet& layers, int width, int height, float twipsPerPixelX,
@@ -498,8 +496,9 @@ void Compositor::prepare(const LayerSet& layers, int width, int height, float tw
                                                        static_cast<int>((i - kColourCount) % kSegmentCount));
             // The frame and twips per pixel are the same for every layer of a key.
             const auto sameColumns = [&](const Columns& c) {
-                return std::memcmp(&c.left, &k.left, sizeof k.left) == 0 &&
-                       std::memcmp(&c.width, &k.width, sizeof k.width) == 0 && c.sourceWidth == source.width;
+                return std::bit_cast<std::uint32_t>(c.left) == std::bit_cast<std::uint32_t>(k.left) &&
+                       std::bit_cast<std::uint32_t>(c.width) == std::bit_cast<std::uint32_t>(k.width) &&
+                       c.sourceWidth == source.width;
             };
             auto cols = std::find_if(columns.begin(), columns.end(), sameColumns);
             if (cols == columns.end())
