@@ -3,7 +3,7 @@
 //   level (plus the Paint it asks for);
 //   Paint without layout (one backdrop and 32 overlay visibilities) against 36 boolean stores;
 //   a full composite of a display at LEDSize 20, 50 and 85 against a memcpy of the same frame
-//   (half the overlays shown, the compositor's worst case; also all shown and one digit lit);
+//   (two digits lit and two unlit; also all unlit and one digit lit);
 //   the first draw after a change with nothing kept in the process (the pictures scaled), and a
 //   snapshot of a display whose pictures the process keeps;
 //   the memory that 1,000 displays drawn at one size keep above one display.
@@ -99,8 +99,9 @@ void compositeWithLitDigits(benchmark::State& state, int lit) {
     }
 }
 
-// Half the overlays shown is the most work for the compositor; a new display shows all 32, a
-// multiplexed simulation mostly 24 (one digit selected).
+// Two digits lit and two unlit start from different frames (each digit's box copied from its
+// own); a new display shows all 32 overlays, a multiplexed simulation mostly 24 (one digit
+// selected, whose pattern mixes lit and unlit segments).
 void Composite(benchmark::State& state) { compositeWithLitDigits(state, 2); }
 void CompositeAllUnlit(benchmark::State& state) { compositeWithLitDigits(state, 0); }
 void CompositeOneDigit(benchmark::State& state) { compositeWithLitDigits(state, 1); }

@@ -79,8 +79,26 @@ public:
     };
     struct Prepared;
 
+    /// What the last draw was given but the overlays' visibility: a draw given the same again
+    /// draws from what it has without building a key. Floats are compared bit for bit, and every
+    /// box is kept (a hidden backdrop's too), so "the same" is never wrong; at worst a change
+    /// that does not matter builds the key once.
+    struct Given {
+        struct Box {
+            float left = 0, top = 0, width = 0, height = 0;
+            int opacity = 0;
+        };
+        std::array<Box, kLayers> boxes{};
+        unsigned visibleBackdrops = 0;
+        int frameWidth = -1, frameHeight = -1;
+        float twipsPerPixelX = 0, twipsPerPixelY = 0;
+    };
+
 private:
-    SetKey key_;
+    /// Finds or builds what the layers need (a change of anything but the overlays' visibility).
+    void prepare(const LayerSet& layers, int width, int height, float twipsPerPixelX, float twipsPerPixelY);
+
+    Given given_;
     std::shared_ptr<const Prepared> prepared_;
     std::uint64_t scaled_ = 0;
 };

@@ -89,10 +89,38 @@ namespace {
 /// the lanes are added and multiplied exactly as four separate floats would be.
 using Channels = float __attribute__((vector_size(16)));
 using Bytes = std::uint32_t __attribute__((vector_size(16)));
+using Lanes = std::int32_t __attribute__((vector_size(16)));
 
 inline Channels channelsOf(std::uint32_t p) {
     const Bytes bytes{p & 0xFF, (p >> 8) & 0xFF, (p >> 16) & 0xFF, p >> 24};
-    return __builtin_convertvector(bytes, Channels);
+    // Through signed lanes: a byte converts exactly either way, and signed converts in one step.
+    return __builtin_convertvector(__builtin_convertvector(bytes, Lanes), Channels);
+}
+
+/// Pixels [from, to] of a row as channels, four at a time where it can: the four pixels'
+/// reds, greens, blues and alphas converted together (exactly, as channelsOf does), then
+/// turned into one vector per pixel.
+void channelsOfRow(const std::uint32_t* src, int from, int to, Channels* out) {
+    int x = from;
+    for (; x + 3 <= to; x += 4) {
+        Bytes four;
+        std::memcpy(&four, src + x, sizeof four);
+        const Channels r = __builtin_convertvector(__builtin_convertvector(four & 0xFF, Lanes), Channels);
+        const Channels g =
+            __builtin_convertvector(__builtin_convertvector((four >> 8) & 0xFF, Lanes), Channels);
+        const Channels b =
+            __builtin_convertvector(__builtin_convertvector((four >> 16) & 0xFF, Lanes), Channels);
+        const Channels a = __builtin_convertvector(__builtin_convertvector(four >> 24, Lanes), Channels);
+        const Channels rgLow = __builtin_shufflevector(r, g, 0, 4, 1, 5);
+        const Channels baLow = __builtin_shufflevector(b, a, 0, 4, 1, 5);
+        const Channels rgHigh = __builtin_shufflevector(r, g, 2, 6, 3, 7);
+        const Channels baHigh = __builtin_shufflevector(b, a, 2, 6, 3, 7);
+        out[x] = __builtin_shufflevector(rgLow, baLow, 0, 1, 4, 5);
+        out[x + 1] = __builtin_shufflevector(rgLow, baLow, 2, 3, 6, 7);
+        out[x + 2] = __builtin_shufflevector(rgHigh, baHigh, 0, 1, 4, 5);
+        out[x + 3] = __builtin_shufflevector(rgHigh, baHigh, 2, 3, 6, 7);
+    }
+    for (; x <= to; ++x) out[x] = channelsOf(src[x]);
 }
 
 /// The frame pixels [from, to) whose taps reach source pixels [lo, hi]: a range, since taps
@@ -139,6 +167,8 @@ ScaledPicture resample(const Frame& picture, const AxisMap& mx, const AxisMap& m
     // A source row equal to the one above it gives the same sums: it uses that row's.
     std::vector<std::size_t> rowOf(rowsHigh);
     const std::size_t rowBytes = static_cast<std::size_t>(picture.width) * sizeof(std::uint32_t);
+    // The source row's pixels as channels, each converted once however many taps read it.
+    std::unique_ptr<Channels[]> line(new Channels[static_cast<std::size_t>(picture.width)]);
     for (std::size_t sy = 0; sy < rowsHigh; ++sy) {
         const std::uint32_t* src = picture.pixels.data() + sy * static_cast<std::size_t>(picture.width);
         rowOf[sy] = sy;
@@ -156,12 +186,15 @@ ScaledPicture resample(const Frame& picture, const AxisMap& mx, const AxisMap& m
         reach(mx, w, lo, hi, from, to);
         spanFrom[sy] = from;
         spanTo[sy] = to;
+        if (from >= to) continue;
+        // Every source pixel the taps of [from, to) read, the transparent ones about the span too.
+        channelsOfRow(src, lowestSource(mx, from), highestSource(mx, to - 1), line.get());
         Channels* dst = rows.get() + sy * uw;
         for (int i = from; i < to; ++i) {
             Channels acc{0, 0, 0, 0};
             const Tap* tap = mx.taps.data() + mx.first[static_cast<std::size_t>(i)];
             const Tap* end = mx.taps.data() + mx.first[static_cast<std::size_t>(i) + 1];
-            for (; tap != end; ++tap) acc += tap->weight * channelsOf(src[tap->source]);
+            for (; tap != end; ++tap) acc += tap->weight * line[static_cast<std::size_t>(tap->source)];
             dst[i] = acc;
         }
     }

@@ -112,6 +112,8 @@ TEST_F(DisplayTest, KeptPicturesMatchPlainStackingThroughChangesAndAreSharedByEv
         {"new display", [](auto& t) { t.control.Paint(); }, 15, 9},
         {"all lit", [](auto& t) { t.setPins(0xF), t.control.Paint(); }, 15, 9},
         {"two digits lit", [](auto& t) { t.setPins(0x24A), t.control.Paint(); }, 15, 9},
+        {"a simulation shows 1. on the rightmost digit",
+         [](auto& t) { t.control.StartSimulation(), t.setPins(0x1 | 0x79 << 4), t.control.Paint(); }, 15, 9},
         {"another colour", [](auto& t) { t.control.put_LEDColour(3); }, 15, 10},
         {"another size", [](auto& t) { t.control.put_LEDSize(52); }, 15, 43},
         {"another screen: digits 40.8 pixels wide", [](auto& t) { t.control.put_LEDSize(51); }, 12, 76},
@@ -144,9 +146,11 @@ TEST_F(DisplayTest, KeptPicturesMatchPlainStackingThroughChangesAndAreSharedByEv
     }
 }
 
-TEST(Compositor, OverlappingLayersStackInOrderWhateverShows) {
+TEST(Compositor, OverlappingLayersStackInOrderWhateverShowsAndWhereverTheyMove) {
     // Piled on one cell: two backdrops, the four A overlays, G and E off by fractions of a pixel
-    // and G moved up onto A, so that pixels have from one to six overlays over them.
+    // and G moved up onto A, so that pixels have from one to six overlays over them. Between
+    // draws, besides which layers show, one layer's box edge or opacity moves a little, shown
+    // or hidden: the kept compositor must see every such change.
     LayerSet layers;
     layers.backdrops[1] = {0, 0, 1050, 1305, false, 100};
     layers.backdrops[2] = {150, 0, 1050, 1305, false, 60};
@@ -156,12 +160,23 @@ TEST(Compositor, OverlappingLayersStackInOrderWhateverShows) {
         layers.overlays[piled[i]] = {offsets[i][0], offsets[i][1], 1050, 1305, false, 85};
     Compositor compositor;
     Frame kept;
-    for (unsigned mask = 0; mask < 512; mask += 7) { // a spread of the ways to show them
+    float Layer::*const edges[] = {&Layer::left, &Layer::top, &Layer::width, &Layer::height};
+    for (unsigned mask = 0, n = 0; mask < 512; mask += 7, ++n) { // a spread of the ways to show them
         layers.backdrops[1].visible = mask & 1;
         layers.backdrops[2].visible = mask & 2;
         for (std::size_t i = 0; i < 7; ++i) layers.overlays[piled[i]].visible = (mask >> (i + 2)) & 1;
         compositor.draw(layers, 70, 87, 15, 15, kept);
         ASSERT_TRUE(kept.pixels == stackLayers(layers, 70, 87, 15).pixels) << mask;
+        // Then one layer moved, and next only shown or hidden the other way.
+        Layer& moved = n % 8 == 7 ? layers.backdrops[2] : layers.overlays[piled[n % 8]];
+        if (n % 5 == 4)
+            moved.opacity = moved.opacity == 85 ? 70 : 85;
+        else
+            moved.*edges[n % 5] += n % 2 ? 8 : -8; // about half a pixel
+        for (int flip = 0; flip < 2; ++flip, moved.visible = !moved.visible) {
+            compositor.draw(layers, 70, 87, 15, 15, kept);
+            ASSERT_TRUE(kept.pixels == stackLayers(layers, 70, 87, 15).pixels) << mask << " moved " << flip;
+        }
     }
 }
 
