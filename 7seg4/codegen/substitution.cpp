@@ -157,7 +157,7 @@ struct Resume {
 constexpr std::size_t kWideBlock = 64 + 2 * Writer::kPadded;
 /// What one such block can write: its runs, and every "%" in it becoming up to 2 * kPadded
 /// characters, with the overhang of the last fixed-width copy.
-constexpr std::size_t kBlockRoom = 64 + 64 * 2 * Writer::kPadded + 2 * Writer::kPadded;
+constexpr std::size_t kBlockRoom = 64 + std::size_t{64} * 2 * Writer::kPadded + 2 * Writer::kPadded;
 static_assert(kBlockRoom <= Writer::kBuffer);
 
 /// The "%" signs `percents` of the block at `block`, where every run, "%" and look-up can be
