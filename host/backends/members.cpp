@@ -45,6 +45,4 @@ bool isMemberName(std::string_view name) {
            findMember(name, MemberKind::Method);
 }
 
-std::size_t inputCount(const MemberInfo& m) { return m.args.size() - (m.kind == MemberKind::Put ? 1 : 0); }
-
 } // namespace qhost

@@ -28,6 +28,8 @@ FoundMember findMember(std::string_view name, seg4::MemberKind kind);
 const seg4::MemberInfo& requireMember(std::string_view name, seg4::MemberKind kind);
 bool isMemberName(std::string_view name);
 /// Arguments a script writes in the parentheses: a put's value comes after the "=".
-std::size_t inputCount(const seg4::MemberInfo& m);
+inline std::size_t inputCount(const seg4::MemberInfo& m) {
+    return m.args.size() - (m.kind == seg4::MemberKind::Put ? 1 : 0);
+}
 
 } // namespace qhost

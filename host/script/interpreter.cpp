@@ -11,6 +11,7 @@
 #include <algorithm>
 #include <cctype>
 #include <cmath>
+#include <cstring>
 #include <fstream>
 #include <iterator>
 #include <ostream>
@@ -22,6 +23,26 @@ using seg4::MemberInfo;
 using seg4::MemberKind;
 using seg4::Variant;
 using seg4::VarType;
+
+namespace {
+
+// Every call is followed by a look at the pins: compared as two words, not byte by byte.
+bool sameLevels(const Levels& a, const Levels& b) {
+    std::uint64_t a8 = 0, b8 = 0;
+    std::uint32_t a4 = 0, b4 = 0;
+    static_assert(sizeof(Levels) == sizeof a8 + sizeof a4);
+    std::memcpy(&a8, a.data(), sizeof a8);
+    std::memcpy(&b8, b.data(), sizeof b8);
+    std::memcpy(&a4, a.data() + sizeof a8, sizeof a4);
+    std::memcpy(&b4, b.data() + sizeof b8, sizeof b4);
+    return a8 == b8 && a4 == b4;
+}
+
+// The macro calls, whose reported cycles are simulated time; found once, compared by address.
+const MemberInfo* const kMacroCall = findMember("SimMacroCall", MemberKind::Method).info;
+const MemberInfo* const kMacroCall2 = findMember("SimMacroCall2", MemberKind::Method).info;
+
+} // namespace
 
 seg4::HResult errorCodeFromText(const std::string& text) {
     const std::string t = lower(text);
@@ -104,9 +125,12 @@ void Interpreter::fail(int line, const std::string& what) {
     out_.flush();
 }
 
-PlacedDisplay& Interpreter::current(int line) {
-    if (displays_.empty()) throw ScriptFault(line, "no display placed yet (use 'place' first)");
-    return displays_[current_];
+void Interpreter::noDisplayYet(int line) {
+    throw ScriptFault(line, "no display placed yet (use 'place' first)");
+}
+
+void Interpreter::tooManyIterations(int line) const {
+    throw ScriptFault(line, "loop ran more than " + std::to_string(limits_.maxLoopIterations) + " times");
 }
 
 PlacedDisplay& Interpreter::place(const std::string& name, int line, bool bare) {
@@ -278,7 +302,8 @@ void Interpreter::evaluateStatement(const Statement& s) {
     const bool voidCall =
         e.kind == Expr::Kind::Name && !b.get && b.method && b.method.info->result == seg4::ValueKind::Void;
     try {
-        const Variant v = evaluate(e);
+        // A call of a method (the statement scripts repeat most) goes to the member directly.
+        const Variant v = voidCall ? callMember(e, *b.method.info, b.method.host, nullptr) : evaluate(e);
         if (echo_ && quiet_ == 0) {
             const std::string text = exprText(e, s.text);
             print(voidCall ? text : text + " = " + formatValue(v));
@@ -375,9 +400,7 @@ void Interpreter::expectMessageBox(const Statement& s) {
 
 void Interpreter::loop(const Statement& s) {
     auto guard = [&] {
-        if (++loopIterations_ > limits_.maxLoopIterations)
-            throw ScriptFault(s.line,
-                              "loop ran more than " + std::to_string(limits_.maxLoopIterations) + " times");
+        if (++loopIterations_ > limits_.maxLoopIterations) tooManyIterations(s.line);
     };
     switch (s.kind) {
     case Statement::Kind::Repeat: {
@@ -439,8 +462,9 @@ void Interpreter::advance(double seconds) {
 
 void Interpreter::recordLevels() {
     for (auto& d : displays_) {
-        const std::array<bool, 12> levels = d.display->pinLevels();
-        if (d.history.empty() || d.history.back().levels != levels) d.history.push_back({now_, levels});
+        const Levels levels = d.display->pinLevels();
+        if (d.history.empty() || !sameLevels(d.history.back().levels, levels))
+            d.history.push_back({now_, levels});
     }
 }
 
@@ -507,13 +531,15 @@ Variant Interpreter::callByReference(const std::string& member, std::vector<Vari
     return result;
 }
 
+void Interpreter::wrongArgumentCount(const Expr& e, const MemberInfo& member) {
+    const std::size_t wanted = inputCount(member);
+    throw ScriptFault(e.line, std::string(member.name) + " takes " + std::to_string(wanted) + " argument" +
+                                  (wanted == 1 ? "" : "s") + ", got " + std::to_string(e.args.size()));
+}
+
 Variant Interpreter::callMember(const Expr& e, const MemberInfo& member, bool hostInterface,
                                 const Variant* putValue) {
-    const std::size_t wanted = inputCount(member);
-    if (e.args.size() != wanted)
-        throw ScriptFault(e.line, std::string(member.name) + " takes " + std::to_string(wanted) +
-                                      " argument" + (wanted == 1 ? "" : "s") + ", got " +
-                                      std::to_string(e.args.size()));
+    if (e.args.size() != inputCount(member)) wrongArgumentCount(e, member);
     PlacedDisplay& target = current(e.line);
 
     // The frame of this nesting level: an argument may itself call a member, one level deeper.
@@ -548,7 +574,7 @@ Variant Interpreter::callMember(const Expr& e, const MemberInfo& member, bool ho
     Variant result = target.display->invoke(hostInterface, member, args);
 
     // The cycles a macro reports are simulated time on the host's clock.
-    if (member.name == "SimMacroCall" || member.name == "SimMacroCall2") {
+    if (&member == kMacroCall || &member == kMacroCall2) {
         const double cycles = seg4::toDouble(*args[4]);
         if (cycles > 0 && std::isfinite(cycles)) now_ += cycles / clockHz_;
     }

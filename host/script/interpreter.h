@@ -46,7 +46,10 @@ public:
     int run(const Script& script);
 
     // For commands and the demo.
-    PlacedDisplay& current(int line);
+    PlacedDisplay& current(int line) {
+        if (displays_.empty()) noDisplayYet(line);
+        return displays_[current_];
+    }
     std::vector<PlacedDisplay>& displays() { return displays_; }
     double now() const { return now_; }
     double clockHz() const { return clockHz_; }
@@ -110,6 +113,9 @@ private:
     int quiet_ = 0;    // >0 while an expect runs a statement: no output
     bool echo_ = true; // "echo off" keeps answers of calls and puts to themselves (not built then)
 
+    [[noreturn]] static void noDisplayYet(int line);
+    [[noreturn]] static void wrongArgumentCount(const Expr& e, const seg4::MemberInfo& member);
+    [[noreturn]] void tooManyIterations(int line) const;
     void execute(const Block& block);
     void execute(const Statement& s);
     void dispatch(const Statement& s);
