@@ -185,7 +185,13 @@ std::string Interpreter::removeDisplay(const std::string& name, int line) {
 }
 
 void Interpreter::execute(const Block& block) {
-    for (const StatementPtr& s : block) execute(*s);
+    for (const StatementPtr& s : block) {
+        // A call or a read shows its own failure: the commonest statement needs no dispatch.
+        if (s->kind == Statement::Kind::Evaluate)
+            evaluateStatement(*s);
+        else
+            execute(*s);
+    }
 }
 
 void Interpreter::execute(const Statement& s) {
@@ -304,14 +310,16 @@ void Interpreter::evaluateStatement(const Statement& s) {
     try {
         // A call of a method (the statement scripts repeat most) goes to the member directly.
         const Variant v = voidCall ? callMember(e, *b.method.info, b.method.host, nullptr) : evaluate(e);
-        if (echo_ && quiet_ == 0) {
-            const std::string text = exprText(e, s.text);
-            print(voidCall ? text : text + " = " + formatValue(v));
-        }
+        if (echo_ && quiet_ == 0) echoAnswer(s, voidCall ? nullptr : &v);
     } catch (const ComError& err) {
-        print(exprText(e, s.text));
+        echoAnswer(s, nullptr);
         printError(err);
     }
+}
+
+void Interpreter::echoAnswer(const Statement& s, const Variant* answer) {
+    const std::string text = exprText(*s.values[0], s.text);
+    print(answer ? text + " = " + formatValue(*answer) : text);
 }
 
 void Interpreter::assign(const Statement& s) {

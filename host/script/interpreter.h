@@ -120,6 +120,8 @@ private:
     void execute(const Statement& s);
     void dispatch(const Statement& s);
     void evaluateStatement(const Statement& s);
+    /// Prints the statement, with its answer when given.
+    void echoAnswer(const Statement& s, const seg4::Variant* answer);
     void assign(const Statement& s);
     void expectFails(const Statement& s);
     void expectMessageBox(const Statement& s);
