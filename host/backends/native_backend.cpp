@@ -210,12 +210,17 @@ public:
         // call, and an array written byte by byte and returned in registers stalls the load.
         std::uint64_t low = 0;  // pins 0-7, one byte each
         std::uint32_t high = 0; // pins 8-11
-        if (const auto& pins = control_.state().m_Pins) {
-            const std::size_t count = pins->size();
-            const auto level = [&](std::size_t i) { return std::uint64_t{i < count && (*pins)[i].SimValue}; };
+        const auto gather = [&](auto level) {
             for (std::size_t i = 0; i < 8; ++i) low |= level(i) << (8 * i);
             for (std::size_t i = 8; i < 12; ++i)
                 high |= static_cast<std::uint32_t>(level(i) << (8 * (i - 8)));
+        };
+        if (const auto& pins = control_.state().m_Pins) {
+            const std::vector<seg4::RSPin>& p = *pins;
+            if (p.size() >= 12) // the table a display has: no bound to check per pin
+                gather([&](std::size_t i) { return std::uint64_t{p[i].SimValue}; });
+            else
+                gather([&](std::size_t i) { return std::uint64_t{i < p.size() && p[i].SimValue}; });
         }
         static_assert(std::endian::native == std::endian::little, "pin i is byte i of the words");
         std::array<bool, 12> levels;

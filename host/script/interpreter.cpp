@@ -469,11 +469,15 @@ void Interpreter::advance(double seconds) {
 }
 
 void Interpreter::recordLevels() {
+    // After every call: the usual answer is "no change", the sample is added out of line.
     for (auto& d : displays_) {
         const Levels levels = d.display->pinLevels();
-        if (d.history.empty() || !sameLevels(d.history.back().levels, levels))
-            d.history.push_back({now_, levels});
+        if (d.history.empty() || !sameLevels(d.history.back().levels, levels)) addSample(d.history, levels);
     }
+}
+
+void Interpreter::addSample(PinHistory& history, const Levels& levels) const {
+    history.push_back({now_, levels});
 }
 
 Variant& Interpreter::variable(const NameBinding& name) {
@@ -562,23 +566,21 @@ Variant Interpreter::callMember(const Expr& e, const MemberInfo& member, bool ho
     } level(callDepth_);
     std::vector<Variant*>& args = frame.args;
     std::vector<Variant>& temporaries = frame.temporaries;
-    args.clear();
+    args.resize(e.args.size() + (putValue ? 1 : 0));
     temporaries.clear();
-    temporaries.reserve(e.args.size() + 1); // no reallocation below: the pointers stay valid
-    for (const ExprPtr& a : e.args) {
-        const NameBinding& b = a->binding;
-        if (a->kind == Expr::Kind::Name && !a->hasArgumentList && !b.isMember() &&
-            b.builtIn == BuiltIn::None) {
-            args.push_back(&variable(b)); // created Empty when new: out-parameters
-        } else {
-            temporaries.push_back(evaluate(*a).deref());
-            args.push_back(&temporaries.back());
-        }
+    // A value that is no variable is passed as a temporary; room for all of them is made before
+    // the first, so that no reallocation moves the ones already passed.
+    const auto temporary = [&](Variant value) {
+        if (temporaries.empty()) temporaries.reserve(args.size());
+        temporaries.push_back(std::move(value));
+        return &temporaries.back();
+    };
+    for (std::size_t i = 0; i < e.args.size(); ++i) {
+        const Expr& a = *e.args[i];
+        // A variable is passed itself, created Empty when new: the member may write it.
+        args[i] = a.byReference ? &variable(a.binding) : temporary(evaluate(a).deref());
     }
-    if (putValue) {
-        temporaries.push_back(putValue->deref());
-        args.push_back(&temporaries.back());
-    }
+    if (putValue) args.back() = temporary(putValue->deref());
     Variant result = target.display->invoke(hostInterface, member, args);
 
     // The cycles a macro reports are simulated time on the host's clock.

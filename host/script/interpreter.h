@@ -129,6 +129,7 @@ private:
     void command(const Statement& s);
     void advance(double seconds);
     void recordLevels();
+    [[gnu::noinline]] void addSample(PinHistory& history, const Levels& levels) const;
 
     seg4::Variant evaluate(const Expr& e);
     seg4::Variant evaluateName(const Expr& e);
