@@ -575,10 +575,10 @@ Variant Interpreter::callMember(const Expr& e, const MemberInfo& member, bool ho
         temporaries.push_back(std::move(value));
         return &temporaries.back();
     };
-    for (std::size_t i = 0; i < e.args.size(); ++i) {
-        const Expr& a = *e.args[i];
+    Variant** passed = args.data(); // the frame's own: deeper calls use the frames after it
+    for (const ExprPtr& a : e.args) {
         // A variable is passed itself, created Empty when new: the member may write it.
-        args[i] = a.byReference ? &variable(a.binding) : temporary(evaluate(a).deref());
+        *passed++ = a->byReference ? &variable(a->binding) : temporary(evaluate(*a).deref());
     }
     if (putValue) args.back() = temporary(putValue->deref());
     Variant result = target.display->invoke(hostInterface, member, args);
