@@ -13,7 +13,7 @@ namespace qhost {
 /// Lower-case ASCII, as names are compared.
 std::string lower(std::string s);
 /// Whether two names are the same, ignoring ASCII letter case.
-bool sameName(std::string_view a, std::string_view b);
+bool sameName(std::string_view a, std::string_view b) noexcept;
 
 struct FoundMember {
     const seg4::MemberInfo* info = nullptr;
@@ -23,7 +23,7 @@ struct FoundMember {
 
 /// The member of either interface with this name (any letter case) and kind; the host
 /// interface is searched first. Nothing found: `info` is null.
-FoundMember findMember(std::string_view name, seg4::MemberKind kind);
+FoundMember findMember(std::string_view name, seg4::MemberKind kind) noexcept;
 /// The same for a member the caller knows exists; a missing one is a fault of the program.
 const seg4::MemberInfo& requireMember(std::string_view name, seg4::MemberKind kind);
 bool isMemberName(std::string_view name);
