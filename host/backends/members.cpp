@@ -19,14 +19,14 @@ std::string lower(std::string s) {
     return s;
 }
 
-bool sameName(std::string_view a, std::string_view b) {
+bool sameName(std::string_view a, std::string_view b) noexcept {
     if (a.size() != b.size()) return false;
     for (std::size_t i = 0; i < a.size(); ++i)
         if (foldCase(a[i]) != foldCase(b[i])) return false;
     return true;
 }
 
-FoundMember findMember(std::string_view name, MemberKind kind) {
+FoundMember findMember(std::string_view name, MemberKind kind) noexcept {
     for (const MemberInfo& m : seg4::kHostMembers)
         if (m.kind == kind && sameName(m.name, name)) return {&m, true};
     for (const MemberInfo& m : seg4::kControlMembers)
@@ -44,7 +44,5 @@ bool isMemberName(std::string_view name) {
     return findMember(name, MemberKind::Get) || findMember(name, MemberKind::Put) ||
            findMember(name, MemberKind::Method);
 }
-
-std::size_t inputCount(const MemberInfo& m) { return m.args.size() - (m.kind == MemberKind::Put ? 1 : 0); }
 
 } // namespace qhost

@@ -11,6 +11,8 @@
 #include "display/compositor.h"
 #include "posix_platform.h"
 
+#include <bit>
+#include <cstring>
 #include <stdexcept>
 #include <tuple>
 #include <utility>
@@ -204,11 +206,26 @@ public:
         return seg4::snapshot(control_, platform_.twipsPerPixelX(), platform_.twipsPerPixelY());
     }
     std::array<bool, 12> pinLevels() override {
-        std::array<bool, 12> levels{};
+        // Gathered in two words and copied out whole: the script reads the levels after every
+        // call, and an array written byte by byte and returned in registers stalls the load.
+        std::uint64_t low = 0;  // pins 0-7, one byte each
+        std::uint32_t high = 0; // pins 8-11
+        const auto gather = [&](auto level) {
+            for (std::size_t i = 0; i < 8; ++i) low |= level(i) << (8 * i);
+            for (std::size_t i = 8; i < 12; ++i)
+                high |= static_cast<std::uint32_t>(level(i) << (8 * (i - 8)));
+        };
         if (const auto& pins = control_.state().m_Pins) {
-            for (std::size_t i = 0; i < levels.size() && i < pins->size(); ++i)
-                levels[i] = (*pins)[i].SimValue;
+            const std::vector<seg4::RSPin>& p = *pins;
+            if (p.size() >= 12) // the table a display has: no bound to check per pin
+                gather([&](std::size_t i) { return std::uint64_t{p[i].SimValue}; });
+            else
+                gather([&](std::size_t i) { return std::uint64_t{i < p.size() && p[i].SimValue}; });
         }
+        static_assert(std::endian::native == std::endian::little, "pin i is byte i of the words");
+        std::array<bool, 12> levels;
+        std::memcpy(levels.data(), &low, sizeof low);
+        std::memcpy(levels.data() + sizeof low, &high, sizeof high);
         return levels;
     }
 

@@ -11,6 +11,7 @@
 #include <algorithm>
 #include <cctype>
 #include <cmath>
+#include <cstring>
 #include <fstream>
 #include <iterator>
 #include <ostream>
@@ -22,6 +23,26 @@ using seg4::MemberInfo;
 using seg4::MemberKind;
 using seg4::Variant;
 using seg4::VarType;
+
+namespace {
+
+// Every call is followed by a look at the pins: compared as two words, not byte by byte.
+bool sameLevels(const Levels& a, const Levels& b) {
+    std::uint64_t a8 = 0, b8 = 0;
+    std::uint32_t a4 = 0, b4 = 0;
+    static_assert(sizeof(Levels) == sizeof a8 + sizeof a4);
+    std::memcpy(&a8, a.data(), sizeof a8);
+    std::memcpy(&b8, b.data(), sizeof b8);
+    std::memcpy(&a4, a.data() + sizeof a8, sizeof a4);
+    std::memcpy(&b4, b.data() + sizeof b8, sizeof b4);
+    return a8 == b8 && a4 == b4;
+}
+
+// The macro calls, whose reported cycles are simulated time; found once, compared by address.
+const MemberInfo* const kMacroCall = findMember("SimMacroCall", MemberKind::Method).info;
+const MemberInfo* const kMacroCall2 = findMember("SimMacroCall2", MemberKind::Method).info;
+
+} // namespace
 
 seg4::HResult errorCodeFromText(const std::string& text) {
     const std::string t = lower(text);
@@ -104,9 +125,12 @@ void Interpreter::fail(int line, const std::string& what) {
     out_.flush();
 }
 
-PlacedDisplay& Interpreter::current(int line) {
-    if (displays_.empty()) throw ScriptFault(line, "no display placed yet (use 'place' first)");
-    return displays_[current_];
+void Interpreter::noDisplayYet(int line) {
+    throw ScriptFault(line, "no display placed yet (use 'place' first)");
+}
+
+void Interpreter::tooManyIterations(int line) const {
+    throw ScriptFault(line, "loop ran more than " + std::to_string(limits_.maxLoopIterations) + " times");
 }
 
 PlacedDisplay& Interpreter::place(const std::string& name, int line, bool bare) {
@@ -161,7 +185,13 @@ std::string Interpreter::removeDisplay(const std::string& name, int line) {
 }
 
 void Interpreter::execute(const Block& block) {
-    for (const StatementPtr& s : block) execute(*s);
+    for (const StatementPtr& s : block) {
+        // A call or a read shows its own failure: the commonest statement needs no dispatch.
+        if (s->kind == Statement::Kind::Evaluate)
+            evaluateStatement(*s);
+        else
+            execute(*s);
+    }
 }
 
 void Interpreter::execute(const Statement& s) {
@@ -278,15 +308,18 @@ void Interpreter::evaluateStatement(const Statement& s) {
     const bool voidCall =
         e.kind == Expr::Kind::Name && !b.get && b.method && b.method.info->result == seg4::ValueKind::Void;
     try {
-        const Variant v = evaluate(e);
-        if (echo_ && quiet_ == 0) {
-            const std::string text = exprText(e, s.text);
-            print(voidCall ? text : text + " = " + formatValue(v));
-        }
+        // A call of a method (the statement scripts repeat most) goes to the member directly.
+        const Variant v = voidCall ? callMember(e, *b.method.info, b.method.host, nullptr) : evaluate(e);
+        if (echo_ && quiet_ == 0) echoAnswer(s, voidCall ? nullptr : &v);
     } catch (const ComError& err) {
-        print(exprText(e, s.text));
+        echoAnswer(s, nullptr);
         printError(err);
     }
+}
+
+void Interpreter::echoAnswer(const Statement& s, const Variant* answer) {
+    const std::string text = exprText(*s.values[0], s.text);
+    print(answer ? text + " = " + formatValue(*answer) : text);
 }
 
 void Interpreter::assign(const Statement& s) {
@@ -375,9 +408,7 @@ void Interpreter::expectMessageBox(const Statement& s) {
 
 void Interpreter::loop(const Statement& s) {
     auto guard = [&] {
-        if (++loopIterations_ > limits_.maxLoopIterations)
-            throw ScriptFault(s.line,
-                              "loop ran more than " + std::to_string(limits_.maxLoopIterations) + " times");
+        if (++loopIterations_ > limits_.maxLoopIterations) tooManyIterations(s.line);
     };
     switch (s.kind) {
     case Statement::Kind::Repeat: {
@@ -438,10 +469,15 @@ void Interpreter::advance(double seconds) {
 }
 
 void Interpreter::recordLevels() {
+    // After every call: the usual answer is "no change", the sample is added out of line.
     for (auto& d : displays_) {
-        const std::array<bool, 12> levels = d.display->pinLevels();
-        if (d.history.empty() || d.history.back().levels != levels) d.history.push_back({now_, levels});
+        const Levels levels = d.display->pinLevels();
+        if (d.history.empty() || !sameLevels(d.history.back().levels, levels)) addSample(d.history, levels);
     }
+}
+
+void Interpreter::addSample(PinHistory& history, const Levels& levels) const {
+    history.push_back({now_, levels});
 }
 
 Variant& Interpreter::variable(const NameBinding& name) {
@@ -507,13 +543,15 @@ Variant Interpreter::callByReference(const std::string& member, std::vector<Vari
     return result;
 }
 
+void Interpreter::wrongArgumentCount(const Expr& e, const MemberInfo& member) {
+    const std::size_t wanted = inputCount(member);
+    throw ScriptFault(e.line, std::string(member.name) + " takes " + std::to_string(wanted) + " argument" +
+                                  (wanted == 1 ? "" : "s") + ", got " + std::to_string(e.args.size()));
+}
+
 Variant Interpreter::callMember(const Expr& e, const MemberInfo& member, bool hostInterface,
                                 const Variant* putValue) {
-    const std::size_t wanted = inputCount(member);
-    if (e.args.size() != wanted)
-        throw ScriptFault(e.line, std::string(member.name) + " takes " + std::to_string(wanted) +
-                                      " argument" + (wanted == 1 ? "" : "s") + ", got " +
-                                      std::to_string(e.args.size()));
+    if (e.args.size() != inputCount(member)) wrongArgumentCount(e, member);
     PlacedDisplay& target = current(e.line);
 
     // The frame of this nesting level: an argument may itself call a member, one level deeper.
@@ -528,27 +566,25 @@ Variant Interpreter::callMember(const Expr& e, const MemberInfo& member, bool ho
     } level(callDepth_);
     std::vector<Variant*>& args = frame.args;
     std::vector<Variant>& temporaries = frame.temporaries;
-    args.clear();
+    args.resize(e.args.size() + (putValue ? 1 : 0));
     temporaries.clear();
-    temporaries.reserve(e.args.size() + 1); // no reallocation below: the pointers stay valid
+    // A value that is no variable is passed as a temporary; room for all of them is made before
+    // the first, so that no reallocation moves the ones already passed.
+    const auto temporary = [&](Variant value) {
+        if (temporaries.empty()) temporaries.reserve(args.size());
+        temporaries.push_back(std::move(value));
+        return &temporaries.back();
+    };
+    Variant** passed = args.data(); // the frame's own: deeper calls use the frames after it
     for (const ExprPtr& a : e.args) {
-        const NameBinding& b = a->binding;
-        if (a->kind == Expr::Kind::Name && !a->hasArgumentList && !b.isMember() &&
-            b.builtIn == BuiltIn::None) {
-            args.push_back(&variable(b)); // created Empty when new: out-parameters
-        } else {
-            temporaries.push_back(evaluate(*a).deref());
-            args.push_back(&temporaries.back());
-        }
+        // A variable is passed itself, created Empty when new: the member may write it.
+        *passed++ = a->byReference ? &variable(a->binding) : temporary(evaluate(*a).deref());
     }
-    if (putValue) {
-        temporaries.push_back(putValue->deref());
-        args.push_back(&temporaries.back());
-    }
+    if (putValue) args.back() = temporary(putValue->deref());
     Variant result = target.display->invoke(hostInterface, member, args);
 
     // The cycles a macro reports are simulated time on the host's clock.
-    if (member.name == "SimMacroCall" || member.name == "SimMacroCall2") {
+    if (&member == kMacroCall || &member == kMacroCall2) {
         const double cycles = seg4::toDouble(*args[4]);
         if (cycles > 0 && std::isfinite(cycles)) now_ += cycles / clockHz_;
     }

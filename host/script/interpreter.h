@@ -46,7 +46,10 @@ public:
     int run(const Script& script);
 
     // For commands and the demo.
-    PlacedDisplay& current(int line);
+    PlacedDisplay& current(int line) {
+        if (displays_.empty()) noDisplayYet(line);
+        return displays_[current_];
+    }
     std::vector<PlacedDisplay>& displays() { return displays_; }
     double now() const { return now_; }
     double clockHz() const { return clockHz_; }
@@ -110,10 +113,15 @@ private:
     int quiet_ = 0;    // >0 while an expect runs a statement: no output
     bool echo_ = true; // "echo off" keeps answers of calls and puts to themselves (not built then)
 
+    [[noreturn]] static void noDisplayYet(int line);
+    [[noreturn]] static void wrongArgumentCount(const Expr& e, const seg4::MemberInfo& member);
+    [[noreturn]] void tooManyIterations(int line) const;
     void execute(const Block& block);
     void execute(const Statement& s);
     void dispatch(const Statement& s);
     void evaluateStatement(const Statement& s);
+    /// Prints the statement, with its answer when given.
+    void echoAnswer(const Statement& s, const seg4::Variant* answer);
     void assign(const Statement& s);
     void expectFails(const Statement& s);
     void expectMessageBox(const Statement& s);
@@ -121,6 +129,7 @@ private:
     void command(const Statement& s);
     void advance(double seconds);
     void recordLevels();
+    [[gnu::noinline]] void addSample(PinHistory& history, const Levels& levels) const;
 
     seg4::Variant evaluate(const Expr& e);
     seg4::Variant evaluateName(const Expr& e);

@@ -261,6 +261,7 @@ ExprPtr LineParser::nameOrCall() {
         }
         expectSymbol(")");
     }
+    e->byReference = !e->hasArgumentList && !e->binding.isMember() && e->binding.builtIn == BuiltIn::None;
     finish(*e);
     return e;
 }

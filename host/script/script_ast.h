@@ -130,6 +130,7 @@ struct Expr {
     };
     Kind kind = Kind::Literal;
     bool hasArgumentList = false;
+    bool byReference = false; // a bare script variable: a member called with it may write it
     int line = 0;
     std::uint32_t begin = 0, end = 0;
     seg4::Variant literal;

@@ -102,9 +102,12 @@ TEST(Interpreter, NamesIgnoreCaseAndMembersWinOverBuiltInsOverVariables) {
     };
     const Row rows[] = {
         {"place\npincount\nexpect PINCOUNT == 12\n", 0, "pincount = 12\n"},
-        {"x = 1\nX = x + 1\nexpect x == 2\n", 0, ""},
         // An out-parameter creates the variable; any spelling reads it.
         {"place\nSimReadPins(Levels)\nexpect UBound(LEVELS) == 11\n", 0, ""},
+        // ... also for the arguments after it; the index and value of a put may call members.
+        {"place\nQuorvaneVersion = 1026\nSimMacroCall(m, Array(m, 7, m), r, a, c)\nexpect c == 32\n"
+         "expect TypeName(m) == \"Empty\"\nPort(PinCount - 12) = PinCount - 9\nexpect Port(0) == 3\n",
+         0, ""},
         // A loop variable named as a member or a built-in is never read by that name.
         {"place\nfor PinCount = 1 to 2\nnext\nexpect PinCount == 12\n", 0, ""},
         {"for time = 1 to 2\nnext\nexpect Time == 0\n", 0, ""},
