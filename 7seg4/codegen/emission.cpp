@@ -76,7 +76,7 @@ namespace {
 /// outside 0..255 are refused.
 std::u16string portLetter(Platform& platform, std::int32_t port) {
     const std::int64_t code = std::int64_t{97} + port;
-    if (code < 0 || code > 255) raise(hr::InvalidArgument);
+    if (code < 0 || code > 255) raise(hr::InvalidProcedureCall);
     if (code < 128) return std::u16string(1, static_cast<char16_t>(code));
     return platform.decodeAnsi(std::string(1, static_cast<char>(code)), platform.systemAnsiCodePage());
 }

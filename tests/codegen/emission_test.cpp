@@ -80,8 +80,8 @@ TEST(Placeholders, FailWithoutTouchingTheTextWhenAValueCannotBeMade) {
         {"an anode bit beyond 16 bits", [](auto& p) { p[3].Bit = 40000; }, hr::Overflow},
         {"two anodes on bit 14", [](auto& p) { p[0].Bit = p[1].Bit = 14; }, hr::Overflow},
         {"segments A and D on bit 14", [](auto& p) { p[4].Bit = p[7].Bit = 14; }, hr::Overflow},
-        {"a port below any character", [](auto& p) { p[4].Port = -98; }, hr::InvalidArgument},
-        {"a port beyond any character", [](auto& p) { p[0].Port = 159; }, hr::InvalidArgument},
+        {"a port below any character", [](auto& p) { p[4].Port = -98; }, hr::InvalidProcedureCall},
+        {"a port beyond any character", [](auto& p) { p[0].Port = 159; }, hr::InvalidProcedureCall},
         {"no pin table", {}, hr::SubscriptOutOfRange},
     };
     for (const auto& c : cases) {
