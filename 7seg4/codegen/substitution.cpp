@@ -153,6 +153,11 @@ struct Resume {
     }
 }
 
+/// The bits of a block's mask from `offset` on (none once the offset is past the block).
+constexpr std::uint64_t fromOffset(std::size_t offset) {
+    return offset >= 64 ? 0 : ~std::uint64_t{0} << offset;
+}
+
 /// A block of 64 characters that can be read past its end by two fixed-width copies.
 constexpr std::size_t kWideBlock = 64 + 2 * Writer::kPadded;
 /// What one such block can write: its runs, and every "%" in it becoming up to 2 * kPadded
@@ -169,9 +174,6 @@ static_assert(kBlockRoom <= Writer::kBuffer);
                                              std::vector<std::size_t>& chain, Writer& out) {
     constexpr std::size_t kWide = 2 * Writer::kPadded;
     const char16_t* const chars = text.data();
-    const auto from = [&](std::size_t at) {
-        return at - block >= 64 ? 0 : ~std::uint64_t{0} << (at - block);
-    };
     if (done < block) {
         out.appendText(chars + done, block - done, chars + text.size());
         done = block;
@@ -200,7 +202,7 @@ static_assert(kBlockRoom <= Writer::kBuffer);
                 std::memcpy(at, two.chars.data(), sizeof(two.chars));
                 at += two.size;
                 done = percent + two.consumed;
-                percents &= from(done);
+                percents &= fromOffset(done - block);
                 continue;
             }
         }
@@ -208,7 +210,7 @@ static_assert(kBlockRoom <= Writer::kBuffer);
         const Resume resume = writeUnsettled(stages, text, percent, chain, out);
         out = resume.out;
         done = resume.done;
-        percents &= from(done);
+        percents &= fromOffset(done - block);
         out.makeRoom(kBlockRoom);
         at = out.cursor();
     }
@@ -218,19 +220,18 @@ static_assert(kBlockRoom <= Writer::kBuffer);
 
 /// The pairs applied to `text` when no placeholder is "%%" and every value is plain or ends in
 /// "%" signs only: what "%" signs and a letter become then depends on nothing that follows but
-/// the signs such a value leaves, so each placeholder is written as it is met. The "%" signs of 64 characters
-/// are found at once, and a single "%" before an ASCII character, the usual case, is one look-up and one
-/// fixed-width copy.
+/// the signs such a value leaves, so each placeholder is written as it is met. The "%" signs of
+/// 64 characters are found at once, and a single "%" before an ASCII character, the usual case,
+/// is one look-up and one fixed-width copy.
 [[gnu::noinline]] Writer runOnePass(const PlaceholderStages& stages, std::u16string_view text, Writer out) {
     const char16_t* const chars = text.data();
     const char16_t* const end = chars + text.size();
     const std::size_t size = text.size();
     std::vector<std::size_t> chain;
     std::size_t done = 0;
-    const auto from = [](std::size_t offset) { return offset >= 64 ? 0 : ~std::uint64_t{0} << offset; };
     for (std::size_t block = 0; block < size; block += 64) {
         std::uint64_t percents = percentMask(chars + block, std::min<std::size_t>(64, size - block));
-        if (done > block) percents &= from(done - block);
+        if (done > block) percents &= fromOffset(done - block);
         if (percents == 0) continue;
         if (size - block >= kWideBlock) {
             done = writeWideBlock(stages, text, block, percents, done, chain, out);
@@ -251,7 +252,7 @@ static_assert(kBlockRoom <= Writer::kBuffer);
             const Resume resume = writeUnsettled(stages, text, percent, chain, out);
             out = resume.out;
             done = resume.done;
-            percents &= from(done - block);
+            percents &= fromOffset(done - block);
         }
     }
     out.appendText(chars + done, size - done, end);

@@ -123,10 +123,10 @@ struct PlaceholderStages {
     std::uint64_t leavesPercents = 0; ///< stages whose value a "%" in front of it leaves alone
     std::vector<std::array<char16_t, substitution::Writer::kPadded>>
         padded; ///< the values, padded where they fit
-    /// By ASCII character after "%" (`direct`) or "%%" (`afterTwo`), when every value is plain and
-    /// no placeholder is "%%": what the "%" signs and the `consumed` characters from the first
-    /// become (values, or "%" signs that are text); consumed 0 where that takes more than a
-    /// look-up. A single "%" gives up to kPadded characters, two give up to twice that.
+    /// By ASCII character after "%" (`direct`) or "%%" (`afterTwo`), for the one-pass loop: what
+    /// the "%" signs and the `consumed` characters from the first become (values, or "%" signs
+    /// that are text); consumed 0 where that takes more than a look-up (a value ending in "%"
+    /// among them). A single "%" gives up to kPadded characters, two give up to twice that.
     template <std::size_t kWidth>
     struct alignas(32) Direct { // a look-up never straddles two cache lines
         std::array<char16_t, kWidth> chars{};
