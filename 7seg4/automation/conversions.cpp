@@ -2,7 +2,7 @@
 //
 // [SECTION] Sources: what a value is, once references are followed
 // [SECTION] Targets: integers, reals, currency, dates, Booleans, strings
-// [SECTION] The runtime's functions and changeType
+// [SECTION] The runtime's functions, changeType and storeArgument
 // [SECTION] Equality and type names
 // [SECTION] 16-bit arithmetic, UTF-8, decimal text
 #include "automation/conversions.h"
@@ -395,6 +395,21 @@ Variant changeType(const Variant& v, VarType target, std::uint16_t flags) {
     case VarType::Bool: return Variant::boolean(booleanValue(s));
     default: raise(hr::TypeMismatch);
     }
+}
+
+void storeArgument(Variant& argument, const Variant& value) {
+    Variant& target = argument.deref();
+    const Variant& v = value.deref();
+    if (!argument.isTypedRef() || target.isByRef()) {
+        target = Variant(v); // a copy first: `value` may be the target itself
+        return;
+    }
+    if (target.isArray()) {
+        if (!v.isArray() || v.type() != target.type()) raise(hr::TypeMismatch);
+        target = Variant(v);
+        return;
+    }
+    target = v.vt() == target.vt() ? Variant(v) : changeType(v, target.type());
 }
 
 // [SECTION] Equality and type names

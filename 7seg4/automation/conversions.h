@@ -38,6 +38,13 @@ enum ChangeFlags : std::uint16_t {
 /// Dates are not read from text: a string to Date is a type mismatch.
 Variant changeType(const Variant& v, VarType target, std::uint16_t flags = kChangeDefault);
 
+/// Stores `value` where the [in, out] argument `argument` leads, as the runtime assigns to a
+/// by-reference parameter. A typed reference (Variant::typedRef) keeps its target's type: a
+/// scalar is converted as changeType converts it, an array must have the target's element type,
+/// anything else fails with type mismatch and leaves the target as it was. Any other argument
+/// takes the value as it is.
+void storeArgument(Variant& argument, const Variant& value);
+
 /// The runtime's `=` as a test harness uses it: numbers of any type compare by value (True is
 /// -1, a Date is its day number), strings compare exactly, Empty equals 0, False and "", error
 /// values equal when their codes do, arrays equal when their bounds and elements do (numeric

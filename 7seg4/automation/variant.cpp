@@ -95,6 +95,12 @@ Variant Variant::byRef(Variant* target) {
     return v;
 }
 
+Variant Variant::typedRef(Variant* target) {
+    Variant v = byRef(target);
+    v.typedReference_ = 1;
+    return v;
+}
+
 Variant Variant::array(VarType elementType, std::int32_t lowerBound, std::vector<Variant> elements) {
     const auto last = static_cast<std::int64_t>(lowerBound) + static_cast<std::int64_t>(elements.size()) - 1;
     if (last > std::numeric_limits<std::int32_t>::max()) raise(hr::Overflow);
@@ -137,6 +143,10 @@ Variant Variant::noArray(VarType elementType) {
 }
 
 std::uint16_t Variant::vt() const noexcept {
+    if (isTypedRef()) {
+        const Variant& target = deref();
+        if (!target.isByRef()) return static_cast<std::uint16_t>(kVtByRefFlag | target.vt());
+    }
     if (isByRef())
         return static_cast<std::uint16_t>(kVtByRefFlag | static_cast<std::uint16_t>(VarType::Variant));
     auto bits = static_cast<std::uint16_t>(type_);

@@ -80,6 +80,10 @@ public:
     static Variant object();
     /// A reference to `target`, which must outlive the reference.
     static Variant byRef(Variant* target);
+    /// A reference to a caller's variable of a fixed type (a Long, a String, a Long() passed by
+    /// reference): storeArgument() keeps the type `target` holds now. A plain byRef() is a
+    /// reference to a Variant variable, which takes any value.
+    static Variant typedRef(Variant* target);
     /// Elements that are not of `elementType` are converted to it with changeType (Empty becomes
     /// 0, "" or False), so a typed array never holds a foreign value; a value that cannot be
     /// converted fails as changeType does. Bounds past the 32-bit range fail with overflow.
@@ -99,7 +103,10 @@ public:
     VarType type() const noexcept { return type_; }
     bool isArray() const noexcept { return isArray_; }
     bool isByRef() const noexcept { return std::holds_alternative<Variant*>(data_); }
-    /// The full VARTYPE bits, as VARIANT.vt would hold them.
+    /// A reference made by typedRef().
+    bool isTypedRef() const noexcept { return typedReference_ != 0 && isByRef(); }
+    /// The full VARTYPE bits, as VARIANT.vt would hold them (a typed reference: the by-reference
+    /// flag and its target's bits).
     std::uint16_t vt() const noexcept;
 
     /// The value itself: the target of a reference (followed through any chain), else *this.
@@ -143,7 +150,8 @@ public:
         }
     }
     /// type() in the low 16 bits and isArray() above them, read in one load: a check of both
-    /// for loops that run once per simulated instruction.
+    /// for loops that run once per simulated instruction. A typed reference sets the top byte
+    /// too, so it never reads as a scalar.
     std::uint32_t kindBits() const noexcept {
         static_assert(std::endian::native == std::endian::little);
         std::uint32_t bits;
@@ -171,7 +179,7 @@ private:
 
     VarType type_ = VarType::Empty;
     bool isArray_ = false;
-    [[maybe_unused]] std::uint8_t spare_ = 0; // keeps the four bytes kindBits() reads all defined
+    std::uint8_t typedReference_ = 0; // also keeps the four bytes kindBits() reads all defined
     Storage data_{};
 
     void detachArray(); // copy-on-write for arrays shared after a copy

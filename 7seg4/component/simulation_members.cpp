@@ -1,4 +1,5 @@
 // The simulation members of the host interface, over the display's simulation module.
+#include "automation/conversions.h"
 #include "automation/errors.h"
 #include "component/led7seg4.h"
 #include "display/simulation.h"
@@ -25,7 +26,7 @@ std::int32_t Led7Seg4::get_IsSimulating() { return state_.m_bSimulating ? -1 : 0
 
 std::int32_t Led7Seg4::get_SimIODirection(std::int32_t lPinID) { return get_Direction(lPinID); }
 
-void Led7Seg4::SimReadPins(Variant& pVal) { pVal.deref() = display::readLevels(state_.m_Pins); }
+void Led7Seg4::SimReadPins(Variant& pVal) { storeArgument(pVal, display::readLevels(state_.m_Pins)); }
 
 void Led7Seg4::SimWritePins(const Variant& NewVal) {
     // The host may write after every instruction: redraw only on a change.
@@ -40,7 +41,9 @@ void Led7Seg4::SimMacroCall(std::int32_t lMacroID, const Variant& vParams, std::
     if (lMacroID != kShowDigitMacro) return;
     pCycles = display::kShowDigitCycles; // before the parameters are read: a failed call has it too
     const display::DigitCall call = display::readDigitCall(params);
-    pvAffected.deref() = display::showDigit(state_.m_Pins, call);
+    // A caller's typed variable that cannot hold the list fails the call here, before the
+    // repaint; the pins are already set and the cycle count written.
+    storeArgument(pvAffected, display::showDigit(state_.m_Pins, call));
     Paint();
 }
 

@@ -159,7 +159,8 @@ TEST(VariantBridge, TypedReferencesAreWrittenBackInTheirType) {
         V_I4REF(&v) = &target;
         com::ByRefTargets refs;
         Variant in = refs.convertIn(v);
-        ASSERT_TRUE(in.isByRef());
+        ASSERT_TRUE(in.isTypedRef());
+        EXPECT_EQ(in.vt(), VT_BYREF | VT_I4);
         EXPECT_EQ(in.deref(), Variant::i4(77));
         in.deref() = assigned;
         EXPECT_EQ(failureOf([&] { refs.writeBack(); }), failure);

@@ -2,6 +2,7 @@
 // a twin in the same state, at the control's own size and stretched, from the very first draw;
 // a redraw is announced to the view's advise sink, and a draw itself announces nothing.
 #include "call_sequence.h"
+#include "variant_bridge.h"
 #include "wine_support.h"
 
 #include "display/compositor.h"
@@ -131,6 +132,62 @@ TEST(View, RepaintsAreAnnouncedToTheViewSink) {
     EXPECT_EQ(view->GetAdvise(&aspects, nullptr, got.put()), S_OK);
     EXPECT_EQ(aspects, static_cast<DWORD>(DVASPECT_CONTENT));
     EXPECT_EQ(got.get(), &sink);
+    EXPECT_EQ(view->SetAdvise(DVASPECT_CONTENT, 0, nullptr), S_OK);
+}
+
+TEST(View, ShowDigitRepaintsOnlyOnceTheCallerHoldsTheAffectedPins) {
+    // A typed client's variable for the affected pins: one that cannot hold a Long() fails the
+    // call with type mismatch before the repaint; the pins are set and the cycle count written.
+    Ref<IQuorvaneComponentV4> host;
+    createControl(host);
+    ASSERT_EQ(host->put_QuorvaneVersion(1026), S_OK);
+    Ref<IViewObject2> view;
+    ASSERT_EQ(host.query(view), S_OK);
+    RecordingSink sink;
+    ASSERT_EQ(view->SetAdvise(DVASPECT_CONTENT, 0, &sink), S_OK);
+    constexpr HRESULT kTypeMismatch = static_cast<HRESULT>(0x800A000D);
+    LONG number = 5;
+    BSTR text = SysAllocString(L"old");
+    VARIANT inner = longVariant(3);
+    const struct {
+        const char* what;
+        VARTYPE vt;
+        void* target;
+        HRESULT result;
+    } rows[] = {{"Variant", VT_BYREF | VT_VARIANT, &inner, S_OK},
+                {"Long", VT_BYREF | VT_I4, &number, kTypeMismatch},
+                {"String", VT_BYREF | VT_BSTR, &text, kTypeMismatch}};
+    LONG digit = 0;
+    for (const auto& r : rows) {
+        SCOPED_TRACE(r.what);
+        digit = (digit + 1) % 4;
+        Var params;
+        com::toVariant(
+            Variant::array(VarType::Variant, 0, {Variant::i4(digit), Variant::i4(8), Variant::i4(0)}),
+            params.v);
+        VARIANT affected;
+        VariantInit(&affected);
+        V_VT(&affected) = r.vt;
+        V_BYREF(&affected) = r.target;
+        LONG ret = 7, cycles = 0;
+        sink.calls.take();
+        EXPECT_EQ(host->SimMacroCall(0, params.v, &ret, &affected, &cycles), r.result);
+        EXPECT_EQ(cycles, 32);
+        EXPECT_EQ(ret, 7);
+        std::vector<test::Step> repaint;
+        if (r.result == S_OK) repaint.push_back({"OnViewChange", 0, DVASPECT_CONTENT, -1});
+        EXPECT_TRUE(test::sameSequence(repaint, sink.calls.take()));
+        Var levels;
+        ASSERT_EQ(host->SimReadPins(levels.get()), S_OK);
+        VARIANT_BOOL anode = 0;
+        SafeArrayGetElement(V_ARRAY(levels.get()), &digit, &anode);
+        EXPECT_EQ(anode, VARIANT_TRUE) << "the anode is set either way";
+    }
+    EXPECT_EQ(number, 5);
+    EXPECT_STREQ(text, L"old");
+    EXPECT_EQ(V_VT(&inner), VT_ARRAY | VT_I4) << "a Variant variable takes the list";
+    SysFreeString(text);
+    VariantClear(&inner);
     EXPECT_EQ(view->SetAdvise(DVASPECT_CONTENT, 0, nullptr), S_OK);
 }
 

@@ -134,6 +134,49 @@ TEST_F(DisplayTest, LayoutRunsOnlyWhenSizeOrColourChanged) {
     }
 }
 
+TEST_F(DisplayTest, ShowDigitRepaintsOnlyOnceTheCallerHoldsTheAffectedPins) {
+    // The caller's variable for the affected pins, as a script or a typed client passes it. One
+    // that cannot hold a Long() fails the call before the repaint; the pins are set by then and
+    // the cycle count is written.
+    platform.setFile(platform.folder + u"\\ARM_7seg4.c", "[MacroNames]\r\nCount=1\r\n1=SHOW_DIGIT\r\n");
+    control.put_QuorvaneVersion(0x0400);
+    struct Row {
+        const char* what;
+        Variant held;
+        bool typed;
+        HResult failure;
+    };
+    const Row rows[] = {
+        {"Variant", Variant::string(u"old"), false, hr::Ok},
+        {"Long", Variant::i4(5), true, hr::TypeMismatch},
+        {"String", Variant::string(u"old"), true, hr::TypeMismatch},
+        {"Long()", Variant::array(VarType::I4, 1, {Variant::i4(9)}), true, hr::Ok},
+        {"Integer()", Variant::array(VarType::I2, 0, {}), true, hr::TypeMismatch},
+    };
+    std::int16_t digit = 0;
+    for (const Row& r : rows) {
+        SCOPED_TRACE(r.what);
+        digit = static_cast<std::int16_t>((digit + 1) % 4);
+        Variant held = r.held;
+        Variant affected = r.typed ? Variant::typedRef(&held) : Variant::byRef(&held);
+        std::int32_t ret = 7, cycles = 0;
+        const std::uint64_t paints = control.paintCount();
+        const Variant params =
+            Variant::array(VarType::Variant, 0, {Variant::i2(digit), Variant::i2(8), Variant()});
+        EXPECT_EQ(failureOf([&] { control.SimMacroCall(0, params, ret, affected, cycles); }), r.failure);
+        EXPECT_EQ(cycles, 32);
+        EXPECT_EQ(ret, 7);
+        Variant levels;
+        control.SimReadPins(levels);
+        EXPECT_EQ(arrayElement(levels, digit), Variant::boolean(true)) << "the anode is set either way";
+        EXPECT_EQ(control.paintCount(), paints + (r.failure == hr::Ok ? 1 : 0));
+        if (r.failure != hr::Ok)
+            EXPECT_EQ(held, r.held);
+        else
+            EXPECT_EQ(upperBound(held), 11);
+    }
+}
+
 TEST_F(LayoutTest, StoredColourOutsideTheRangeShowsRedAndIsKept) {
     for (const std::int32_t colour : {4, -1}) {
         state.m_lLEDColour = colour;

@@ -280,7 +280,10 @@ Variant ByRefTargets::convertIn(const VARIANT& v) {
         t.value = scalarAt(base, V_BYREF(&v));
     t.original = t.value;
     targets_.push_back(std::move(t));
-    return Variant::byRef(&targets_.back().value);
+    // A reference to a typed variable keeps its type when the core stores through it, so a value
+    // it cannot take fails where the core stores it, not later on the way back.
+    Variant* holder = &targets_.back().value;
+    return base == VT_VARIANT ? Variant::byRef(holder) : Variant::typedRef(holder);
 }
 
 void ByRefTargets::writeBack() {

@@ -13,8 +13,9 @@
 namespace seg4::com {
 
 /// The caller's by-reference locations met while converting arguments. A by-reference VARIANT
-/// becomes a core reference to a holder kept here; writeBack() stores the holders' values
-/// (converted to the referenced type) back where the caller's references point.
+/// becomes a core reference to a holder kept here, a typed one (Variant::typedRef) unless it
+/// refers to a VARIANT; writeBack() stores the holders' values (converted to the referenced
+/// type) back where the caller's references point.
 class ByRefTargets {
 public:
     ByRefTargets() = default;
