@@ -60,9 +60,7 @@ void Ppg7Seg4::Initialize() {
 
     Language language(platform_);
     language.LoadResources(u"");
-    std::u16string code = language.GetLang();
-    for (auto& c : code)
-        if (c >= u'a' && c <= u'z') c = static_cast<char16_t>(c - (u'a' - u'A'));
+    std::u16string code = upperCaseLanguageCode(language.GetLang());
     language.SetLanguageId(code);
     const std::string section = toUtf8(language.GetLangID()); // digits only
 

@@ -123,6 +123,15 @@ TEST_F(PageTest, CaptionsLabelsAndFontsFollowTheHostsLanguage) {
         EXPECT_EQ(page->colourList().get_Font().face, u"MS Sans Serif");
     }
     EXPECT_EQ(page->caption(), u"LED7SEG1");
+
+    // The host's code is upper-cased as the display upper-cases it, so both warn alike.
+    platform.messageBoxes.clear();
+    platform.setHostLanguage(u"\u00E9a");
+    FakeDisplay display(0, 50);
+    open({&display});
+    EXPECT_EQ(platform.messageTexts(),
+              std::vector<std::u16string>{
+                  u"Warning: could not determine component language: <\u00C9A>.  Defaulting to English."});
 }
 
 TEST_F(PageTest, TheSelectionLoadsIntoListTextScrollBarAndPreview) {
