@@ -44,6 +44,13 @@ const LanguageCodeEntry* findCode(std::span<const LanguageCodeEntry> table, std:
 
 } // namespace
 
+std::u16string upperCaseLanguageCode(std::u16string code) {
+    for (char16_t& c : code)
+        if ((c >= u'a' && c <= u'z') || (c >= 0xE0 && c <= 0xFE && c != 0xF7))
+            c = static_cast<char16_t>(c - 0x20);
+    return code;
+}
+
 // [SECTION] Lifetime
 
 Language::Language(Platform& platform) : platform_(platform) {}

@@ -11,6 +11,11 @@ namespace seg4 {
 
 class Platform;
 
+/// The host's language code in upper case, as every user of the class passes it to
+/// SetLanguageId: the letters a to z and the Latin-1 letters with a capital of their own
+/// (the rule the display control uses, so that the page and the display warn alike).
+std::u16string upperCaseLanguageCode(std::u16string code);
+
 class Language {
 public:
     explicit Language(Platform& platform);

@@ -60,9 +60,7 @@ void Ppg7Seg4::Initialize() {
 
     Language language(platform_);
     language.LoadResources(u"");
-    std::u16string code = language.GetLang();
-    for (auto& c : code)
-        if (c >= u'a' && c <= u'z') c = static_cast<char16_t>(c - (u'a' - u'A'));
+    std::u16string code = upperCaseLanguageCode(language.GetLang());
     language.SetLanguageId(code);
     const std::string section = toUtf8(language.GetLangID()); // digits only
 
@@ -146,7 +144,9 @@ void Ppg7Seg4::ApplyChanges() {
         try {
             (void)toLong(Variant::string(sizeText_));
         } catch (const ComError& e) {
-            raise(e.code(), u"The size \"" + sizeText_ + u"\" is not a whole number; nothing was changed.");
+            // A number too large for the conversion is still a number: the user is told so.
+            const char16_t* is = e.code() == hr::Overflow ? u"out of range" : u"not a whole number";
+            raise(e.code(), u"The size \"" + sizeText_ + u"\" is " + is + u"; nothing was changed.");
         }
         const std::int32_t colour = combo_->get_ListIndex();
         if (colour >= 0) first.putProperty(u"LEDColour", Variant::i4(colour));

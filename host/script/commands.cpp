@@ -183,10 +183,17 @@ void load(Interpreter& in, const CommandArgs& args, int) {
     } catch (const std::runtime_error& e) {
         throw CommandError(path + ": " + e.what());
     }
-    for (const auto& d : displays) {
+    // A name is one name whatever its letter case, as 'place' and 'use' take it; a display the
+    // script could not name is refused with the rest, before any display is made.
+    for (std::size_t i = 0; i < displays.size(); ++i) {
+        const std::string& name = displays[i].name;
+        if (name.empty()) throw CommandError(path + ": a display without a name");
         for (const auto& placed : in.displays())
-            if (placed.name == d.name)
-                throw CommandError(path + ": a display named '" + d.name + "' is placed already");
+            if (sameName(placed.name, name))
+                throw CommandError(path + ": a display named '" + name + "' is placed already");
+        for (std::size_t j = 0; j < i; ++j)
+            if (sameName(displays[j].name, name))
+                throw CommandError(path + ": the document names the display '" + name + "' twice");
     }
     for (const std::string& w : warnings) in.out() << "warning: " << w << "\n";
 

@@ -164,6 +164,34 @@ TEST(Interpreter, DocumentErrorsNameTheEntryAndDeepNestingIsRefused) {
     const ScriptRun nested = runScript("load " + doc.string() + "\n");
     EXPECT_EQ(nested.status, 2);
     EXPECT_TRUE(contains(nested.output, "nests deeper than a qhost document does")) << nested.output;
+
+    // Display names are one name whatever their letter case, as 'place' and 'use' take them: a
+    // document that would place a second display of one name, or one without a name, is refused
+    // before any of its displays is made.
+    const struct {
+        const char* placed;
+        const char* names;
+        const char* message;
+    } clashes[] = {{"left", R"("LEFT", "b")", "a display named 'LEFT' is placed already"},
+                   {"", R"("b", "B")", "the document names the display 'B' twice"},
+                   {"", R"("b", "")", "a display without a name"}};
+    for (const auto& c : clashes) {
+        std::string names = c.names, displays;
+        for (std::size_t at = 0; at != std::string::npos;) {
+            const std::size_t comma = names.find(", ", at);
+            displays += std::string(displays.empty() ? "" : ",") + R"({"name": )" +
+                        names.substr(at, comma == std::string::npos ? comma : comma - at) +
+                        R"(, "properties": [{"key": "LEDColour", "type": "Long", "value": 2}]})";
+            at = comma == std::string::npos ? comma : comma + 2;
+        }
+        std::ofstream(doc) << R"({"format": "qhost-document", "version": 1, "displays": [)" << displays
+                           << "]}";
+        const std::string place = *c.placed ? std::string("place ") + c.placed + "\n" : "";
+        const ScriptRun clash = runScript(place + "load " + doc.string() + "\nuse b\n");
+        EXPECT_EQ(clash.status, 2) << c.names;
+        EXPECT_TRUE(contains(clash.output, doc.string() + ": " + c.message)) << clash.output;
+        EXPECT_FALSE(contains(clash.output, "loaded")) << clash.output;
+    }
 }
 
 TEST(Interpreter, CommandWordsTakeVariablesSoALoopCanNameAFilePerPass) {

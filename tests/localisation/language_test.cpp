@@ -28,8 +28,7 @@ struct Started {
         platform.setHostLanguage(hostCode);
         if (setUp) setUp(platform);
         language.LoadResources(u"");
-        std::u16string code = language.GetLang();
-        for (auto& c : code) c = c >= u'a' && c <= u'z' ? char16_t(c - 32) : c;
+        std::u16string code = upperCaseLanguageCode(language.GetLang());
         language.SetLanguageId(code);
     }
 };

@@ -14,7 +14,6 @@
 namespace seg4 {
 namespace {
 
-using test::failureOf;
 using test::FakePlatform;
 
 const std::u16string kFontFile = u"C:\\Program Files\\Quorvane\\Components\\Translations\\langFonts.txt";
@@ -124,6 +123,15 @@ TEST_F(PageTest, CaptionsLabelsAndFontsFollowTheHostsLanguage) {
         EXPECT_EQ(page->colourList().get_Font().face, u"MS Sans Serif");
     }
     EXPECT_EQ(page->caption(), u"LED7SEG1");
+
+    // The host's code is upper-cased as the display upper-cases it, so both warn alike.
+    platform.messageBoxes.clear();
+    platform.setHostLanguage(u"\u00E9a");
+    FakeDisplay display(0, 50);
+    open({&display});
+    EXPECT_EQ(platform.messageTexts(),
+              std::vector<std::u16string>{
+                  u"Warning: could not determine component language: <\u00C9A>.  Defaulting to English."});
 }
 
 TEST_F(PageTest, TheSelectionLoadsIntoListTextScrollBarAndPreview) {
@@ -189,17 +197,18 @@ TEST_F(PageTest, ApplyWritesTheColourThenTheSizeTextToTheFirstDisplayOnly) {
         std::int32_t colour, size, pick;
         const char16_t* typed; // null: the text as loaded
         HResult failure;
+        const char16_t* is; // a failure tells the user: the size "typed" is ...
         std::vector<std::string> log;
         std::int32_t colourAfter, sizeAfter;
     };
     const Row rows[] = {
-        {2, 50, 3, nullptr, hr::Ok, {"LEDColour Long 3", "LEDSize String 50"}, 3, 50},
+        {2, 50, 3, nullptr, hr::Ok, u"", {"LEDColour Long 3", "LEDSize String 50"}, 3, 50},
         // Text that is no whole number fails before anything is written.
-        {2, 50, 3, u"", hr::TypeMismatch, {}, 2, 50},
-        {2, 50, 3, u"99999999999", hr::Overflow, {}, 2, 50},
+        {2, 50, 3, u"", hr::TypeMismatch, u"not a whole number", {}, 2, 50},
+        {2, 50, 3, u"99999999999", hr::Overflow, u"out of range", {}, 2, 50},
         // Stored values outside the ranges survive opening and OK: no colour is selected to
         // write, and the stored size goes back as it was (the display ignores it).
-        {7, 100, -1, nullptr, hr::Ok, {"LEDSize String 100"}, 7, 100},
+        {7, 100, -1, nullptr, hr::Ok, u"", {"LEDSize String 100"}, 7, 100},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.log.size());
@@ -208,7 +217,19 @@ TEST_F(PageTest, ApplyWritesTheColourThenTheSizeTextToTheFirstDisplayOnly) {
         if (row.pick >= 0) pick(row.pick);
         if (row.typed) page->setSizeText(row.typed);
         EXPECT_EQ(visiblePreview(), row.pick >= 0 ? row.pick : page->colourList().get_ListIndex());
-        EXPECT_EQ(failureOf([&] { page->ApplyChanges(); }), row.failure);
+        HResult failure = hr::Ok;
+        std::u16string says;
+        try {
+            page->ApplyChanges();
+        } catch (const ComError& e) {
+            failure = e.code();
+            says = e.description();
+        }
+        EXPECT_EQ(failure, row.failure);
+        if (failure != hr::Ok) {
+            EXPECT_EQ(says, u"The size \"" + std::u16string(row.typed) + u"\" is " + row.is +
+                                u"; nothing was changed.");
+        }
         EXPECT_EQ(first.log, row.log);
         EXPECT_EQ(first.colour, row.colourAfter);
         EXPECT_EQ(first.size, row.sizeAfter);

@@ -27,6 +27,9 @@ QuorvaneVersion = 1026
 save "$disk/document.json"
 codegen "$disk/program.c"
 snapshot "$disk/left.png"
+vcd "$disk/run.vcd"
+page open
+page snapshot "$disk/page.png"
 QHS
 run first
 [ "$(cat "$work/first.status")" = 0 ] || { cat "$work/first.out"; echo "the first run failed" >&2; exit 1; }
@@ -37,9 +40,10 @@ dd if=/dev/zero of="$disk/filler" bs=4k 2>/dev/null || true
 
 failures=0
 for command in 'save "DISK/document.json"' 'codegen "DISK/program.c"' 'snapshot "DISK/left.png"' \
-               'scan "DISK/scan.txt"' 'eye "DISK/eye.png"' 'animate "DISK/run.png"'; do
+               'scan "DISK/scan.txt"' 'eye "DISK/eye.png"' 'animate "DISK/run.png"' 'vcd "DISK/run.vcd"' \
+               'page open\npage snapshot "DISK/page.png"'; do
   name=${command%% *}
-  printf 'place left\nplace right\nQuorvaneVersion = 1026\nLEDColour = 2\n%s\n' "${command//DISK/$disk}" >"$work/$name.qhs"
+  printf 'place left\nplace right\nQuorvaneVersion = 1026\nLEDColour = 2\n%b\n' "${command//DISK/$disk}" >"$work/$name.qhs"
   run "$name"
   status=$(cat "$work/$name.status")
   if [ "$status" = 0 ] || ! grep -q 'No space left on device' "$work/$name.out"; then
@@ -52,7 +56,7 @@ if ! sha256sum --quiet -c "$work/before.sha"; then
   echo "-- a file that was there before changed" >&2
   failures=$((failures + 1))
 fi
-extra=$(ls -A "$disk" | grep -v -x -E 'document.json|program.c|left.png' || true)
+extra=$(ls -A "$disk" | grep -v -x -E 'document.json|program.c|left.png|run.vcd|page.png' || true)
 if [ -n "$extra" ]; then
   echo "-- left behind on the disk: $extra" >&2
   failures=$((failures + 1))
@@ -68,4 +72,4 @@ if [ "$status" = 0 ] || ! grep -q 'No space left on device' "$work/demo.out"; th
   failures=$((failures + 1))
 fi
 [ "$failures" = 0 ] || exit 1
-echo "-- 7 writers on a full disk: each failed with the system's reason, nothing stored was lost"
+echo "-- 9 writers on a full disk: each failed with the system's reason, nothing stored was lost"
