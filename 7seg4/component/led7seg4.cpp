@@ -7,6 +7,7 @@
 #include "codegen/code_file.h"
 #include "component/control_site.h"
 #include "display/compositor.h"
+#include "localisation/language.h"
 #include "model/digit_pattern.h"
 #include "persistence/settings.h"
 #include "platform/platform.h"
@@ -39,14 +40,6 @@ constexpr std::array<PinDefaults, 12> kPinDefaults{{
     {109, u"Segment DP"},
 }};
 
-std::u16string upperCase(std::u16string s) {
-    for (auto& c : s) {
-        if ((c >= u'a' && c <= u'z') || (c >= 0xE0 && c <= 0xFE && c != 0xF7))
-            c = static_cast<char16_t>(c - 0x20);
-    }
-    return s;
-}
-
 } // namespace
 
 Led7Seg4::Led7Seg4(Platform& platform, ControlSite* site) : platform_(platform), site_(site) {}
@@ -57,7 +50,7 @@ void Led7Seg4::Initialize() {
     state_.m_sCodeFile = platform_.moduleBaseName() + u".c";
     state_.m_oLanguage = std::make_unique<Language>(platform_);
     state_.m_oLanguage->LoadResources(u"");
-    std::u16string code = upperCase(state_.m_oLanguage->GetLang());
+    std::u16string code = upperCaseLanguageCode(state_.m_oLanguage->GetLang());
     state_.m_oLanguage->SetLanguageId(code);
 
     std::u16string help = state_.m_oLanguage->FindHelpFile();
