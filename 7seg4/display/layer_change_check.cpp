@@ -64,6 +64,4 @@ Compositor::Given givenOf(const LayerSet& layers, int width, int height, float t
     return given;
 }
 
-/// Pixels of a shared group for the overlays shown (bit k of `shown`: overlay k).
-
 } // namespace seg4::compositing
