@@ -47,17 +47,17 @@ Extent extentFor(std::int32_t ledSize, float twipsPerPixelX, float twipsPerPixel
 }
 
 void Layout::layOut(std::int32_t ledSize, float twipsPerPixelX, float twipsPerPixelY) {
-    // Everything that can fail is computed before the first layer changes, so a failed pass
-    // leaves the layers as they were.
+    // The digit width is worked out before any layer changes. The backdrops' width, four of
+    // them in 16 bits, is worked out as the first backdrop gets it: a size that overflows there
+    // has hidden that backdrop already (its top and left are 0 as ever), and nothing else.
     const std::int16_t digitWidth = roundTo16(double{twipsPerPixelX} * scaledSize(ledSize, 4) / 5.0);
-    const std::int16_t backdropWidth = checkedMul16(4, digitWidth);
     const auto displayHeight = static_cast<float>(double{twipsPerPixelY} * ledSize);
 
     for (Layer& backdrop : layers_.backdrops) {
         backdrop.visible = false;
         backdrop.top = 0;
         backdrop.left = 0;
-        backdrop.width = backdropWidth;
+        backdrop.width = checkedMul16(4, digitWidth);
         backdrop.height = displayHeight;
     }
     for (int d = 0; d < kDigitCount; ++d) {

@@ -36,7 +36,7 @@ struct TestSite : ComboSite {
 /// Records each event by name; the by-reference arguments can be answered.
 struct EventLog : ComboBoxExEvents {
     std::vector<std::string> names;
-    bool cancelResize = false, swallowKeys = false;
+    bool cancelResize = false, zeroKeyCode = false;
     std::int32_t widenBy = 0, endWhy = 0;
     std::u16string endText;
 
@@ -53,7 +53,7 @@ struct EventLog : ComboBoxExEvents {
     }
     void KeyDown(std::int16_t& code, std::int16_t) override {
         names.push_back("KeyDown");
-        if (swallowKeys) code = 0;
+        if (zeroKeyCode) code = 0;
     }
     void KeyUp(std::int16_t&, std::int16_t) override { names.push_back("KeyUp"); }
     void RequestDropDownResize(std::int32_t&, std::int32_t&, std::int32_t& right, std::int32_t&,

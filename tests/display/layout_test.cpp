@@ -67,15 +67,30 @@ TEST_F(LayoutTest, SizeIsSixteenFifthsOfTheHeightDigitsAreQuartersAndSixteenBit)
                     << d << "," << s;
             }
     }
-    // Sizes only loading can store: 3000 gives a digit width (36000) beyond 16 bits, 1000 four
-    // of them (48000), the largest overflows in Resize already. The layers stay as they were.
-    for (const std::int32_t size : {3000, 1000, -3000, std::numeric_limits<std::int32_t>::max()}) {
-        state.m_lLEDSize = size;
-        EXPECT_EQ(failureOf([&] { display::extentFor(size, 13.125f, 13.125f); }),
-                  size > 3000 ? hr::Overflow : hr::Ok)
-            << size;
-        EXPECT_EQ(failureOf([&] { layout.paint(state, 13.125f, 13.125f); }), hr::Overflow) << size;
-        EXPECT_EQ(overlay(layout.layers(), 0, 0).width, 242);
+    // Sizes only loading can store: 4000 gives a digit width (42000) beyond 16 bits, which fails
+    // before any layer changes; 1000 and -3000 four of them (4 x 10500, 4 x -31500), which fails as
+    // the first backdrop gets its width, after it was hidden; the largest overflows in Resize
+    // already. Nothing else changes.
+    struct Overflowing {
+        std::int32_t size;
+        bool resizeFails, firstBackdropHidden;
+    };
+    for (const Overflowing& o :
+         {Overflowing{4000, false, false}, Overflowing{1000, false, true}, Overflowing{-3000, false, true},
+          Overflowing{std::numeric_limits<std::int32_t>::max(), true, false}}) {
+        state.m_lLEDSize = 23;
+        layout.paint(state, 13.125f, 13.125f);
+        state.m_lLEDSize = o.size;
+        EXPECT_EQ(failureOf([&] { display::extentFor(o.size, 13.125f, 13.125f); }),
+                  o.resizeFails ? hr::Overflow : hr::Ok)
+            << o.size;
+        EXPECT_EQ(failureOf([&] { layout.paint(state, 13.125f, 13.125f); }), hr::Overflow) << o.size;
+        EXPECT_EQ(visibleBackdrops(layout.layers()),
+                  o.firstBackdropHidden ? std::vector<int>{} : std::vector{0})
+            << o.size;
+        EXPECT_EQ(layout.layers().backdrops[0].width, 4 * 242) << o.size;
+        EXPECT_EQ(overlay(layout.layers(), 0, 0).width, 242) << o.size;
+        EXPECT_TRUE(overlay(layout.layers(), 0, 0).visible) << o.size;
     }
 }
 

@@ -322,7 +322,7 @@ bool MemoryComboWindow::pressKey(std::int16_t code, std::int16_t shift) {
     down.shift = shift;
     if (!tell(down)) return true;
     const std::shared_ptr<bool> alive = alive_;
-    if (down.keyCode != 0) keyAction(down.keyCode, shift); // 0: the owner swallowed the key
+    keyAction(key, shift);
     if (!*alive) return true;
     ComboNotification up;
     up.kind = ComboNotificationKind::KeyUp;

@@ -122,7 +122,8 @@ public:
     bool dropDown();
     bool closeUp();
     /// A key going down and up. In the edit styles KeyDown / KeyUp are reported around the key's
-    /// action; an owner that sets the KeyDown code to 0 swallows the key. Actions: Up / Down move
+    /// action. The key acts as pressed whatever code the owner's KeyDown handler leaves: the
+    /// interception passes key messages on to the edit field unchanged. Actions: Up / Down move
     /// the selection (Down, or Alt+Up / Alt+Down, drops the list in the extended interface);
     /// F4 and Alt+arrows toggle the list; Return and Escape close a dropped list or end editing;
     /// Home / End move the caret (edit styles) or pick the first / last item; Back and Delete
