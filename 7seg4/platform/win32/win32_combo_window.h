@@ -86,6 +86,20 @@ private:
     bool notify(ComboNotification& n, bool* answer = nullptr);
     bool focusInside() const;
 
+    /// The shell library is held from the control's start to its end, so that the system's
+    /// image lists and icons a program hands the control stay valid while it shows them; it is
+    /// released after the windows are gone.
+    struct ShellLibrary {
+        HMODULE module = LoadLibraryW(L"shell32.dll");
+        ShellLibrary() = default;
+        ~ShellLibrary() {
+            if (module) FreeLibrary(module);
+        }
+        ShellLibrary(const ShellLibrary&) = delete;
+        ShellLibrary& operator=(const ShellLibrary&) = delete;
+    };
+
+    ShellLibrary shell_;
     Platform& platform_;
     ComboWindowEvents& events_;
     std::function<void()> activate_;
