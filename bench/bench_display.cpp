@@ -3,7 +3,7 @@
 //   level (plus the Paint it asks for);
 //   Paint without layout (one backdrop and 32 overlay visibilities) against 36 boolean stores;
 //   a full composite of a display at LEDSize 20, 50 and 85 against a memcpy of the same frame
-//   (two digits lit and two unlit; also all unlit and one digit lit);
+//   (two digits lit and two unlit; also all unlit, one digit lit, and one digit showing "2");
 //   the first draw after a change with nothing kept in the process (the pictures scaled), and a
 //   snapshot of a display whose pictures the process keeps;
 //   the memory that 1,000 displays drawn at one size keep above one display.
@@ -105,6 +105,26 @@ void compositeWithLitDigits(benchmark::State& state, int lit) {
 void Composite(benchmark::State& state) { compositeWithLitDigits(state, 2); }
 void CompositeAllUnlit(benchmark::State& state) { compositeWithLitDigits(state, 0); }
 void CompositeOneDigit(benchmark::State& state) { compositeWithLitDigits(state, 1); }
+
+// One digit selected showing "2" (segments C, F and the point dark): the digit's box mixes lit
+// and unlit segments, the most a draw has to blend.
+void CompositeMixedDigit(benchmark::State& state) {
+    Bench b(static_cast<int>(state.range(0)));
+    auto& pins = *b.st.m_Pins;
+    b.st.m_bSimulating = true; // a high segment line shows dark only while simulating
+    pins[0].SimValue = true;
+    constexpr unsigned kPatternOfTwo = 0xA4; // a set bit leaves its segment dark
+    for (std::size_t s = 0; s < 8; ++s) pins[4 + s].SimValue = ((kPatternOfTwo >> s) & 1) != 0;
+    b.layout.paint(b.st, 15, 15);
+    Compositor compositor;
+    Frame frame;
+    compositor.draw(b.layout.layers(), b.width(), b.height(), 15, 15, frame);
+    for (auto _ : state) {
+        compositor.draw(b.layout.layers(), b.width(), b.height(), 15, 15, frame);
+        benchmark::DoNotOptimize(frame.pixels.data());
+        benchmark::ClobberMemory();
+    }
+}
 
 // The least SimWritePins can do when nothing changed: one type and length check of the array,
 // then twelve direct compares of a given level with a stored one. The stored levels are hidden
@@ -232,6 +252,7 @@ BENCHMARK(FloorMemcpy)->Arg(20)->Arg(50)->Arg(85);
 BENCHMARK(Composite)->Arg(20)->Arg(50)->Arg(85);
 BENCHMARK(CompositeAllUnlit)->Arg(20)->Arg(50)->Arg(85);
 BENCHMARK(CompositeOneDigit)->Arg(20)->Arg(50)->Arg(85);
+BENCHMARK(CompositeMixedDigit)->Arg(20)->Arg(50)->Arg(85);
 
 } // namespace
 
@@ -245,7 +266,8 @@ int main(int argc, char** argv) {
             r.valueGoal("SimWritePinsChange - Paint", "FloorTwelveCompares", (*change - *paint) / *floor, "x",
                         10);
         r.ratioGoal("Paint", "Floor36BoolStores", 10);
-        for (const char* kind : {"Composite/", "CompositeAllUnlit/", "CompositeOneDigit/"})
+        for (const char* kind :
+             {"Composite/", "CompositeAllUnlit/", "CompositeOneDigit/", "CompositeMixedDigit/"})
             for (const char* size : {"20", "50", "85"})
                 r.ratioGoal(std::string(kind) + size, std::string("FloorMemcpy/") + size, 10);
         if (const auto cold = r.nanoseconds("ColdDraw/85"))
