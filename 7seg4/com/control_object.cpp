@@ -70,7 +70,22 @@ void ControlObject::setExtent(float widthTwips, float heightTwips) {
 void ControlObject::invalidate() {
     if (drawing_) return;
     if (window_.get()) InvalidateRect(window_.get(), nullptr, FALSE);
+    // A repaint inside a member call (SHOW_DIGIT's is its last step) is told when the call
+    // returns: a container that looks at the call's results as it hears of the repaint finds
+    // them written.
+    if (memberCalls_ > 0) {
+        ++heldViewChanges_;
+        return;
+    }
     if (viewSink_ && (viewAspects_ & DVASPECT_CONTENT)) viewSink_->OnViewChange(DVASPECT_CONTENT, -1);
+}
+
+void ControlObject::memberCallEnds() {
+    if (--memberCalls_ > 0) return;
+    while (heldViewChanges_ > 0) { // the sink may call in again: each change is told once
+        --heldViewChanges_;
+        if (viewSink_ && (viewAspects_ & DVASPECT_CONTENT)) viewSink_->OnViewChange(DVASPECT_CONTENT, -1);
+    }
 }
 
 // ---- IOleObject ----
