@@ -63,8 +63,8 @@ struct DispatchSlots {
 
     // The type information calls back into this very vtable, so arguments are coerced and
     // errors reported (DISP_E_EXCEPTION with the error info in EXCEPINFO) as for any dual
-    // interface on Windows. The call spans the copying back of coerced arguments, so a repaint
-    // is told once the caller's variables hold what the member wrote.
+    // interface on Windows. A repaint is told once the whole call, the dispatching included, is
+    // done.
     static HRESULT STDMETHODCALLTYPE Invoke(Iface* self, DISPID member, REFIID riid, LCID, WORD flags,
                                             DISPPARAMS* params, VARIANT* result, EXCEPINFO* exception,
                                             UINT* argError) {

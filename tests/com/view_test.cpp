@@ -167,8 +167,9 @@ TEST(View, ShowDigitRepaintsOnlyOnceTheCallerHoldsTheAffectedPins) {
                 {"String", VT_BYREF | VT_BSTR, &text, nullptr, kTypeMismatch}};
     LONG digit = 0, ret = 7, cycles = 0;
     const VARIANT* holder = nullptr;
+    std::function<LONG()> cyclesHeld = [&] { return cycles; };
     std::vector<std::pair<LONG, VARTYPE>> seen; // the cycle count and the list's type, per repaint
-    sink.whenViewChanges = [&] { seen.emplace_back(cycles, V_VT(holder)); };
+    sink.whenViewChanges = [&] { seen.emplace_back(cyclesHeld(), V_VT(holder)); };
     for (const auto& r : rows) {
         SCOPED_TRACE(r.what);
         digit = (digit + 1) % 4;
@@ -201,6 +202,33 @@ TEST(View, ShowDigitRepaintsOnlyOnceTheCallerHoldsTheAffectedPins) {
         EXPECT_EQ(anode, VARIANT_TRUE) << "the anode is set either way";
         if (r.vt == VT_EMPTY) VariantClear(&affected);
     }
+    // Through Invoke, with the by-reference types a late-bound caller passes.
+    VARIANT listVariant{};
+    LONG invokeCycles = 0, invokeRet = 7;
+    Var params;
+    com::toVariant(Variant::array(VarType::Variant, 0, {Variant::i4(2), Variant::i4(8), Variant::i4(0)}),
+                   params.v);
+    VARIANT args[5]{}; // last argument first
+    V_VT(&args[0]) = VT_BYREF | VT_I4;
+    V_I4REF(&args[0]) = &invokeCycles;
+    V_VT(&args[1]) = VT_BYREF | VT_VARIANT;
+    V_VARIANTREF(&args[1]) = &listVariant;
+    V_VT(&args[2]) = VT_BYREF | VT_I4;
+    V_I4REF(&args[2]) = &invokeRet;
+    args[3] = params.v;
+    args[4] = longVariant(0);
+    std::wstring name = L"SimMacroCall";
+    LPOLESTR names[] = {name.data()};
+    DISPID id = 0;
+    ASSERT_EQ(host->GetIDsOfNames(IID_NULL, names, 1, 0, &id), S_OK);
+    DISPPARAMS call{args, nullptr, 5, 0};
+    holder = &listVariant;
+    cyclesHeld = [&] { return invokeCycles; };
+    seen.clear();
+    EXPECT_EQ(host->Invoke(id, IID_NULL, 0, DISPATCH_METHOD, &call, nullptr, nullptr, nullptr), S_OK);
+    EXPECT_EQ(seen, (std::vector<std::pair<LONG, VARTYPE>>{{32, static_cast<VARTYPE>(VT_ARRAY | VT_I4)}}));
+    EXPECT_EQ(invokeRet, 7);
+    VariantClear(&listVariant);
     sink.whenViewChanges = nullptr;
     EXPECT_EQ(number, 5);
     EXPECT_STREQ(text, L"old");
