@@ -4,11 +4,13 @@
 
 #include "connection_points.h"
 #include "dispatch_support.h"
+#include "display/compositor.h"
 #include "module.h"
 
 #include <ARM_7seg4.h>
 #include <QuorvaneV4.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 
@@ -57,12 +59,15 @@ HRESULT ControlObject::queryOther(REFIID riid, void** ppv) {
 // ---- ControlSite ----
 
 void ControlObject::setExtent(float widthTwips, float heightTwips) {
-    extent_ = SIZEL{twipsToHimetric(widthTwips), twipsToHimetric(heightTwips)};
+    // A size only loading can store (below 1) makes an empty control, never a negative one.
+    extent_ =
+        SIZEL{twipsToHimetric(std::max(widthTwips, 0.0f)), twipsToHimetric(std::max(heightTwips, 0.0f))};
     if (!inPlaceSite_ || !window_.get()) return;
     Platform& platform = modulePlatform();
     RECT wanted = posRect_;
-    wanted.right = wanted.left + std::lround(widthTwips / platform.twipsPerPixelX());
-    wanted.bottom = wanted.top + std::lround(heightTwips / platform.twipsPerPixelY());
+    // In whole pixels as the picture is drawn.
+    wanted.right = wanted.left + pixelsFromTwips(widthTwips, platform.twipsPerPixelX());
+    wanted.bottom = wanted.top + pixelsFromTwips(heightTwips, platform.twipsPerPixelY());
     // The container decides and answers with SetObjectRects.
     if (!EqualRect(&wanted, &posRect_)) inPlaceSite_->OnPosRectChange(&wanted);
 }
@@ -70,7 +75,22 @@ void ControlObject::setExtent(float widthTwips, float heightTwips) {
 void ControlObject::invalidate() {
     if (drawing_) return;
     if (window_.get()) InvalidateRect(window_.get(), nullptr, FALSE);
+    // A repaint inside a member call (SHOW_DIGIT's is its last step) is told when the call
+    // returns: a container that looks at the call's results as it hears of the repaint finds
+    // them written.
+    if (memberCalls_ > 0) {
+        ++heldViewChanges_;
+        return;
+    }
     if (viewSink_ && (viewAspects_ & DVASPECT_CONTENT)) viewSink_->OnViewChange(DVASPECT_CONTENT, -1);
+}
+
+void ControlObject::memberCallEnds() {
+    if (--memberCalls_ > 0) return;
+    while (heldViewChanges_ > 0) { // the sink may call in again: each change is told once
+        --heldViewChanges_;
+        if (viewSink_ && (viewAspects_ & DVASPECT_CONTENT)) viewSink_->OnViewChange(DVASPECT_CONTENT, -1);
+    }
 }
 
 // ---- IOleObject ----

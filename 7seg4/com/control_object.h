@@ -45,6 +45,8 @@ public:
     ULONG facetAddRef() override { return AddRef(); }
     ULONG facetRelease() override { return Release(); }
     Led7Seg4& core() override { return core_; }
+    void memberCallStarts() override { ++memberCalls_; }
+    void memberCallEnds() override;
 
     // ---- IOleObject ----
     HRESULT STDMETHODCALLTYPE SetClientSite(IOleClientSite* site) override;
@@ -156,8 +158,10 @@ private:
     ComPtr<IOleInPlaceFrame> inPlaceFrame_;
     ComPtr<IOleInPlaceUIWindow> document_;
     bool uiActive_ = false;
-    bool resizing_ = false; // inside the Resize that a container's new rectangle started
-    bool drawing_ = false;  // inside a container's request to draw: it is repainting already
+    bool resizing_ = false;   // inside the Resize that a container's new rectangle started
+    bool drawing_ = false;    // inside a container's request to draw: it is repainting already
+    int memberCalls_ = 0;     // member calls through the interfaces under way (nested ones count)
+    int heldViewChanges_ = 0; // repaints they made, told to the view sink when the outermost ends
     WindowHolder window_;
     RECT posRect_{};
     SIZEL extent_{}; // HIMETRIC

@@ -22,9 +22,25 @@ public:
     virtual ULONG facetAddRef() = 0;
     virtual ULONG facetRelease() = 0;
     virtual Led7Seg4& core() = 0;
+    /// A member call through a facet starts and ends: the repaints it makes are told to the
+    /// container at its end, once the caller holds what the member wrote to its arguments.
+    virtual void memberCallStarts() = 0;
+    virtual void memberCallEnds() = 0;
 
 protected:
     ~FacetOwner() = default;
+};
+
+/// One member call through a facet, from the vtable slot or Invoke to the return.
+class MemberCall {
+public:
+    explicit MemberCall(FacetOwner* owner) : owner_(owner) { owner_->memberCallStarts(); }
+    ~MemberCall() { owner_->memberCallEnds(); }
+    MemberCall(const MemberCall&) = delete;
+    MemberCall& operator=(const MemberCall&) = delete;
+
+private:
+    FacetOwner* owner_;
 };
 
 /// The memory layout of an interface pointer: the vtable first, then what the slots use.

@@ -63,7 +63,8 @@ struct DispatchSlots {
 
     // The type information calls back into this very vtable, so arguments are coerced and
     // errors reported (DISP_E_EXCEPTION with the error info in EXCEPINFO) as for any dual
-    // interface on Windows.
+    // interface on Windows. A repaint is told once the whole call, the dispatching included, is
+    // done.
     static HRESULT STDMETHODCALLTYPE Invoke(Iface* self, DISPID member, REFIID riid, LCID, WORD flags,
                                             DISPPARAMS* params, VARIANT* result, EXCEPINFO* exception,
                                             UINT* argError) {
@@ -73,6 +74,7 @@ struct DispatchSlots {
         void* ti = nullptr;
         hr = facetTypeInfo(Id, &ti);
         if (FAILED(hr)) return hr;
+        const MemberCall scope(owner(self));
         return DispInvoke(self, static_cast<ITypeInfo*>(ti), member, flags, params, result, exception,
                           argError);
     }

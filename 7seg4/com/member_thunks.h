@@ -214,6 +214,7 @@ template <class Iface, FacetId Id, class R, class... A, R (Led7Seg4::*Method)(A.
 requires(!std::is_void_v<R>) struct MemberThunk<Iface, Id, Method> {
     static HRESULT STDMETHODCALLTYPE call(Iface* self, typename Arg<A>::Com... args,
                                           typename Out<R>::Com* out) {
+        const MemberCall scope(reinterpret_cast<Facet*>(self)->owner);
         Led7Seg4& core = reinterpret_cast<Facet*>(self)->owner->core();
         return invoke<R, A...>(
             facetIid(Id), [&core](auto&&... a) -> R { return (core.*Method)(a...); }, out, args...);
@@ -223,6 +224,7 @@ requires(!std::is_void_v<R>) struct MemberThunk<Iface, Id, Method> {
 template <class Iface, FacetId Id, class... A, void (Led7Seg4::*Method)(A...)>
 struct MemberThunk<Iface, Id, Method> {
     static HRESULT STDMETHODCALLTYPE call(Iface* self, typename Arg<A>::Com... args) {
+        const MemberCall scope(reinterpret_cast<Facet*>(self)->owner);
         Led7Seg4& core = reinterpret_cast<Facet*>(self)->owner->core();
         return invoke<void, A...>(
             facetIid(Id), [&core](auto&&... a) { (core.*Method)(a...); }, static_cast<void*>(nullptr),

@@ -10,6 +10,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <functional>
 
 namespace seg4::wine {
 namespace {
@@ -93,11 +94,13 @@ public:
     void STDMETHODCALLTYPE OnDataChange(FORMATETC*, STGMEDIUM*) override { calls.record("OnDataChange"); }
     void STDMETHODCALLTYPE OnViewChange(DWORD aspect, LONG index) override {
         calls.record({"OnViewChange", 0, aspect, index});
+        if (whenViewChanges) whenViewChanges();
     }
     void STDMETHODCALLTYPE OnRename(IMoniker*) override { calls.record("OnRename"); }
     void STDMETHODCALLTYPE OnSave() override { calls.record("OnSave"); }
     void STDMETHODCALLTYPE OnClose() override { calls.record("OnClose"); }
     test::SequenceRecorder calls;
+    std::function<void()> whenViewChanges; // looks at the caller's variables as the repaint is told
 };
 
 TEST(View, RepaintsAreAnnouncedToTheViewSink) {
@@ -136,8 +139,10 @@ TEST(View, RepaintsAreAnnouncedToTheViewSink) {
 }
 
 TEST(View, ShowDigitRepaintsOnlyOnceTheCallerHoldsTheAffectedPins) {
-    // A typed client's variable for the affected pins: one that cannot hold a Long() fails the
-    // call with type mismatch before the repaint; the pins are set and the cycle count written.
+    // The repaint is the macro's last step: a sink told of it finds the caller's cycle count and
+    // affected pins written already. A typed client's variable for the affected pins that cannot
+    // hold a Long() fails the call with type mismatch before the repaint; the pins are set and
+    // the cycle count written.
     Ref<IQuorvaneComponentV4> host;
     createControl(host);
     ASSERT_EQ(host->put_QuorvaneVersion(1026), S_OK);
@@ -149,15 +154,22 @@ TEST(View, ShowDigitRepaintsOnlyOnceTheCallerHoldsTheAffectedPins) {
     LONG number = 5;
     BSTR text = SysAllocString(L"old");
     VARIANT inner = longVariant(3);
+    VARIANT affected;
     const struct {
         const char* what;
         VARTYPE vt;
         void* target;
+        const VARIANT* holder; // where the list lands
         HRESULT result;
-    } rows[] = {{"Variant", VT_BYREF | VT_VARIANT, &inner, S_OK},
-                {"Long", VT_BYREF | VT_I4, &number, kTypeMismatch},
-                {"String", VT_BYREF | VT_BSTR, &text, kTypeMismatch}};
-    LONG digit = 0;
+    } rows[] = {{"Variant reference", VT_BYREF | VT_VARIANT, &inner, &inner, S_OK},
+                {"Variant", VT_EMPTY, nullptr, &affected, S_OK},
+                {"Long", VT_BYREF | VT_I4, &number, nullptr, kTypeMismatch},
+                {"String", VT_BYREF | VT_BSTR, &text, nullptr, kTypeMismatch}};
+    LONG digit = 0, ret = 7, cycles = 0;
+    const VARIANT* holder = nullptr;
+    std::function<LONG()> cyclesHeld = [&] { return cycles; };
+    std::vector<std::pair<LONG, VARTYPE>> seen; // the cycle count and the list's type, per repaint
+    sink.whenViewChanges = [&] { seen.emplace_back(cyclesHeld(), V_VT(holder)); };
     for (const auto& r : rows) {
         SCOPED_TRACE(r.what);
         digit = (digit + 1) % 4;
@@ -165,24 +177,59 @@ TEST(View, ShowDigitRepaintsOnlyOnceTheCallerHoldsTheAffectedPins) {
         com::toVariant(
             Variant::array(VarType::Variant, 0, {Variant::i4(digit), Variant::i4(8), Variant::i4(0)}),
             params.v);
-        VARIANT affected;
         VariantInit(&affected);
         V_VT(&affected) = r.vt;
-        V_BYREF(&affected) = r.target;
-        LONG ret = 7, cycles = 0;
+        if (r.target) V_BYREF(&affected) = r.target;
+        holder = r.holder;
+        cycles = 0;
+        seen.clear();
         sink.calls.take();
         EXPECT_EQ(host->SimMacroCall(0, params.v, &ret, &affected, &cycles), r.result);
         EXPECT_EQ(cycles, 32);
         EXPECT_EQ(ret, 7);
         std::vector<test::Step> repaint;
-        if (r.result == S_OK) repaint.push_back({"OnViewChange", 0, DVASPECT_CONTENT, -1});
+        std::vector<std::pair<LONG, VARTYPE>> written;
+        if (r.result == S_OK) {
+            repaint.push_back({"OnViewChange", 0, DVASPECT_CONTENT, -1});
+            written.emplace_back(32, static_cast<VARTYPE>(VT_ARRAY | VT_I4));
+        }
         EXPECT_TRUE(test::sameSequence(repaint, sink.calls.take()));
+        EXPECT_EQ(seen, written) << "what the caller holds as the repaint is told";
         Var levels;
         ASSERT_EQ(host->SimReadPins(levels.get()), S_OK);
         VARIANT_BOOL anode = 0;
         SafeArrayGetElement(V_ARRAY(levels.get()), &digit, &anode);
         EXPECT_EQ(anode, VARIANT_TRUE) << "the anode is set either way";
+        if (r.vt == VT_EMPTY) VariantClear(&affected);
     }
+    // Through Invoke, with the by-reference types a late-bound caller passes.
+    VARIANT listVariant{};
+    LONG invokeCycles = 0, invokeRet = 7;
+    Var params;
+    com::toVariant(Variant::array(VarType::Variant, 0, {Variant::i4(2), Variant::i4(8), Variant::i4(0)}),
+                   params.v);
+    VARIANT args[5]{}; // last argument first
+    V_VT(&args[0]) = VT_BYREF | VT_I4;
+    V_I4REF(&args[0]) = &invokeCycles;
+    V_VT(&args[1]) = VT_BYREF | VT_VARIANT;
+    V_VARIANTREF(&args[1]) = &listVariant;
+    V_VT(&args[2]) = VT_BYREF | VT_I4;
+    V_I4REF(&args[2]) = &invokeRet;
+    args[3] = params.v;
+    args[4] = longVariant(0);
+    std::wstring name = L"SimMacroCall";
+    LPOLESTR names[] = {name.data()};
+    DISPID id = 0;
+    ASSERT_EQ(host->GetIDsOfNames(IID_NULL, names, 1, 0, &id), S_OK);
+    DISPPARAMS call{args, nullptr, 5, 0};
+    holder = &listVariant;
+    cyclesHeld = [&] { return invokeCycles; };
+    seen.clear();
+    EXPECT_EQ(host->Invoke(id, IID_NULL, 0, DISPATCH_METHOD, &call, nullptr, nullptr, nullptr), S_OK);
+    EXPECT_EQ(seen, (std::vector<std::pair<LONG, VARTYPE>>{{32, static_cast<VARTYPE>(VT_ARRAY | VT_I4)}}));
+    EXPECT_EQ(invokeRet, 7);
+    VariantClear(&listVariant);
+    sink.whenViewChanges = nullptr;
     EXPECT_EQ(number, 5);
     EXPECT_STREQ(text, L"old");
     EXPECT_EQ(V_VT(&inner), VT_ARRAY | VT_I4) << "a Variant variable takes the list";
