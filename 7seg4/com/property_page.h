@@ -85,6 +85,8 @@ private:
     /// became changed.
     void refreshFromModel();
     void applyLabel(HWND label, const PageLabel& model, Font& font);
+    /// Draws a language label's caption as 8-bit text in the label's font.
+    void drawLabel(const DRAWITEMSTRUCT& item, const PageLabel& label, const Font& font);
     void onScroll(WPARAM wParam);
     void onSizeTextChanged();
     /// Runs a user action on the model; a failure is shown to the user (the action came from a

@@ -234,10 +234,12 @@ HRESULT PropertyPage::createChildren() {
     // version label, the colour list.
     sizeText_ =
         createChild(L"EDIT", WS_TABSTOP | ES_AUTOHSCROLL, Ppg7Seg4::kSizeTextBox, page_ids::SizeText, L"");
-    sizeLabel_ = createChild(L"STATIC", SS_LEFT, Ppg7Seg4::kSizeLabelBox, page_ids::SizeLabel, L"");
+    // The two language labels draw their captions themselves, as 8-bit text (see drawLabel).
+    sizeLabel_ = createChild(L"STATIC", SS_OWNERDRAW, Ppg7Seg4::kSizeLabelBox, page_ids::SizeLabel, L"");
     scroll_ =
         createChild(L"SCROLLBAR", SBS_VERT | WS_TABSTOP, Ppg7Seg4::kScrollBox, page_ids::SizeScroll, nullptr);
-    colourLabel_ = createChild(L"STATIC", SS_LEFT, Ppg7Seg4::kColourLabelBox, page_ids::ColourLabel, L"");
+    colourLabel_ =
+        createChild(L"STATIC", SS_OWNERDRAW, Ppg7Seg4::kColourLabelBox, page_ids::ColourLabel, L"");
     versionLabel_ = createChild(L"STATIC", SS_LEFT, Ppg7Seg4::kVersionBox, page_ids::VersionLabel, L"");
     // The four preview images lie on each other; the model says which one shows, and how big.
     for (std::size_t i = 0; i < previews_.size(); ++i)
@@ -305,6 +307,13 @@ LRESULT PropertyPage::onPageMessage(HWND hwnd, UINT message, WPARAM wParam, LPAR
         case WM_COMMAND:
             if (LOWORD(wParam) == page_ids::SizeText && HIWORD(wParam) == EN_CHANGE) onSizeTextChanged();
             return 0;
+        case WM_DRAWITEM: {
+            const auto* item = reinterpret_cast<const DRAWITEMSTRUCT*>(lParam);
+            if (!item || item->CtlType != ODT_STATIC || !model_) break;
+            if (item->hwndItem == colourLabel_) drawLabel(*item, model_->colourLabel(), colourFont_);
+            if (item->hwndItem == sizeLabel_) drawLabel(*item, model_->sizeLabel(), sizeFont_);
+            return TRUE;
+        }
         default: break;
         }
     }
@@ -398,6 +407,24 @@ void PropertyPage::reportDirty() {
     if (reportedDirty_ || !site_) return;
     reportedDirty_ = true;
     site_->OnStatusChange(PROPPAGESTATUS_DIRTY);
+}
+
+void PropertyPage::drawLabel(const DRAWITEMSTRUCT& item, const PageLabel& label, const Font& font) {
+    // The caption holds the bytes of the language's code page, one character per byte of the
+    // system's code page. Turned back into those bytes and drawn as 8-bit text, the font's
+    // character set reads them in the language's code page: a Russian caption shows in Cyrillic
+    // letters. Drawn as Unicode text it would show the Latin letters of the system's page.
+    Platform& platform = modulePlatform();
+    const std::string bytes = platform.encodeAnsi(label.caption, platform.systemAnsiCodePage());
+    HDC dc = item.hDC;
+    RECT box = item.rcItem;
+    FillRect(dc, &box, GetSysColorBrush(COLOR_BTNFACE));
+    const HGDIOBJ previous = font ? SelectObject(dc, font.get()) : nullptr;
+    SetBkMode(dc, TRANSPARENT);
+    SetTextColor(dc, GetSysColor(COLOR_BTNTEXT));
+    DrawTextA(dc, bytes.c_str(), static_cast<int>(bytes.size()), &box,
+              DT_LEFT | DT_WORDBREAK | DT_EXPANDTABS);
+    if (previous) SelectObject(dc, previous);
 }
 
 void PropertyPage::paintPreview(int index, HDC dc, const RECT& client) {

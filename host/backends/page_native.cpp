@@ -9,6 +9,7 @@
 #include "memory_combo_window.h"
 #include "posix_platform.h"
 #include "propertypage/ppg7seg4.h"
+#include "text_codec.h"
 
 #include <algorithm>
 #include <cmath>
@@ -91,7 +92,16 @@ public:
     void scrollTo(std::int32_t value) override { page_.setScrollValue(value); }
     void typeSize(const std::u16string& text) override { page_.setSizeText(text); }
     seg4::Frame picture() override {
-        return drawPage(state(), platform_.twipsPerPixelX(), platform_.twipsPerPixelY());
+        // A label draws its caption as 8-bit text: the bytes of the system's code page, read in
+        // the code page of the label font's character set, as the Windows page draws them.
+        PageState s = state();
+        const std::uint32_t system = platform_.systemAnsiCodePage();
+        for (PageLabelState* label : {&s.colourLabel, &s.sizeLabel}) {
+            const auto charset = static_cast<std::uint32_t>(label->charset);
+            label->caption = platform_.decodeAnsi(platform_.encodeAnsi(label->caption, system),
+                                                  seg4::text::codePageOfCharset(charset, system));
+        }
+        return drawPage(s, platform_.twipsPerPixelX(), platform_.twipsPerPixelY());
     }
     bool apply() override {
         if (!page_.changed()) return false;

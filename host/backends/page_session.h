@@ -81,7 +81,8 @@ public:
     virtual std::int32_t comboAdd(const ComboAddition& item) = 0;
     /// FindItem: the system's search, the text passed through the ANSI code page first; -1 for none.
     virtual std::int32_t comboFind(const std::u16string& text, bool exact) = 0;
-    /// Setting ListIndex (an item or -1): the selection moves and no event is raised.
+    /// Setting ListIndex (an item or -1): the selection moves and no event is raised. Any other
+    /// value throws the control's seg4::ComError 381 (0x800A017D) and changes nothing.
     virtual void comboSelect(std::int32_t index) = 0;
     /// A user's key going down and up in the list (a virtual-key code; shift: 1 Shift, 2 Ctrl,
     /// 4 Alt), with what the control and the page make of it.

@@ -122,42 +122,12 @@ TEST(Win32Platform, TheModuleItself) {
     EXPECT_EQ(platform.windowText(0), u"");
 }
 
-constexpr wchar_t kInfoKey[] = L"Software\\DelmarshSW\\QuorvaneV4\\Info";
-
 /// How many of the boxes seen since the last look had this text (and the module's title).
 int boxesWith(const std::wstring& text) {
     int count = 0;
     for (const SeenBox& b : SeenBoxes::instance().take()) count += b.text == text && b.title == L"ARM_7seg4";
     return count;
 }
-
-/// The host's language setting, put back as it was when the test ends.
-class LanguageSetting {
-public:
-    LanguageSetting() {
-        wchar_t value[64] = {};
-        DWORD size = sizeof value;
-        had_ = RegGetValueW(HKEY_CURRENT_USER, kInfoKey, L"CurrentLanguage", RRF_RT_REG_SZ, nullptr, value,
-                            &size) == ERROR_SUCCESS;
-        old_ = value;
-    }
-    LanguageSetting(const LanguageSetting&) = delete;
-    LanguageSetting& operator=(const LanguageSetting&) = delete;
-    ~LanguageSetting() {
-        if (had_)
-            set(old_);
-        else
-            RegDeleteTreeW(HKEY_CURRENT_USER, L"Software\\DelmarshSW");
-    }
-    static void set(const std::wstring& code) {
-        RegSetKeyValueW(HKEY_CURRENT_USER, kInfoKey, L"CurrentLanguage", REG_SZ, code.c_str(),
-                        static_cast<DWORD>((code.size() + 1) * sizeof(wchar_t)));
-    }
-
-private:
-    bool had_ = false;
-    std::wstring old_;
-};
 
 std::wstring pinName(IQuorvaneComponentV4* host, LONG pin) {
     BSTR name = nullptr;

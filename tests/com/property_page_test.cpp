@@ -17,6 +17,7 @@
 namespace seg4::wine {
 namespace {
 
+using com::page_ids::ColourLabel;
 using com::page_ids::ColourList;
 using com::page_ids::PreviewFirst;
 using com::page_ids::SizeLabel;
@@ -245,6 +246,63 @@ TEST_F(PageTest, PickingBlueShowsItsPreview) {
         for (int c = 0; c < 3; ++c) wrong += std::abs(want[c] - have[c]) > 2;
     }
     EXPECT_EQ(wrong, 0) << "channels off the blue digit over the page's background";
+}
+
+/// The page made while the host is set to Russian, whose captions hold bytes of code page 1251.
+class RussianPageTest : public PageTest {
+protected:
+    void SetUp() override {
+        LanguageSetting::set(L"ru");
+        PageTest::SetUp();
+    }
+    LanguageSetting keep_; // the host's language comes back after the page is gone
+};
+
+/// The pixels of `width` x `height` drawn by `draw` into a canvas.
+template <class Draw>
+std::vector<std::uint32_t> pixelsOf(int width, int height, Draw&& draw) {
+    Canvas canvas(width, height, 0);
+    draw(canvas.dc());
+    std::vector<std::uint32_t> out;
+    for (int y = 0; y < height; ++y)
+        for (int x = 0; x < width; ++x) out.push_back(canvas.at(x, y));
+    return out;
+}
+
+// A language label draws its caption through its 8-bit font: the bytes of the language's code
+// page show as that language's letters, not as the Latin letters the caption holds in Unicode.
+TEST_F(RussianPageTest, TheLabelsShowTheLanguagesLettersInTheirCharacterSet) {
+    const std::tuple<int, const wchar_t*, const wchar_t*> labels[] = {
+        {ColourLabel, L"\u0426\u0432\u0435\u0442", L"\u00D6\u00E2\u00E5\u00F2"},
+        {SizeLabel, L"\u0420\u0430\u0437\u043C\u0435\u0440", L"\u00D0\u00E0\u00E7\u00EC\u00E5\u00F0"}};
+    for (const auto& [id, letters, caption] : labels) {
+        HWND label = child(id);
+        ASSERT_NE(label, nullptr);
+        EXPECT_EQ(textOf(label), caption) << "the caption as converted";
+        const auto font = reinterpret_cast<HFONT>(SendMessageW(label, WM_GETFONT, 0, 0));
+        LOGFONTW logical{};
+        ASSERT_TRUE(GetObjectW(font, sizeof logical, &logical));
+        EXPECT_EQ(logical.lfCharSet, RUSSIAN_CHARSET);
+        RECT box{};
+        GetClientRect(label, &box);
+        const auto written = [&](const wchar_t* text) {
+            return pixelsOf(box.right, box.bottom, [&](HDC dc) {
+                RECT r = box;
+                FillRect(dc, &r, GetSysColorBrush(COLOR_BTNFACE));
+                const HGDIOBJ old = SelectObject(dc, font);
+                SetBkMode(dc, TRANSPARENT);
+                SetTextColor(dc, GetSysColor(COLOR_BTNTEXT));
+                DrawTextW(dc, text, -1, &r, DT_LEFT | DT_WORDBREAK | DT_EXPANDTABS);
+                SelectObject(dc, old);
+            });
+        };
+        const auto cyrillic = written(letters);
+        ASSERT_NE(cyrillic, written(caption)) << "the font draws the two texts alike";
+        const auto shown = pixelsOf(box.right, box.bottom, [&](HDC dc) {
+            SendMessageW(label, WM_PRINTCLIENT, reinterpret_cast<WPARAM>(dc), PRF_CLIENT);
+        });
+        EXPECT_TRUE(shown == cyrillic) << "label " << id << " does not show its Cyrillic caption";
+    }
 }
 
 /// Another module's page: answers for IPropertyPage2 and does nothing.

@@ -130,6 +130,35 @@ private:
     std::unique_ptr<qhost::win32::MessageBoxWatcher> watcher_;
 };
 
+/// The host's language setting, put back as it was when the test ends.
+class LanguageSetting {
+public:
+    static constexpr wchar_t kInfoKey[] = L"Software\\DelmarshSW\\QuorvaneV4\\Info";
+    LanguageSetting() {
+        wchar_t value[64] = {};
+        DWORD size = sizeof value;
+        had_ = RegGetValueW(HKEY_CURRENT_USER, kInfoKey, L"CurrentLanguage", RRF_RT_REG_SZ, nullptr, value,
+                            &size) == ERROR_SUCCESS;
+        old_ = value;
+    }
+    LanguageSetting(const LanguageSetting&) = delete;
+    LanguageSetting& operator=(const LanguageSetting&) = delete;
+    ~LanguageSetting() {
+        if (had_)
+            set(old_);
+        else
+            RegDeleteTreeW(HKEY_CURRENT_USER, L"Software\\DelmarshSW");
+    }
+    static void set(const std::wstring& code) {
+        RegSetKeyValueW(HKEY_CURRENT_USER, kInfoKey, L"CurrentLanguage", REG_SZ, code.c_str(),
+                        static_cast<DWORD>((code.size() + 1) * sizeof(wchar_t)));
+    }
+
+private:
+    bool had_ = false;
+    std::wstring old_;
+};
+
 /// A container's property bag in memory, remembering the order of reads and writes.
 class TestPropertyBag : public IPropertyBag {
 public:

@@ -25,8 +25,6 @@ TEST(ComboCommand, MisuseNamesItsReason) {
         {"combo add Pink before \" 1\"", "t.qhs:3: combo: the before value must be a whole number"},
         {"combo find", usage},
         {"combo find Red loosely", usage},
-        {"combo index 4", "t.qhs:3: combo: the list has no item 4 (0 to 3, or -1 for none)"},
-        {"combo index -2", "t.qhs:3: combo: the list has no item -2"},
         {"combo index two", "t.qhs:3: combo: the list index must be a whole number, not 'two'"},
         {"combo key Space", "t.qhs:3: combo key: no key 'Space'"},
         {"combo key Down meta", "t.qhs:3: combo key: 'meta' is no modifier"},

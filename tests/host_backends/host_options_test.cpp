@@ -135,18 +135,28 @@ TEST_F(HostOptionsTest, SettingsLandWhereTheModuleReadsThem) {
         {"a language", nullptr, "dede", L"QuorvaneV4", L"dede"},
         {"a registry file alone", file.c_str(), "", nullptr, L"frfr"},
         {"a registry file and a language", file.c_str(), "ja", L"QuorvaneV4", L"ja"},
+        {"a registry file without the host's keys", "REGEDIT4\r\n\r\n", "", nullptr, nullptr},
     };
     for (const Row& r : rows) {
         SCOPED_TRACE(r.what);
+        // An earlier run's settings: another profile with its own language.
         RegDeleteTreeW(HKEY_CURRENT_USER, L"Software\\DelmarshSW");
+        RegSetKeyValueW(HKEY_CURRENT_USER, kInfo, L"CurrentProfile", REG_SZ, L"Old", 8);
+        RegSetKeyValueW(HKEY_CURRENT_USER, kInfo, L"CurrentLanguage", REG_SZ, L"ru", 6);
+        RegSetKeyValueW(HKEY_CURRENT_USER, L"Software\\DelmarshSW\\Old\\Info", L"CurrentLanguage", REG_SZ,
+                        L"el", 6);
         HostOptions o;
         o.language = r.language;
         if (r.fileText) o.registryFile = writeFile(r.fileText);
         ASSERT_EQ(messageOf(o), "");
         EXPECT_EQ(userString(kInfo, L"CurrentProfile").value_or(L"(absent)"),
                   r.profile ? r.profile : L"(absent)");
-        EXPECT_EQ(userString(kInfo, L"CurrentLanguage").value_or(L"(absent)"), r.currentLanguage);
-        if (r.fileText) {
+        EXPECT_EQ(userString(kInfo, L"CurrentLanguage").value_or(L"(absent)"),
+                  r.currentLanguage ? r.currentLanguage : L"(absent)");
+        // A registry file is the host's settings: the module finds only what it holds.
+        EXPECT_EQ(userString(L"Software\\DelmarshSW\\Old\\Info", L"CurrentLanguage").value_or(L"(absent)"),
+                  r.fileText ? L"(absent)" : L"el");
+        if (r.fileText && r.currentLanguage) {
             DWORD extra = 0, bytes = sizeof extra;
             EXPECT_EQ(
                 RegGetValueW(HKEY_CURRENT_USER, kInfo, L"Extra", RRF_RT_REG_DWORD, nullptr, &extra, &bytes),

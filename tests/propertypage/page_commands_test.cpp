@@ -1,4 +1,5 @@
 // The page as a script drives it: what a session reports, and scripts that use it wrongly.
+#include "backends/page_picture.h"
 #include "display/pictures.h"
 #include "helpers.h"
 #include "host/host_fixture.h"
@@ -60,6 +61,27 @@ TEST(PageCommands, TheSnapshotShowsThePreviewInTheChosenColour) {
             }
         EXPECT_GT(lit, 100);
     }
+}
+
+// The labels draw their captions as 8-bit text in their font's character set: a Russian page
+// shows its labels in Cyrillic letters, not in the Latin letters its converted captions hold.
+TEST(PageCommands, TheSnapshotShowsTheLabelsInTheLanguagesLetters) {
+    seg4::PosixPlatform platform;
+    installHost(platform);
+    platform.setRegistryString(u"Software\\DelmarshSW\\QuorvaneV4\\Info", u"CurrentLanguage", u"ru");
+    NativeBackend backend(platform);
+    std::ostringstream out;
+    Interpreter interpreter(backend, out);
+    ASSERT_EQ(interpreter.run(parseScript("place\npage open\n", "t.qhs").script), 0) << out.str();
+    PageSession& page = *interpreter.page().session;
+    const PageState converted = page.state();
+    ASSERT_EQ(converted.colourLabel.caption, u"\u00D6\u00E2\u00E5\u00F2");
+    PageState cyrillic = converted;
+    cyrillic.colourLabel.caption = u"\u0426\u0432\u0435\u0442";
+    cyrillic.sizeLabel.caption = u"\u0420\u0430\u0437\u043C\u0435\u0440";
+    const auto picture = [&](const PageState& s) { return drawPage(s, 15, 15).pixels; };
+    ASSERT_NE(picture(cyrillic), picture(converted)) << "the labels' font draws both alike";
+    EXPECT_TRUE(page.picture().pixels == picture(cyrillic));
 }
 
 } // namespace

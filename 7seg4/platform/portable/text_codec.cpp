@@ -59,4 +59,16 @@ const AnsiCodec& windows1252() {
     return codec;
 }
 
+std::uint32_t codePageOfCharset(std::uint32_t charset, std::uint32_t systemCodePage) {
+    struct Entry {
+        std::uint32_t charset, codePage;
+    };
+    static constexpr Entry kTable[] = {{0, 1252},   {128, 932},  {129, 949},  {134, 936},  {136, 950},
+                                       {161, 1253}, {162, 1254}, {163, 1258}, {177, 1255}, {178, 1256},
+                                       {186, 1257}, {204, 1251}, {222, 874},  {238, 1250}};
+    for (const Entry& e : kTable)
+        if (e.charset == charset) return e.codePage;
+    return systemCodePage;
+}
+
 } // namespace seg4::text

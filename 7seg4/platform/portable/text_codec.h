@@ -4,6 +4,7 @@
 
 #include "automation/conversions.h"
 
+#include <cstdint>
 #include <functional>
 #include <string>
 #include <string_view>
@@ -31,5 +32,10 @@ inline std::string encodeUtf8(std::u16string_view text) { return toUtf8(text); }
 std::u16string decodeWindows1252(std::string_view bytes);
 /// UTF-16 to Windows-1252; a UTF-16 unit the code page cannot hold becomes '?'.
 std::string encodeWindows1252(std::u16string_view text);
+
+/// The code page in which 8-bit text drawn with a font of this character set is read (the
+/// system's code page for the default and any set without one of its own): a caption holding
+/// Russian bytes shows in Cyrillic through a font of character set 204.
+std::uint32_t codePageOfCharset(std::uint32_t charset, std::uint32_t systemCodePage);
 
 } // namespace seg4::text

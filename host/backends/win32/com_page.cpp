@@ -4,6 +4,8 @@
 #include "com_kit.h"
 #include "window_reading.h"
 
+#include "automation/errors.h"
+
 #include <commctrl.h>
 #include <ocidl.h>
 #include <olectl.h>
@@ -211,6 +213,12 @@ public:
     }
     void comboSelect(std::int32_t index) override {
         CallScope scope(*shared_);
+        // The control's ListIndex takes an item or -1 and refuses the rest before its window
+        // sees them (the window itself would clear the selection for any index it lacks).
+        const auto count = static_cast<std::int32_t>(SendMessageW(comboEx(), CB_GETCOUNT, 0, 0));
+        if (index != -1 && (index < 0 || index >= count))
+            seg4::raise(seg4::hr::InvalidPropertyArrayIndex,
+                        seg4::describeHResult(seg4::hr::InvalidPropertyArrayIndex));
         SendMessageW(comboEx(), CB_SETCURSEL, static_cast<WPARAM>(index), 0);
     }
     // The key reaches the window the user types in (the edit field, else the combo child), with

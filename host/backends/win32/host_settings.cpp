@@ -21,6 +21,7 @@ using seg4::com::RegKey;
 
 namespace {
 
+constexpr wchar_t kVendorKey[] = L"Software\\DelmarshSW"; // every key of the host's settings
 constexpr wchar_t kHostInfoKey[] = L"Software\\DelmarshSW\\QuorvaneV4\\Info";
 
 RegKey createUserKey(const std::wstring& path) {
@@ -51,11 +52,17 @@ std::vector<std::uint8_t> stringData(std::u16string_view text) {
 
 /// The keys of the current user that a registry export file holds, copied into the registry
 /// (keys of other hives are not the host's settings). The file is read whole before anything is
-/// written: a malformed file changes nothing.
+/// written: a malformed file changes nothing. The host's keys that were there before go first,
+/// so that the module finds exactly what the file holds, as the Linux qhost's registry does: a
+/// profile or language the file leaves out is missing, not left over from an earlier run.
 void importRegistryFile(const std::string& path) {
     const std::string bytes = qhost::files::readBounded(path);
     seg4::Registry hive;
     hive.load(bytes, path, seg4::text::AnsiCodec{decodeAnsi, encodeAnsi}); // REGEDIT4 is ANSI text
+    const LSTATUS cleared = RegDeleteTreeW(HKEY_CURRENT_USER, kVendorKey);
+    if (cleared != ERROR_SUCCESS && cleared != ERROR_FILE_NOT_FOUND)
+        throw std::runtime_error("cannot clear HKEY_CURRENT_USER\\" + seg4::toUtf8(fromWide(kVendorKey)) +
+                                 ": " + systemMessage(static_cast<DWORD>(cleared)));
     for (const auto& [keyPath, values] : hive.keys()) {
         const std::wstring where = wide(keyPath);
         const RegKey key = createUserKey(where);
