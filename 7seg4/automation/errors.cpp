@@ -34,6 +34,7 @@ constexpr KnownCode kKnownCodes[] = {
     {hr::DeviceIoError, u"Device I/O error", "device-io"},
     {hr::InputPastEndOfFile, u"Input past end of file", "past-end-of-file"},
     {hr::PathFileAccessError, u"Path/File access error", "path-file-access"},
+    {hr::ObjectVariableNotSet, u"Object variable or With block variable not set", "object-not-set"},
     {hr::InvalidUseOfNull, u"Invalid use of Null", "null"},
     {hr::ResourceNotFound, u"Resource not found", "resource-not-found"},
     {hr::InvalidPropertyArrayIndex, u"Invalid property array index", "property-array-index"},

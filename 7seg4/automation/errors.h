@@ -36,6 +36,7 @@ inline constexpr HResult FileAlreadyOpen = static_cast<HResult>(0x800A0037U);
 inline constexpr HResult DeviceIoError = static_cast<HResult>(0x800A0039U);
 inline constexpr HResult InputPastEndOfFile = static_cast<HResult>(0x800A003EU);
 inline constexpr HResult PathFileAccessError = static_cast<HResult>(0x800A004BU);
+inline constexpr HResult ObjectVariableNotSet = static_cast<HResult>(0x800A005BU);
 inline constexpr HResult InvalidUseOfNull = static_cast<HResult>(0x800A005EU);
 inline constexpr HResult ResourceNotFound = static_cast<HResult>(0x800A0146U);
 inline constexpr HResult InvalidPropertyArrayIndex = static_cast<HResult>(0x800A017DU);

@@ -51,6 +51,7 @@ void buildMacroTable(Led7Seg4State& state, const KeyReader& entry, const Report&
         // A build that finds macros replaces the whole table; what it has made stays when it
         // stops part-way.
         state.m_Macros.emplace(static_cast<std::size_t>(macroCount));
+        state.m_macrosMade = 0;
         std::vector<RSMacro>& macros = *state.m_Macros;
         std::size_t parameterRow = 0;
 
@@ -63,6 +64,7 @@ void buildMacroTable(Led7Seg4State& state, const KeyReader& entry, const Report&
 
             RSMacro& macro = macros[static_cast<std::size_t>(i - 1)];
             macro = RSMacro{};
+            state.m_macrosMade = static_cast<std::size_t>(i);
             const auto macroRow = static_cast<std::size_t>(i - 1);
             if (macroRow >= kMacroRows.size()) raise(hr::SubscriptOutOfRange);
             std::u16string display = displayText(language, kMacroRows[macroRow]);
@@ -109,6 +111,21 @@ const std::vector<RSMacro>& macroTable(const Led7Seg4State& state) {
     // Without a table there is no index range to test an ID against.
     if (!state.m_Macros) raise(hr::SubscriptOutOfRange);
     return *state.m_Macros;
+}
+
+const std::vector<RSMacro>& macroRecords(const Led7Seg4State& state) {
+    const std::vector<RSMacro>& table = macroTable(state);
+    // Every slot is read: the first one a stopped build left empty has no record to read.
+    if (state.m_macrosMade < table.size()) raise(hr::ObjectVariableNotSet);
+    return table;
+}
+
+const std::vector<RSMacro>& macroRecords(const Led7Seg4State& state, std::int32_t lMacroID) {
+    const std::vector<RSMacro>& table = macroTable(state);
+    // Outside the table the members answer neutrally; inside it, an empty slot has no record.
+    if (inTable(table, lMacroID) && static_cast<std::size_t>(lMacroID) >= state.m_macrosMade)
+        raise(hr::ObjectVariableNotSet);
+    return table;
 }
 
 Variant macroNames(const std::vector<RSMacro>& table) {

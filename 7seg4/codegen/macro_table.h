@@ -24,6 +24,12 @@ void buildMacroTable(Led7Seg4State& state, const KeyReader& entry, const Report&
 /// The state's table; without one there is no index range, which is subscript out of range.
 const std::vector<RSMacro>& macroTable(const Led7Seg4State& state);
 
+/// The table for reading every record (MacroNames): a slot that a stopped build left empty fails
+/// with object variable not set.
+const std::vector<RSMacro>& macroRecords(const Led7Seg4State& state);
+/// The table for reading the record of macro lMacroID: fails as above when that slot is empty.
+const std::vector<RSMacro>& macroRecords(const Led7Seg4State& state, std::int32_t lMacroID);
+
 Variant macroNames(const std::vector<RSMacro>& table);
 /// -1 or 0; 0 for an ID outside the table.
 std::int32_t macroIsFunction(const std::vector<RSMacro>& table, std::int32_t lMacroID);

@@ -34,19 +34,20 @@ void Led7Seg4::BuildMacroTable() {
 
 const std::vector<RSMacro>& Led7Seg4::macroTable() { return codegen::macroTable(state_); }
 
-Variant Led7Seg4::get_MacroNames() { return codegen::macroNames(macroTable()); }
+// These read records of the table; SimMacroCall only asks its bounds (macroTable).
+Variant Led7Seg4::get_MacroNames() { return codegen::macroNames(codegen::macroRecords(state_)); }
 std::int32_t Led7Seg4::get_MacroIsFunction(std::int32_t lMacroID) {
-    return codegen::macroIsFunction(macroTable(), lMacroID);
+    return codegen::macroIsFunction(codegen::macroRecords(state_, lMacroID), lMacroID);
 }
 std::int32_t Led7Seg4::get_MacroIsPrivate(std::int32_t lMacroID) {
-    return codegen::macroIsPrivate(macroTable(), lMacroID);
+    return codegen::macroIsPrivate(codegen::macroRecords(state_, lMacroID), lMacroID);
 }
 Variant Led7Seg4::get_MacroParameters(std::int32_t lMacroID) {
-    return codegen::macroParameters(macroTable(), lMacroID);
+    return codegen::macroParameters(codegen::macroRecords(state_, lMacroID), lMacroID);
 }
 
 std::u16string Led7Seg4::get_MacroCode(std::int32_t lMacroID) {
-    std::u16string block = codegen::macroBlockName(macroTable(), lMacroID);
+    std::u16string block = codegen::macroBlockName(codegen::macroRecords(state_, lMacroID), lMacroID);
     return block.empty() ? std::u16string() : GetCodeFromFile(block);
 }
 

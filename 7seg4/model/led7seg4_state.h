@@ -4,6 +4,7 @@
 #include "localisation/language.h"
 #include "model/records.h"
 
+#include <cstddef>
 #include <cstdint>
 #include <memory>
 #include <optional>
@@ -24,6 +25,9 @@ struct Led7Seg4State {
     std::int32_t m_lLastSize = 0;
     std::int16_t m_iMacroCount = 0;
     std::optional<std::vector<RSMacro>> m_Macros; // absent until a build finds a macro
+    // How many slots of m_Macros, from the first, hold a record: a build that stops part-way
+    // leaves the slots after the last record it made empty.
+    std::size_t m_macrosMade = 0;
     bool m_bSimulating = false;
     bool m_bHasSimulated = false;
     std::optional<std::vector<RSPin>> m_Pins; // absent until InitProperties

@@ -63,7 +63,10 @@ TEST(MacroTableBuild, StopsKeepingWhatItMadeAndLeavesTheDescription) {
     const struct {
         std::string file;
         HResult error;
-        std::optional<std::u16string> names; // the records made; nullopt when no table was made
+        // The records made; nullopt when no table was made. A slot the build stopped before
+        // stays empty, and reading it fails: MacroNames then fails.
+        std::optional<std::u16string> names;
+        std::int32_t emptySlot = -1; // the first empty slot, -1 when every slot holds a record
     } cases[] = {
         {crlf({"[MacroNames]", "Count=one"}), hr::TypeMismatch, std::nullopt},
         {crlf({"[MacroNames]", "Count=40000"}), hr::Overflow, std::nullopt},
@@ -73,7 +76,10 @@ TEST(MacroTableBuild, StopsKeepingWhatItMadeAndLeavesTheDescription) {
          u"ShowDigit|M|void"},
         {oneMacro({"[MacroParameters_M]", "Count=-1"}), hr::SubscriptOutOfRange, u"ShowDigit|M|void"},
         {oneMacro({"[MacroParameters_M]", "Count=70000"}), hr::Overflow, u"ShowDigit|M|void"},
-        {oneMacro({"[MacroIsPrivate]", "1=maybe"}), hr::TypeMismatch, u""},
+        // The privacy flag is converted before the record is made.
+        {oneMacro({"[MacroIsPrivate]", "1=maybe"}), hr::TypeMismatch, std::nullopt, 0},
+        // The second macro's record is made and the build stops there: the third slot stays empty.
+        {crlf({"[MacroNames]", "Count=3", "1=A", "2=B", "3=C"}), hr::SubscriptOutOfRange, std::nullopt, 2},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.file);
@@ -81,8 +87,28 @@ TEST(MacroTableBuild, StopsKeepingWhatItMadeAndLeavesTheDescription) {
         EXPECT_EQ(failureOf([&] { d.control.put_QuorvaneVersion(kVersion); }), c.error);
         EXPECT_EQ(d.control.get_Description(), u"") << "set only by a build that ends";
         const auto& table = d.control.state().m_Macros;
-        ASSERT_EQ(table.has_value(), c.names.has_value());
+        ASSERT_EQ(table.has_value(), c.names.has_value() || c.emptySlot >= 0);
         if (!table) continue;
+        if (c.emptySlot >= 0) {
+            const std::int32_t id = c.emptySlot;
+            const std::function<void()> reads[] = {
+                [&] { d.control.get_MacroNames(); },       [&] { d.control.get_MacroIsFunction(id); },
+                [&] { d.control.get_MacroIsPrivate(id); }, [&] { d.control.get_MacroParameters(id); },
+                [&] { d.control.get_MacroCode(id); },
+            };
+            for (const auto& read : reads) EXPECT_EQ(failureOf(read), hr::ObjectVariableNotSet);
+            // The slots before it hold records; past the table the answers stay neutral.
+            for (std::int32_t made = 0; made < id; ++made) EXPECT_EQ(d.control.get_MacroIsFunction(made), 0);
+            EXPECT_EQ(d.control.get_MacroIsPrivate(std::int32_t(table->size())), 0);
+            std::int32_t ret = 0, cycles = 0;
+            Variant affected;
+            // SimMacroCall asks the bounds only: SHOW_DIGIT runs without its record.
+            const Variant params =
+                Variant::array(VarType::Variant, 0, {Variant::i2(0), Variant::i2(7), Variant::i2(0)});
+            d.control.SimMacroCall(id, params, ret, affected, cycles);
+            EXPECT_EQ(cycles, id == 0 ? 32 : 0);
+            continue;
+        }
         EXPECT_EQ(joined(d.control.get_MacroNames()), *c.names);
         const RSMacro& last = table->back();
         EXPECT_EQ(table->front().MacroParams.isArray(), c.file == kTwoMacros);
