@@ -26,6 +26,7 @@ seg4::HResult errorCodeFromText(const std::string& text) {
     static const std::pair<const char*, seg4::HResult> kNames[] = {
         {"subscript", seg4::hr::SubscriptOutOfRange},
         {"invalid-call", seg4::hr::InvalidProcedureCall},
+        {"object-not-set", seg4::hr::ObjectVariableNotSet},
         {"type-mismatch", seg4::hr::TypeMismatch},
         {"overflow", seg4::hr::Overflow},
         {"not-implemented", seg4::hr::NotImplemented},
@@ -46,8 +47,8 @@ seg4::HResult errorCodeFromText(const std::string& text) {
     } catch (const std::exception&) {
     }
     throw std::invalid_argument("unknown error name '" + text +
-                                "' (use subscript, type-mismatch, overflow, invalid-call, not-implemented, "
-                                "null, arg-type-mismatch, arg-overflow or a code such as 0x800A0006)");
+                                "' (use subscript, type-mismatch, overflow, invalid-call, object-not-set, "
+                                "not-implemented, null, arg-type-mismatch, arg-overflow or a code such as 0x800A0006)");
 }
 
 Interpreter::Interpreter(Backend& backend, std::ostream& out, RunLimits limits)
