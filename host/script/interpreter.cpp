@@ -46,9 +46,10 @@ seg4::HResult errorCodeFromText(const std::string& text) {
             return static_cast<seg4::HResult>(static_cast<std::uint32_t>(v));
     } catch (const std::exception&) {
     }
-    throw std::invalid_argument("unknown error name '" + text +
-                                "' (use subscript, type-mismatch, overflow, invalid-call, object-not-set, "
-                                "not-implemented, null, arg-type-mismatch, arg-overflow or a code such as 0x800A0006)");
+    throw std::invalid_argument(
+        "unknown error name '" + text +
+        "' (use subscript, type-mismatch, overflow, invalid-call, object-not-set, "
+        "not-implemented, null, arg-type-mismatch, arg-overflow or a code such as 0x800A0006)");
 }
 
 Interpreter::Interpreter(Backend& backend, std::ostream& out, RunLimits limits)
