@@ -60,6 +60,67 @@ HRESULT vtableInfoOf(ITypeLib* lib, const IID& iid, ComPtr<ITypeInfo>& slot) {
     return S_OK;
 }
 
+/// The description of the member a call with these flags reaches, or none.
+class MemberDescription {
+public:
+    MemberDescription(ITypeInfo* info, DISPID member, WORD flags) : info_(info) {
+        TYPEATTR* attr = nullptr;
+        if (FAILED(info->GetTypeAttr(&attr))) return;
+        const UINT count = attr->cFuncs;
+        info->ReleaseTypeAttr(attr);
+        for (UINT i = 0; i < count && !desc_; ++i) {
+            FUNCDESC* d = nullptr;
+            if (FAILED(info->GetFuncDesc(i, &d))) continue;
+            if (d->memid == member && (d->invkind & flags))
+                desc_ = d;
+            else
+                info->ReleaseFuncDesc(d);
+        }
+        if (!desc_) return;
+        parameters_ = desc_->cParams;
+        if (parameters_ > 0 &&
+            (desc_->lprgelemdescParam[parameters_ - 1].paramdesc.wParamFlags & PARAMFLAG_FRETVAL))
+            --parameters_;
+    }
+    MemberDescription(const MemberDescription&) = delete;
+    MemberDescription& operator=(const MemberDescription&) = delete;
+    ~MemberDescription() {
+        if (desc_) info_->ReleaseFuncDesc(desc_);
+    }
+    explicit operator bool() const { return desc_ != nullptr; }
+
+    /// The parameter that rgvarg[index] stands for, or -1 when its name is no parameter. Named
+    /// arguments come first in rgvarg; the positional ones follow, the last parameter first.
+    int parameterOf(const DISPPARAMS& params, UINT index, WORD flags) const {
+        if (index >= params.cNamedArgs) return static_cast<int>(params.cArgs - 1 - index);
+        const DISPID id = params.rgdispidNamedArgs[index];
+        if (id == DISPID_PROPERTYPUT && (flags & (DISPATCH_PROPERTYPUT | DISPATCH_PROPERTYPUTREF)))
+            return parameters_ - 1;
+        return id >= 0 && id < parameters_ ? static_cast<int>(id) : -1;
+    }
+    int parameters() const { return parameters_; }
+
+    /// Whether the argument converts to the parameter's type (what a pointer points at).
+    bool takes(VARIANTARG& argument, int parameter) const {
+        const TYPEDESC& type = desc_->lprgelemdescParam[parameter].tdesc;
+        const VARTYPE target = type.vt == VT_PTR ? type.lptdesc->vt : type.vt;
+        if (target == VT_VARIANT) return true;
+        VARIANT value, converted;
+        VariantInit(&value);
+        VariantInit(&converted);
+        const bool ok = SUCCEEDED(VariantCopyInd(&value, &argument)) &&
+                        SUCCEEDED(VariantChangeType(&converted, &value, 0, target));
+        VariantClear(&converted);
+        VariantClear(&value);
+        return ok;
+    }
+
+private:
+    ITypeInfo* info_;
+    FUNCDESC* desc_ = nullptr;
+    int parameters_ = 0;
+};
+
 void publishErrorInfo(const IID& iid, const std::u16string& description) noexcept {
     ComPtr<ICreateErrorInfo> create;
     if (FAILED(CreateErrorInfo(create.put()))) return;
@@ -131,6 +192,32 @@ HRESULT checkInvokeParameters(const DISPPARAMS* params) {
     if (params->cNamedArgs > 0 && !params->rgdispidNamedArgs) return E_INVALIDARG;
     if (params->cNamedArgs > params->cArgs) return E_INVALIDARG;
     return S_OK;
+}
+
+HRESULT invokeThroughTypeInfo(void* self, ITypeInfo* info, DISPID member, WORD flags, DISPPARAMS* params,
+                              VARIANT* result, EXCEPINFO* exception, UINT* argError) {
+    const MemberDescription description(info, member, flags);
+    if (description) {
+        for (UINT i = 0; i < params->cNamedArgs; ++i) {
+            const int parameter = description.parameterOf(*params, i, flags);
+            if (parameter < 0 || parameter >= description.parameters()) {
+                if (argError) *argError = i;
+                return DISP_E_PARAMNOTFOUND;
+            }
+        }
+    }
+    const HRESULT hr = DispInvoke(self, info, member, flags, params, result, exception, argError);
+    if (hr != DISP_E_TYPEMISMATCH || !argError || !description) return hr;
+    // The first argument in the caller's order is the last one in rgvarg.
+    for (UINT i = params->cArgs; i-- > 0;) {
+        const int parameter = description.parameterOf(*params, i, flags);
+        if (parameter >= 0 && parameter < description.parameters() &&
+            !description.takes(params->rgvarg[i], parameter)) {
+            *argError = i;
+            break;
+        }
+    }
+    return hr;
 }
 
 void releaseTypeInformation() {

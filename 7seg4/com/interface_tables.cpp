@@ -75,8 +75,8 @@ struct DispatchSlots {
         hr = facetTypeInfo(Id, &ti);
         if (FAILED(hr)) return hr;
         const MemberCall scope(owner(self));
-        return DispInvoke(self, static_cast<ITypeInfo*>(ti), member, flags, params, result, exception,
-                          argError);
+        return invokeThroughTypeInfo(self, static_cast<ITypeInfo*>(ti), member, flags, params, result,
+                                     exception, argError);
     }
 };
 

@@ -313,8 +313,8 @@ HRESULT PropertyPage::Invoke(DISPID member, REFIID riid, LCID, WORD flags, DISPP
     ComPtr<ITypeInfo> info;
     hr = pageInterfaceInfo(info.put());
     if (FAILED(hr)) return hr;
-    return DispInvoke(static_cast<_ppg7seg4*>(this), info.get(), member, flags, params, result, exception,
-                      argError);
+    return invokeThroughTypeInfo(static_cast<_ppg7seg4*>(this), info.get(), member, flags, params, result,
+                                 exception, argError);
 }
 
 HRESULT PropertyPage::InterfaceSupportsErrorInfo(REFIID riid) {

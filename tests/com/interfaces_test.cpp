@@ -252,6 +252,107 @@ TEST(Dispatch, EveryMemberNameIsKnownInAnyLetterCase) {
         << "the object's own IDispatch is the control's interface, not the host's";
 }
 
+TEST(Dispatch, AnArgumentInErrorIsNamedByItsIndex) {
+    // rgvarg holds the arguments last first, named ones ahead of the positional ones; a client
+    // learns from *argError which of them could not be converted, and a named argument that is
+    // no parameter of the member is reported as such.
+    Dispatchers d;
+    IDispatch* host = d.hostDispatch.get();
+    IDispatch* control = d.defaultDispatch.get();
+    const auto i4 = [](LONG x) {
+        VARIANT v{};
+        V_VT(&v) = VT_I4, V_I4(&v) = x;
+        return v;
+    };
+    const auto text = [](const wchar_t* x) {
+        VARIANT v{};
+        V_VT(&v) = VT_BSTR, V_BSTR(&v) = SysAllocString(x);
+        return v;
+    };
+    LONG result = 0, cycles = 0;
+    VARIANT affected{};
+    VARIANT byRefLong{}, byRefVariant{}, byRefCycles{};
+    V_VT(&byRefLong) = VT_I4 | VT_BYREF, V_I4REF(&byRefLong) = &result;
+    V_VT(&byRefVariant) = VT_VARIANT | VT_BYREF, V_VARIANTREF(&byRefVariant) = &affected;
+    V_VT(&byRefCycles) = VT_I4 | VT_BYREF, V_I4REF(&byRefCycles) = &cycles;
+    VARIANT object{};
+    V_VT(&object) = VT_UNKNOWN, V_UNKNOWN(&object) = d.host.get();
+    const DISPID put = DISPID_PROPERTYPUT;
+    const DISPID firstParameter = 0, noParameter = 5;
+    const DISPID putAndNoParameter[] = {DISPID_PROPERTYPUT, noParameter};
+    struct Row {
+        const char* call;
+        IDispatch* dispatch;
+        const wchar_t* member;
+        WORD flags;
+        std::vector<VARIANT> args; // as in rgvarg: the last argument first
+        const DISPID* named;
+        UINT namedCount;
+        HRESULT expected;
+        UINT argError;
+    };
+    const UINT untouched = 77;
+    const WORD get = DISPATCH_PROPERTYGET, putFlag = DISPATCH_PROPERTYPUT, method = DISPATCH_METHOD;
+    const Row rows[] = {
+        {"PinName(\"x\")", host, L"PinName", get, {text(L"x")}, nullptr, 0, DISP_E_TYPEMISMATCH, 0},
+        {"Port(\"x\") = 4", host, L"Port", putFlag, {i4(4), text(L"x")}, &put, 1, DISP_E_TYPEMISMATCH, 1},
+        {"Port(2) = \"x\"", host, L"Port", putFlag, {text(L"x"), i4(2)}, &put, 1, DISP_E_TYPEMISMATCH, 0},
+        {"SimMacroCall(\"x\", ...)",
+         host,
+         L"SimMacroCall",
+         method,
+         {byRefCycles, byRefVariant, byRefLong, VARIANT{}, text(L"x")},
+         nullptr,
+         0,
+         DISP_E_TYPEMISMATCH,
+         4},
+        {"Port(lPinID:=2)", host, L"Port", get, {i4(2)}, &firstParameter, 1, S_OK, untouched},
+        {"Port(<no such parameter>:=2)",
+         host,
+         L"Port",
+         get,
+         {i4(2)},
+         &noParameter,
+         1,
+         DISP_E_PARAMNOTFOUND,
+         0},
+        {"LEDSize = \"big\"", control, L"LEDSize", putFlag, {text(L"big")}, &put, 1, DISP_E_TYPEMISMATCH, 0},
+        {"GetIniKeyValue(\"a\", <object>, \"c\")",
+         control,
+         L"GetIniKeyValue",
+         method,
+         {text(L"c"), object, text(L"a")},
+         nullptr,
+         0,
+         DISP_E_TYPEMISMATCH,
+         1},
+        {"LEDSize(<no such parameter>:=1) = 30",
+         control,
+         L"LEDSize",
+         putFlag,
+         {i4(30), i4(1)},
+         putAndNoParameter,
+         2,
+         DISP_E_PARAMNOTFOUND,
+         1},
+    };
+    for (const Row& r : rows) {
+        std::vector<VARIANT> args = r.args;
+        DISPPARAMS params{args.data(), const_cast<DISPID*>(r.named), static_cast<UINT>(args.size()),
+                          r.namedCount};
+        VARIANT out{};
+        UINT argError = untouched;
+        EXPECT_EQ(r.dispatch->Invoke(idOf(r.dispatch, r.member), IID_NULL, 0, r.flags, &params, &out, nullptr,
+                                     &argError),
+                  r.expected)
+            << r.call;
+        EXPECT_EQ(argError, r.argError) << r.call;
+        VariantClear(&out);
+        for (VARIANT& v : args)
+            if (V_VT(&v) == VT_BSTR) VariantClear(&v);
+    }
+}
+
 TEST(Arguments, WhatAMemberDoesNotReadOrWriteStaysAsPassed) {
     // Members with no effect, a macro id with nothing to do, and SimMacroCall2, which only shows
     // its message: each succeeds whatever the VARIANT holds (an object, a decimal, a type the
