@@ -198,6 +198,8 @@ HRESULT invokeThroughTypeInfo(void* self, ITypeInfo* info, DISPID member, WORD f
                               VARIANT* result, EXCEPINFO* exception, UINT* argError) {
     const MemberDescription description(info, member, flags);
     if (description) {
+        // Wine's dispatcher makes a put with one argument too many, dropping one of them.
+        if (params->cArgs > static_cast<UINT>(description.parameters())) return DISP_E_BADPARAMCOUNT;
         for (UINT i = 0; i < params->cNamedArgs; ++i) {
             const int parameter = description.parameterOf(*params, i, flags);
             if (parameter < 0 || parameter >= description.parameters()) {

@@ -20,9 +20,10 @@ HRESULT checkNameLookup(LPOLESTR* names, UINT count, DISPID* ids);
 HRESULT checkInvokeParameters(const DISPPARAMS* params);
 
 /// Invoke through the interface's type information, with what a client of Windows' dispatcher
-/// relies on: a named argument that names no parameter of the member is DISP_E_PARAMNOTFOUND,
-/// and on DISP_E_TYPEMISMATCH *argError is the index in rgvarg of the first argument (in the
-/// caller's order) that does not convert to its parameter. Wine's dispatcher leaves both open.
+/// relies on: more arguments than the member has parameters is DISP_E_BADPARAMCOUNT, a named argument that
+/// names no parameter of the member is DISP_E_PARAMNOTFOUND, and on DISP_E_TYPEMISMATCH *argError is the
+/// index in rgvarg of the first argument (in the caller's order) that does not convert to its parameter.
+/// Wine's dispatcher leaves both open.
 HRESULT invokeThroughTypeInfo(void* self, ITypeInfo* info, DISPID member, WORD flags, DISPPARAMS* params,
                               VARIANT* result, EXCEPINFO* exception, UINT* argError);
 

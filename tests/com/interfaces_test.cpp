@@ -277,69 +277,69 @@ TEST(Dispatch, AnArgumentInErrorIsNamedByItsIndex) {
     V_VT(&byRefCycles) = VT_I4 | VT_BYREF, V_I4REF(&byRefCycles) = &cycles;
     VARIANT object{};
     V_VT(&object) = VT_UNKNOWN, V_UNKNOWN(&object) = d.host.get();
-    const DISPID put = DISPID_PROPERTYPUT;
-    const DISPID firstParameter = 0, noParameter = 5;
-    const DISPID putAndNoParameter[] = {DISPID_PROPERTYPUT, noParameter};
+    const DISPID put = DISPID_PROPERTYPUT, noSuchParameter = 5;
     struct Row {
         const char* call;
         IDispatch* dispatch;
         const wchar_t* member;
         WORD flags;
         std::vector<VARIANT> args; // as in rgvarg: the last argument first
-        const DISPID* named;
-        UINT namedCount;
+        std::vector<DISPID> named;
         HRESULT expected;
         UINT argError;
     };
     const UINT untouched = 77;
-    const WORD get = DISPATCH_PROPERTYGET, putFlag = DISPATCH_PROPERTYPUT, method = DISPATCH_METHOD;
+    const WORD G = DISPATCH_PROPERTYGET, P = DISPATCH_PROPERTYPUT, M = DISPATCH_METHOD;
+    IDispatch* const h = host;
+    IDispatch* const c = control;
     const Row rows[] = {
-        {"PinName(\"x\")", host, L"PinName", get, {text(L"x")}, nullptr, 0, DISP_E_TYPEMISMATCH, 0},
-        {"Port(\"x\") = 4", host, L"Port", putFlag, {i4(4), text(L"x")}, &put, 1, DISP_E_TYPEMISMATCH, 1},
-        {"Port(2) = \"x\"", host, L"Port", putFlag, {text(L"x"), i4(2)}, &put, 1, DISP_E_TYPEMISMATCH, 0},
+        {"PinName(\"x\")", h, L"PinName", G, {text(L"x")}, {}, DISP_E_TYPEMISMATCH, 0},
+        {"Port(\"x\") = 4", h, L"Port", P, {i4(4), text(L"x")}, {put}, DISP_E_TYPEMISMATCH, 1},
+        {"Port(2) = \"x\"", h, L"Port", P, {text(L"x"), i4(2)}, {put}, DISP_E_TYPEMISMATCH, 0},
         {"SimMacroCall(\"x\", ...)",
-         host,
+         h,
          L"SimMacroCall",
-         method,
+         M,
          {byRefCycles, byRefVariant, byRefLong, VARIANT{}, text(L"x")},
-         nullptr,
-         0,
+         {},
          DISP_E_TYPEMISMATCH,
          4},
-        {"Port(lPinID:=2)", host, L"Port", get, {i4(2)}, &firstParameter, 1, S_OK, untouched},
-        {"Port(<no such parameter>:=2)",
-         host,
-         L"Port",
-         get,
-         {i4(2)},
-         &noParameter,
-         1,
-         DISP_E_PARAMNOTFOUND,
-         0},
-        {"LEDSize = \"big\"", control, L"LEDSize", putFlag, {text(L"big")}, &put, 1, DISP_E_TYPEMISMATCH, 0},
+        {"LEDSize = \"big\"", c, L"LEDSize", P, {text(L"big")}, {put}, DISP_E_TYPEMISMATCH, 0},
         {"GetIniKeyValue(\"a\", <object>, \"c\")",
-         control,
+         c,
          L"GetIniKeyValue",
-         method,
+         M,
          {text(L"c"), object, text(L"a")},
-         nullptr,
-         0,
+         {},
          DISP_E_TYPEMISMATCH,
          1},
-        {"LEDSize(<no such parameter>:=1) = 30",
-         control,
-         L"LEDSize",
-         putFlag,
-         {i4(30), i4(1)},
-         putAndNoParameter,
-         2,
+        {"Port(lPinID:=2)", h, L"Port", G, {i4(2)}, {0}, S_OK, untouched},
+        {"Port(<none>:=2)", h, L"Port", G, {i4(2)}, {noSuchParameter}, DISP_E_PARAMNOTFOUND, 0},
+        {"Port(<none>:=2) = 4",
+         h,
+         L"Port",
+         P,
+         {i4(4), i4(2)},
+         {put, noSuchParameter},
          DISP_E_PARAMNOTFOUND,
          1},
+        // One argument too many is refused before anything is called, for a put as for a get.
+        {"PinName(0, 1)", h, L"PinName", G, {i4(1), i4(0)}, {}, DISP_E_BADPARAMCOUNT, untouched},
+        {"Port(2, 3) = 4", h, L"Port", P, {i4(4), i4(3), i4(2)}, {put}, DISP_E_BADPARAMCOUNT, untouched},
+        {"VNodeMsgWrite(0, 1, 2) = 5",
+         c,
+         L"IQuorvaneComponentV4_VNodeMsgWrite",
+         P,
+         {i4(5), i4(2), i4(1), i4(0)},
+         {put},
+         DISP_E_BADPARAMCOUNT,
+         untouched},
     };
     for (const Row& r : rows) {
         std::vector<VARIANT> args = r.args;
-        DISPPARAMS params{args.data(), const_cast<DISPID*>(r.named), static_cast<UINT>(args.size()),
-                          r.namedCount};
+        std::vector<DISPID> named = r.named;
+        DISPPARAMS params{args.data(), named.data(), static_cast<UINT>(args.size()),
+                          static_cast<UINT>(named.size())};
         VARIANT out{};
         UINT argError = untouched;
         EXPECT_EQ(r.dispatch->Invoke(idOf(r.dispatch, r.member), IID_NULL, 0, r.flags, &params, &out, nullptr,
