@@ -126,6 +126,8 @@ HRESULT registerClass() {
     step(setValue(key + L"\\InprocServer32", nullptr, path));
     step(setValue(key + L"\\InprocServer32", L"ThreadingModel", L"Apartment"));
     step(setValue(key + L"\\ProgID", nullptr, progId));
+    // The name carries no version, so it is the version-independent name as well.
+    step(setValue(key + L"\\VersionIndependentProgID", nullptr, progId));
     step(createKey(key + L"\\Control"));
     step(setValue(key + L"\\MiscStatus", nullptr, L"0"));
     step(setValue(key + L"\\MiscStatus\\1", nullptr, std::to_wstring(kControlMiscStatus)));
@@ -142,6 +144,7 @@ HRESULT registerClass() {
     step(setValue(page + L"\\InprocServer32", L"ThreadingModel", L"Apartment"));
     step(setValue(page + L"\\TypeLib", nullptr, libid));
     step(setValue(page + L"\\ProgID", nullptr, kPageProgId));
+    step(setValue(page + L"\\VersionIndependentProgID", nullptr, kPageProgId));
     step(setValue(kPageProgId, nullptr, kPageName));
     step(setValue(std::wstring(kPageProgId) + L"\\CLSID", nullptr, guidText(CLSID_ppg7seg4)));
     return hr;

@@ -71,6 +71,7 @@ TEST(Registered, ClassKeysNameTheModuleAndItsTraits) {
         {clsid + L"\\InprocServer32", nullptr, path},
         {clsid + L"\\InprocServer32", L"ThreadingModel", L"Apartment"},
         {clsid + L"\\ProgID", nullptr, L"Quorvane_ARM_7seg4.led7seg4"},
+        {clsid + L"\\VersionIndependentProgID", nullptr, L"Quorvane_ARM_7seg4.led7seg4"},
         {clsid + L"\\MiscStatus\\1", nullptr, L"131473"},
         {clsid + L"\\ToolboxBitmap32", nullptr, path + L", 1"},
         {clsid + L"\\Version", nullptr, L"1.0"},
@@ -79,6 +80,7 @@ TEST(Registered, ClassKeysNameTheModuleAndItsTraits) {
         {kPageClsid + L"\\InprocServer32", nullptr, path},
         {kPageClsid + L"\\InprocServer32", L"ThreadingModel", L"Apartment"},
         {kPageClsid + L"\\ProgID", nullptr, L"Quorvane_ARM_7seg4.ppg7seg4"},
+        {kPageClsid + L"\\VersionIndependentProgID", nullptr, L"Quorvane_ARM_7seg4.ppg7seg4"},
         {L"Quorvane_ARM_7seg4.ppg7seg4\\CLSID", nullptr, L"{203E56B0-72FB-4E19-BB19-8F05D50226A3}"},
     };
     for (const auto& [key, name, expected] : rows)
