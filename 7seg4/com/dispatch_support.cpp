@@ -105,6 +105,7 @@ public:
         const TYPEDESC& type = desc_->lprgelemdescParam[parameter].tdesc;
         const VARTYPE target = type.vt == VT_PTR ? type.lptdesc->vt : type.vt;
         if (target == VT_VARIANT) return true;
+        if (V_ISBYREF(&argument) && !V_BYREF(&argument)) return false; // a reference to nothing
         VARIANT value, converted;
         VariantInit(&value);
         VariantInit(&converted);
@@ -198,7 +199,7 @@ HRESULT invokeThroughTypeInfo(void* self, ITypeInfo* info, DISPID member, WORD f
                               VARIANT* result, EXCEPINFO* exception, UINT* argError) {
     const MemberDescription description(info, member, flags);
     if (description) {
-        // Wine's dispatcher makes a put with one argument too many, dropping one of them.
+        // Wine's dispatcher makes a put with one argument too many all the same.
         if (params->cArgs > static_cast<UINT>(description.parameters())) return DISP_E_BADPARAMCOUNT;
         for (UINT i = 0; i < params->cNamedArgs; ++i) {
             const int parameter = description.parameterOf(*params, i, flags);

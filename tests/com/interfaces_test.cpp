@@ -275,6 +275,8 @@ TEST(Dispatch, AnArgumentInErrorIsNamedByItsIndex) {
     V_VT(&byRefLong) = VT_I4 | VT_BYREF, V_I4REF(&byRefLong) = &result;
     V_VT(&byRefVariant) = VT_VARIANT | VT_BYREF, V_VARIANTREF(&byRefVariant) = &affected;
     V_VT(&byRefCycles) = VT_I4 | VT_BYREF, V_I4REF(&byRefCycles) = &cycles;
+    VARIANT nullLong{};
+    V_VT(&nullLong) = VT_I4 | VT_BYREF, V_I4REF(&nullLong) = nullptr;
     VARIANT object{};
     V_VT(&object) = VT_UNKNOWN, V_UNKNOWN(&object) = d.host.get();
     const DISPID put = DISPID_PROPERTYPUT, noSuchParameter = 5;
@@ -294,6 +296,15 @@ TEST(Dispatch, AnArgumentInErrorIsNamedByItsIndex) {
     IDispatch* const c = control;
     const Row rows[] = {
         {"PinName(\"x\")", h, L"PinName", G, {text(L"x")}, {}, DISP_E_TYPEMISMATCH, 0},
+        // A reference to nothing is an argument in error too, and never read.
+        {"Port(<null reference>) = \"x\"",
+         h,
+         L"Port",
+         P,
+         {text(L"x"), nullLong},
+         {put},
+         DISP_E_TYPEMISMATCH,
+         1},
         {"Port(\"x\") = 4", h, L"Port", P, {i4(4), text(L"x")}, {put}, DISP_E_TYPEMISMATCH, 1},
         {"Port(2) = \"x\"", h, L"Port", P, {text(L"x"), i4(2)}, {put}, DISP_E_TYPEMISMATCH, 0},
         {"SimMacroCall(\"x\", ...)",
