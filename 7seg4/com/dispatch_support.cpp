@@ -64,17 +64,18 @@ HRESULT vtableInfoOf(ITypeLib* lib, const IID& iid, ComPtr<ITypeInfo>& slot) {
 class MemberDescription {
 public:
     MemberDescription(ITypeInfo* info, DISPID member, WORD flags) : info_(info) {
-        TYPEATTR* attr = nullptr;
-        if (FAILED(info->GetTypeAttr(&attr))) return;
-        const UINT count = attr->cFuncs;
-        info->ReleaseTypeAttr(attr);
-        for (UINT i = 0; i < count && !desc_; ++i) {
-            FUNCDESC* d = nullptr;
-            if (FAILED(info->GetFuncDesc(i, &d))) continue;
-            if (d->memid == member && (d->invkind & flags))
-                desc_ = d;
-            else
-                info->ReleaseFuncDesc(d);
+        // Every call comes through here: the member's index is asked for, not found by reading
+        // (and copying) each of up to 62 descriptions in turn. The invocation flags have the
+        // bits of the invoke kinds.
+        ComPtr<ITypeInfo2> indexed;
+        if (SUCCEEDED(info->QueryInterface(IID_ITypeInfo2, indexed.putVoid()))) {
+            for (const INVOKEKIND kind :
+                 {INVOKE_FUNC, INVOKE_PROPERTYGET, INVOKE_PROPERTYPUT, INVOKE_PROPERTYPUTREF}) {
+                UINT index = 0;
+                if ((flags & kind) && SUCCEEDED(indexed->GetFuncIndexOfMemId(member, kind, &index)) &&
+                    SUCCEEDED(info->GetFuncDesc(index, &desc_)))
+                    break;
+            }
         }
         if (!desc_) return;
         parameters_ = desc_->cParams;
