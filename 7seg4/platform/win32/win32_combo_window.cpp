@@ -135,6 +135,8 @@ void Win32ComboWindow::intercept() {
     if (combo_ && in.ssc_Subclass(combo_, ComboHook)) {
         in.ssc_AddMessage(combo_, WM_MOUSEACTIVATE, PhaseBefore);
         in.ssc_AddMessage(combo_, WM_SETFOCUS, PhaseAfter);
+        in.ssc_AddMessage(combo_, WM_KEYDOWN, interception::PhaseBoth);
+        in.ssc_AddMessage(combo_, WM_SYSKEYDOWN, interception::PhaseBoth);
     }
     if (edit_ && in.ssc_Subclass(edit_, EditHook)) {
         in.ssc_AddMessage(edit_, WM_MOUSEACTIVATE, PhaseBefore);
@@ -430,6 +432,12 @@ void Win32ComboWindow::onInterceptedMessage(bool before, bool& handled, LRESULT&
             }
         } else if (message == WM_SETFOCUS) {
             if (activate_ && !passingFocus_) activate_();
+        } else if ((message == WM_KEYDOWN || message == WM_SYSKEYDOWN) && user == ComboHook) {
+            if (before) {
+                if (keysInProgress_++ == 0) selectionBeforeKey_ = SendMessageW(combo_, CB_GETCURSEL, 0, 0);
+            } else if (keysInProgress_ > 0) {
+                --keysInProgress_;
+            }
         } else if ((message == WM_KEYDOWN || message == WM_KEYUP) && user == EditHook) {
             // The key goes on to the edit field as typed: a code changed by a handler is not
             // passed back to the window.
@@ -449,7 +457,13 @@ void Win32ComboWindow::onCommand(WPARAM wParam, LPARAM lParam) {
     if (!from || (from != comboEx_ && from != combo_)) return;
     ComboNotification n;
     switch (HIWORD(wParam)) {
-    case CBN_SELCHANGE: n.kind = ComboNotificationKind::SelectionChanged; break;
+    case CBN_SELCHANGE:
+        // Some systems' lists report a selection change for a key that moved nothing (Up on the
+        // first item, End on the last); the control raises events only for a real change.
+        if (keysInProgress_ > 0 && combo_ && SendMessageW(combo_, CB_GETCURSEL, 0, 0) == selectionBeforeKey_)
+            return;
+        n.kind = ComboNotificationKind::SelectionChanged;
+        break;
     case CBN_EDITCHANGE:
         // Only the combo child's own identifier counts: other edit changes are echoes.
         if (settingText_ || !combo_ || LOWORD(wParam) != (GetDlgCtrlID(combo_) & 0xFFFF)) return;

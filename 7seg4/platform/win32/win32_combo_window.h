@@ -113,6 +113,10 @@ private:
     HFONT font_ = nullptr;
     bool passingFocus_ = false;
     bool settingText_ = false;
+    // A key on the combo child: the selection before it, and how many keys are being handled
+    // (a handler may send another). A key that leaves the selection where it was changes nothing.
+    LRESULT selectionBeforeKey_ = CB_ERR;
+    int keysInProgress_ = 0;
     std::unique_ptr<WindowInterception> interception_;
     // Cleared by the destructor: a notification whose handler destroyed this window stops there.
     std::shared_ptr<bool> alive_ = std::make_shared<bool>(true);
